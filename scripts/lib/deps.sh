@@ -1,0 +1,23 @@
+# Shared by the scripts: install the Debian packages the build needs when they are missing.
+TALVORN_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev ccache)
+
+install_deps() {
+    local missing=()
+    local p
+    for p in "${TALVORN_PACKAGES[@]}" "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    if ((${#missing[@]} == 0)); then
+        return 0
+    fi
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "missing packages: ${missing[*]} (run as root, or install them with apt-get)" >&2
+        return 1
+    fi
+    echo "installing: ${missing[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}

@@ -1,0 +1,1 @@
+// The node simulator: placeholder until its sources land.

@@ -1,0 +1,406 @@
+#include "platform/KeyStore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// File layout (all numbers little-endian):
+//   header  "TVKEYS", version 1, one zero byte                      8 bytes
+//   entry   name size u32, data size u32, name, data, CRC-32 u32     repeated
+// The CRC covers the entry from its name size to its last data byte, so a damaged entry is
+// dropped on its own; a size that runs past the end of the file ends the reading.
+
+namespace {
+
+constexpr char kMagic[6] = {'T', 'V', 'K', 'E', 'Y', 'S'};
+constexpr uint8_t kVersion = 1;
+constexpr size_t kHeaderSize = 8;
+constexpr size_t kEntryOverhead = 12;
+constexpr off_t kMaxFileSize = 64 << 20;
+
+struct Entry {
+    std::string name;
+    std::vector<uint8_t> data;
+};
+
+enum class FileState { kMissing, kUnreadable, kOk };
+
+struct Table {
+    FileState state = FileState::kMissing;
+    bool damaged = false; // kOk, but some entries or trailing bytes were dropped
+    std::vector<Entry> entries;
+};
+
+uint32_t crc32(const uint8_t* data, size_t size) {
+    static const auto table = [] {
+        struct T {
+            uint32_t v[256];
+        } t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t.v[i] = c;
+        }
+        return t;
+    }();
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i)
+        c = table.v[(c ^ data[i]) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+uint32_t getU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void putU32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+bool safeByte(char c, bool first) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || (c == '.' && !first);
+}
+
+std::string absoluteEnv(const char* name) {
+    const char* v = std::getenv(name);
+    if (v == nullptr || v[0] != '/')
+        return {};
+    return v;
+}
+
+// Creates the missing folders of an absolute path, each 0700; existing ones are left alone.
+bool ensureFolder(const std::string& path) {
+    for (size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos != path.size() && path[pos] != '/')
+            continue;
+        std::string part = path.substr(0, pos);
+        struct stat st {};
+        if (::stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string folderOf(const std::string& file) {
+    return file.substr(0, file.rfind('/'));
+}
+
+Table parse(const std::vector<uint8_t>& bytes) {
+    Table t;
+    if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 ||
+        bytes[6] != kVersion) {
+        t.state = FileState::kUnreadable;
+        return t;
+    }
+    t.state = FileState::kOk;
+    size_t pos = kHeaderSize;
+    while (pos < bytes.size()) {
+        size_t left = bytes.size() - pos;
+        if (left < kEntryOverhead) {
+            t.damaged = true;
+            break;
+        }
+        const uint8_t* p = bytes.data() + pos;
+        size_t nameSize = getU32(p);
+        size_t dataSize = getU32(p + 4);
+        if (nameSize > KeyStore::kMaxNameSize || dataSize > KeyStore::kMaxValueSize ||
+            nameSize + dataSize > left - kEntryOverhead) {
+            t.damaged = true;
+            break;
+        }
+        size_t body = 8 + nameSize + dataSize;
+        if (crc32(p, body) != getU32(p + body)) {
+            t.damaged = true;
+        } else {
+            std::string name(reinterpret_cast<const char*>(p + 8), nameSize);
+            bool duplicate = false;
+            for (const Entry& e : t.entries)
+                duplicate = duplicate || e.name == name;
+            if (duplicate) {
+                t.damaged = true; // never written by us; the first one stands
+            } else {
+                t.entries.push_back(
+                    {std::move(name), std::vector<uint8_t>(p + 8 + nameSize, p + body)});
+            }
+        }
+        pos += body + 4;
+    }
+    return t;
+}
+
+Table load(const std::string& path) {
+    Table t;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        t.state = errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
+        return t;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
+        ::close(fd);
+        t.state = FileState::kUnreadable;
+        return t;
+    }
+    // Read no more than the size seen at open; a file that grows meanwhile is not ours to trust.
+    std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    while (got < bytes.size()) {
+        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(got);
+    return parse(bytes);
+}
+
+std::vector<uint8_t> serialize(const std::vector<Entry>& entries) {
+    std::vector<uint8_t> out(kMagic, kMagic + sizeof kMagic);
+    out.push_back(kVersion);
+    out.push_back(0);
+    for (const Entry& e : entries) {
+        size_t start = out.size();
+        putU32(out, static_cast<uint32_t>(e.name.size()));
+        putU32(out, static_cast<uint32_t>(e.data.size()));
+        out.insert(out.end(), e.name.begin(), e.name.end());
+        out.insert(out.end(), e.data.begin(), e.data.end());
+        putU32(out, crc32(out.data() + start, out.size() - start));
+    }
+    return out;
+}
+
+bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Temporary file in the same folder, fsync, rename over the target, fsync the folder.
+bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::string temp = path + ".tmp.XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    bool ok = ::fchmod(fd, 0600) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+// Keeps a damaged file for inspection before it is replaced. A hard link leaves no moment
+// without a key file.
+void keepDamaged(const std::string& path) {
+    std::string bad = path + ".bad";
+    ::unlink(bad.c_str());
+    ::link(path.c_str(), bad.c_str());
+}
+
+class WriterLock {
+public:
+    explicit WriterLock(const std::string& path)
+        : fd_(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
+        if (fd_ >= 0) {
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~WriterLock() {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Read, change, write back under the writer lock. `change` returns false to abandon the write.
+template <typename Change> bool modify(std::string_view key, Change change) {
+    std::string path = KeyStore::keyFile(key);
+    if (path.empty() || !ensureFolder(folderOf(path)))
+        return false;
+    WriterLock lock(path);
+    if (!lock.held())
+        return false;
+    Table t = load(path);
+    bool existed = t.state == FileState::kOk;
+    if (!change(t.entries, existed))
+        return false;
+    if (t.state == FileState::kUnreadable || t.damaged)
+        keepDamaged(path);
+    return replaceFile(path, serialize(t.entries));
+}
+
+Entry* findEntry(std::vector<Entry>& entries, std::string_view name) {
+    for (Entry& e : entries)
+        if (e.name == name)
+            return &e;
+    return nullptr;
+}
+
+} // namespace
+
+std::string KeyStore::rootFolder() {
+    std::string base = absoluteEnv("XDG_CONFIG_HOME");
+    if (base.empty()) {
+        std::string home = absoluteEnv("HOME");
+        if (home.empty()) {
+            if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/')
+                home = pw->pw_dir;
+        }
+        if (home.empty())
+            return {};
+        base = home + "/.config";
+    }
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    return base + "/talvorn";
+}
+
+std::string KeyStore::keyFile(std::string_view key) {
+    while (!key.empty() && key.front() == '\\')
+        key.remove_prefix(1);
+    while (!key.empty() && key.back() == '\\')
+        key.remove_suffix(1);
+    std::string root = rootFolder();
+    if (key.empty() || root.empty())
+        return {};
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string name;
+    for (size_t i = 0; i < key.size(); ++i) {
+        char c = key[i];
+        if (safeByte(c, i == 0)) {
+            name += c;
+        } else {
+            auto b = static_cast<uint8_t>(c);
+            name += '%';
+            name += kHex[b >> 4];
+            name += kHex[b & 15];
+        }
+    }
+    return root + "/" + name + ".key";
+}
+
+bool KeyStore::exists(std::string_view key) {
+    std::string path = keyFile(key);
+    return !path.empty() && load(path).state == FileState::kOk;
+}
+
+bool KeyStore::create(std::string_view key) {
+    if (exists(key))
+        return true;
+    return modify(key, [](std::vector<Entry>&, bool existed) { return !existed; }) || exists(key);
+}
+
+bool KeyStore::setValue(std::string_view key, std::string_view name, const void* data,
+                        size_t size) {
+    if (size > kMaxValueSize || name.size() > kMaxNameSize || (data == nullptr && size != 0))
+        return false;
+    const auto* p = static_cast<const uint8_t*>(data);
+    std::vector<uint8_t> bytes(p, p + size);
+    return update(key, {{std::string(name), std::move(bytes)}});
+}
+
+KeyRead KeyStore::getValue(std::string_view key, std::string_view name, std::vector<uint8_t>& out) {
+    out.clear();
+    std::string path = keyFile(key);
+    if (path.empty())
+        return KeyRead::kNoKey;
+    Table t = load(path);
+    if (t.state != FileState::kOk)
+        return KeyRead::kNoKey;
+    Entry* e = findEntry(t.entries, name);
+    if (e == nullptr)
+        return KeyRead::kNoValue;
+    out = std::move(e->data);
+    return KeyRead::kOk;
+}
+
+KeyRead KeyStore::getValue(std::string_view key, std::string_view name, void* buffer,
+                           size_t capacity, size_t* size) {
+    std::vector<uint8_t> value;
+    KeyRead r = getValue(key, name, value);
+    if (size != nullptr)
+        *size = value.size();
+    if (r == KeyRead::kOk && buffer != nullptr && !value.empty())
+        std::memcpy(buffer, value.data(), std::min(capacity, value.size()));
+    return r;
+}
+
+bool KeyStore::deleteValue(std::string_view key, std::string_view name) {
+    return modify(key, [name](std::vector<Entry>& entries, bool) {
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            if (it->name == name) {
+                entries.erase(it);
+                return true;
+            }
+        }
+        return false; // no key or no such value: nothing to write
+    });
+}
+
+std::vector<std::string> KeyStore::listValues(std::string_view key) {
+    std::vector<std::string> names;
+    std::string path = keyFile(key);
+    if (path.empty())
+        return names;
+    Table t = load(path);
+    for (const Entry& e : t.entries)
+        names.push_back(e.name);
+    return names;
+}
+
+bool KeyStore::update(std::string_view key, const std::vector<KeyValueChange>& changes) {
+    for (const KeyValueChange& c : changes) {
+        if (c.name.size() > kMaxNameSize || (c.data && c.data->size() > kMaxValueSize))
+            return false;
+    }
+    return modify(key, [&changes](std::vector<Entry>& entries, bool) {
+        for (const KeyValueChange& c : changes) {
+            Entry* e = findEntry(entries, c.name);
+            if (c.data) {
+                if (e != nullptr)
+                    e->data = *c.data;
+                else
+                    entries.push_back({c.name, *c.data});
+            } else if (e != nullptr) {
+                entries.erase(entries.begin() + (e - entries.data()));
+            }
+        }
+        return true;
+    });
+}

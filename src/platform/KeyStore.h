@@ -1,0 +1,71 @@
+// Per-user key store: what stands in for the per-user registry. A key exists or not and holds
+// named values of raw bytes. Each key is one file under the user's configuration folder,
+//   $XDG_CONFIG_HOME/talvorn/<key>.key   (XDG_CONFIG_HOME defaults to $HOME/.config),
+// where <key> is the key path without leading or trailing backslashes and with every byte other
+// than letters, digits, '_', '-' and a non-leading '.' written as %XX ("Ornisys\" -> Ornisys.key).
+//
+// Files are mode 0600 and folders we create 0700. Every change rewrites the whole file atomically
+// (temporary file in the same folder, fsync, rename), so a crash leaves the old table or the new
+// one. A damaged file is read without ever reading past its data: a file without a valid header
+// counts as a missing key, a damaged entry as a missing value. Before a write replaces a damaged
+// file, the damaged original is kept beside it as "<key>.key.bad".
+//
+// Only the user-interface thread uses the store; writers of several processes are serialised by
+// an advisory lock on "<key>.key.lock".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Outcome of reading one value.
+enum class KeyRead {
+    kOk,      // value found
+    kNoKey,   // the key does not exist (or its file cannot be read)
+    kNoValue, // the key exists, the value does not
+};
+
+// One step of KeyStore::update: store `data` under `name`, or delete `name` when `data` is empty
+// (std::nullopt; an empty vector stores a zero-length value).
+struct KeyValueChange {
+    std::string name;
+    std::optional<std::vector<uint8_t>> data;
+};
+
+class KeyStore {
+public:
+    static constexpr size_t kMaxValueSize = 1 << 20; // larger values are refused
+    static constexpr size_t kMaxNameSize = 16383;    // as the registry allows
+
+    // Folder that holds the key files; empty when neither XDG_CONFIG_HOME (absolute) nor a home
+    // folder is known.
+    static std::string rootFolder();
+    // File of a key; empty when the key path is empty or no root folder is known.
+    static std::string keyFile(std::string_view key);
+
+    static bool exists(std::string_view key);
+    // Creates the key without values when it does not exist; true when it exists afterwards.
+    static bool create(std::string_view key);
+
+    // Store a value, creating the key when missing. False when nothing was stored.
+    static bool setValue(std::string_view key, std::string_view name, const void* data,
+                         size_t size);
+    // Read a value: the whole value into `out` (cleared unless kOk).
+    static KeyRead getValue(std::string_view key, std::string_view name, std::vector<uint8_t>& out);
+    // Read a value into a buffer: copies at most `capacity` bytes and sets `*size` (when given) to
+    // the value's full size, 0 unless kOk. The buffer beyond the copied bytes is left as it was.
+    static KeyRead getValue(std::string_view key, std::string_view name, void* buffer,
+                            size_t capacity, size_t* size);
+    // Delete a value. False when the key does not exist, the value does not exist, or the file
+    // could not be rewritten.
+    static bool deleteValue(std::string_view key, std::string_view name);
+    // Names of the values of a key, in stored order; empty when the key does not exist.
+    static std::vector<std::string> listValues(std::string_view key);
+
+    // Apply several changes in one atomic rewrite (creating the key when missing): all of them
+    // take effect or none. Deleting a value that does not exist is no error here.
+    static bool update(std::string_view key, const std::vector<KeyValueChange>& changes);
+};

@@ -1,0 +1,79 @@
+// The user table: key "Ornisys\" of the per-user key store, value "itemsum" (1 byte, the count
+// 0..99) and "item01" .. "item99" (one 43-byte UserRecord each). Records 1..count exist and no
+// others; deleting moves the following records down.
+//
+// On disk: $XDG_CONFIG_HOME/talvorn/Ornisys.key (see platform/KeyStore.h).
+#pragma once
+
+#include "users/UserRecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr const char* kUserKey = "Ornisys\\";
+constexpr const char* kUserCountValue = "itemsum";
+constexpr const char* kDefaultAdminName = "kqzwvx";
+constexpr const char* kDefaultAdminPassword = "kqzwvx";
+
+// "item%02d" of a record number.
+std::string userValueName(int record);
+
+// Store `size` bytes under the value, creating the key when missing. True when stored.
+bool WriteUserValue(const char* valueName, const void* bytes, size_t size);
+// False when the key does not exist. Otherwise copies at most `size` bytes of the value into the
+// buffer and returns true, also when the value is missing (the buffer is then left as it was).
+// `storedSize`, when given, receives the value's full size (0 when missing), so callers can tell
+// a missing or short value from a whole one.
+bool ReadUserValue(const char* valueName, void* buffer, size_t size, size_t* storedSize = nullptr);
+// False when the key or the value does not exist.
+bool DeleteUserValue(const char* valueName);
+
+// The count from "itemsum": -1 when the key does not exist, 0 when the value is missing, never
+// more than 99.
+int readUserCount();
+
+// Record `record` (1..99). False, with `out` zeroed, when it is missing, not 43 bytes long, or a
+// field is not terminated within its 20 bytes; such a record never matches a lookup.
+bool readUserRecord(int record, UserRecord& out);
+bool writeUserRecord(int record, const UserRecord& r);
+
+// Looks a user up by name (byte for byte, case matters) and, when `password` is given, checks
+// the password of the first record with that name: a wrong one ends the search with -1. On
+// success with a password, sets *isAdmin, *rights (when given) and CurrentUser.userIndex.
+// Creates the default administrator first when the table does not exist.
+// Returns the record number 1..count, or -1.
+int FindUser(std::string_view name, std::optional<std::string_view> password = std::nullopt,
+             uint8_t* isAdmin = nullptr, uint16_t* rights = nullptr);
+
+// Result codes of the table changes.
+enum class UserChange {
+    kOk,
+    kTableFull,  // already 99 users
+    kNameExists, // a user of that name exists
+    kNotFound,   // no such record or name
+    kBadField,   // name or password empty where needed, or longer than 19 bytes
+    kWriteFailed,
+};
+
+// Appends a user as record count + 1 and raises the count, in one atomic write.
+UserChange addUser(const UserRecord& r);
+// Writes the whole record again under its own number (found by its name).
+UserChange changeUser(const UserRecord& r);
+// Changes the logged-on user's password: {CurrentUser.userName, new password, isAdmin,
+// CurrentUser's rights} under CurrentUser.userIndex.
+UserChange changePassword(std::string_view newPassword, uint8_t isAdmin);
+// Removes record `record`, moving the following records down, in one atomic write.
+UserChange deleteUser(int record);
+
+struct UserListEntry {
+    int record;       // 1..count
+    std::string name; // up to the first zero byte, at most 19 bytes
+    bool isAdmin;
+    bool wellFormed; // false for a missing, short or unterminated record
+};
+// The table in record order; empty when the key does not exist.
+std::vector<UserListEntry> listUsers();

@@ -1,0 +1,106 @@
+// Private-profile (INI) files with the semantics the station's data files were written for:
+// section and key names compare without regard to ASCII case, the first occurrence of a section or
+// key wins, a missing file or key reads as the default, values are trimmed of surrounding blanks,
+// lines end in CRLF when written and in CRLF or LF when read, and every line a write does not
+// touch (comments, unknown keys, duplicates) is kept as it stands.
+//
+// Writes replace the whole file atomically (temporary file in the same folder, fsync, rename), so
+// a crash leaves the old file or the new one. A write that fails returns false and leaves the old
+// file as it was. Parsed files are cached per path; the cache notices our own writes and any change
+// of the file's inode, size or modification time, and re-checks the content of a file that changed
+// too recently for its time stamp to be trusted.
+//
+// Thread-safe: the cache has its own lock. Two writers of the same file in the same moment can
+// still lose one another's update, as with the platform's own functions.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Files larger than this are read only up to this size and are never rewritten (a write to them
+// fails), so that a runaway or foreign file can neither exhaust memory nor be truncated by us.
+constexpr size_t kMaxProfileFileBytes = 32u * 1024u * 1024u;
+
+struct ProfileDocument;
+
+// Single reads and writes.
+std::string ProfileGetString(const std::string& path, const std::string& section,
+                             const std::string& key, const std::string& def);
+bool ProfileSetString(const std::string& path, const std::string& section, const std::string& key,
+                      const std::string& value);
+bool ProfileDeleteKey(const std::string& path, const std::string& section, const std::string& key);
+bool ProfileDeleteSection(const std::string& path, const std::string& section);
+// Names of all sections (first occurrences, in file order); keys and values of one section
+// (first occurrences, in file order). Empty when the file or section is missing.
+std::vector<std::string> ProfileGetSectionNames(const std::string& path);
+std::vector<std::pair<std::string, std::string>> ProfileGetSection(const std::string& path,
+                                                                   const std::string& section);
+
+// Replaces a file's whole content atomically (same guarantees as the profile writes). For data
+// files that are not profiles, such as copies kept for the record.
+bool WriteFileAtomically(const std::string& path, const std::string& content);
+
+// Drops cached copies (all of them, or one path). Only tests and tools need this: the cache
+// notices changes by itself.
+void ProfileClearCache();
+
+// A consistent snapshot of one file for many reads (one check of the file, then memory only).
+class ProfileReader {
+public:
+    explicit ProfileReader(const std::string& path);
+    ~ProfileReader();
+    ProfileReader(const ProfileReader&) = delete;
+    ProfileReader& operator=(const ProfileReader&) = delete;
+
+    std::string get(const std::string& section, const std::string& key,
+                    const std::string& def) const;
+    bool hasSection(const std::string& section) const;
+    std::vector<std::string> sectionNames() const;
+    std::vector<std::string> keyNames(const std::string& section) const;
+
+private:
+    std::shared_ptr<const ProfileDocument> doc_;
+};
+
+// Collects many changes to one file and writes them with one atomic replace. Reads through the
+// batch see its pending changes. Nothing reaches the file before commit().
+class ProfileBatch {
+public:
+    explicit ProfileBatch(std::string path);
+    ~ProfileBatch();
+    ProfileBatch(const ProfileBatch&) = delete;
+    ProfileBatch& operator=(const ProfileBatch&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    std::string get(const std::string& section, const std::string& key,
+                    const std::string& def) const;
+    bool hasSection(const std::string& section) const;
+    std::vector<std::string> sectionNames() const;
+    std::vector<std::string> keyNames(const std::string& section) const;
+
+    // False (and nothing changes) for a name that cannot be stored: an empty or multi-line
+    // section or key, a section with "]" or a key with "=" in it. Line breaks and NUL bytes in a
+    // value are stored as "?" so that a value can never add lines to the file.
+    bool set(const std::string& section, const std::string& key, const std::string& value);
+    bool deleteKey(const std::string& section, const std::string& key);
+    bool deleteSection(const std::string& section);
+    // Starts from an empty file: commit() then writes only what was set after this call.
+    void clear();
+
+    bool dirty() const { return dirty_; }
+    // Writes the pending changes; true when there were none. After a failure the file on disk is
+    // unchanged and the batch keeps its changes, so commit() may be retried.
+    bool commit();
+
+private:
+    ProfileDocument& writable();
+
+    std::string path_;
+    std::shared_ptr<const ProfileDocument> base_;
+    std::unique_ptr<ProfileDocument> work_;
+    bool dirty_ = false;
+};

@@ -1,0 +1,587 @@
+#include "Engine.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace nodesim {
+
+namespace {
+
+bool SingleNode(const uint8_t mask[kMaskSize], int* node) {
+    int found = -1;
+    for (int bit = 0; bit < 64; ++bit) {
+        if (!((mask[bit / 8] >> (bit % 8)) & 1u))
+            continue;
+        if (found >= 0)
+            return false;
+        found = bit;
+    }
+    *node = found;
+    return found >= 0;
+}
+
+bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>* out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+const char* CodeName(uint8_t code) {
+    switch (code) {
+    case FRAME_QUERY:
+        return "QUERY";
+    case FRAME_DATA:
+        return "DATA";
+    case FRAME_CHECK:
+        return "CHECK";
+    case FRAME_DELETE:
+        return "DELETE";
+    default:
+        return "?";
+    }
+}
+
+} // namespace
+
+FileTag ContentTag(const std::vector<uint8_t>& bytes) {
+    uint32_t h = 2166136261u; // FNV-1a
+    for (uint8_t b : bytes)
+        h = (h ^ b) * 16777619u;
+    FileTag tag;
+    PutLe32(tag.data(), h);
+    return tag;
+}
+
+Engine::Engine(Config config)
+    : config_(std::move(config)), nodes_(std::clamp(config_.nodeCount, 1, kMaxNodes)),
+      rng_(config_.seed) {
+    ValidateConfig(config_, &configError_);
+    // Keep the arithmetic defined even for a configuration that Prepare would refuse.
+    config_.clusterBytes = std::clamp<uint32_t>(config_.clusterBytes, 1, 65535);
+}
+
+void Engine::Log(const char* format, ...) const {
+    if (!config_.log)
+        return;
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    config_.log(line);
+}
+
+// --- Setup
+
+std::string Engine::NodeFolder(int index) const {
+    char name[16];
+    std::snprintf(name, sizeof name, "node-%02d", index);
+    return (fs::path(config_.storeDir) / name).string();
+}
+
+bool Engine::Prepare(std::string* error) {
+    if (!configError_.empty()) {
+        *error = configError_;
+        return false;
+    }
+    std::error_code ec;
+    if (!config_.storeDir.empty()) {
+        for (int n = 0; n < nodeCount(); ++n) {
+            const fs::path dir = NodeFolder(n);
+            fs::create_directories(dir, ec);
+            if (ec) {
+                *error = "cannot create " + dir.string() + ": " + ec.message();
+                return false;
+            }
+            // Left-overs of an earlier run would make the mirror disagree with the node.
+            for (const auto& entry : fs::directory_iterator(dir, ec))
+                if (entry.is_regular_file())
+                    fs::remove(entry.path(), ec);
+        }
+    }
+    if (config_.preloadDir.empty())
+        return true;
+
+    std::vector<fs::path> paths;
+    for (const auto& entry : fs::directory_iterator(config_.preloadDir, ec))
+        if (entry.is_regular_file())
+            paths.push_back(entry.path());
+    if (ec) {
+        *error = "cannot read preload folder " + config_.preloadDir + ": " + ec.message();
+        return false;
+    }
+    std::sort(paths.begin(), paths.end());
+    for (const auto& path : paths) {
+        std::vector<uint8_t> bytes;
+        if (!ReadWholeFile(path, &bytes)) {
+            *error = "cannot read " + path.string();
+            return false;
+        }
+        const FileTag tag = ContentTag(bytes);
+        const std::string field = FieldToString(MakeNameField(path.filename().string()));
+        for (int n = 0; n < nodeCount(); ++n) {
+            if (!AddFile(n, field, bytes, tag)) {
+                *error = "preloaded file " + path.string() + " does not fit a node";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// --- Frames
+
+void Engine::Feed(const uint8_t* data, size_t n, const ReplySink& sink) {
+    parser_.Feed(data, n, [&](const Request& request) {
+        Reply reply;
+        if (Handle(request, &reply))
+            sink(reply);
+    });
+}
+
+double Engine::Uniform() {
+    return static_cast<double>(rng_() >> 11) * 0x1.0p-53;
+}
+
+bool Engine::Drops(int node) {
+    const double own = config_.nodeDropRate[node];
+    const double rate = own >= 0 ? own : config_.dropRate;
+    // No draw at rate 0, so that enabling a fault on one node leaves the others' sequence alone.
+    if (rate <= 0 || Uniform() >= rate)
+        return false;
+    ++nodes_[node].stats.framesDropped;
+    ++stats_.framesDropped;
+    Log("node %02d drops the frame", node);
+    return true;
+}
+
+bool Engine::Handle(const Request& request, Reply* reply) {
+    if (request.code >= FRAME_QUERY && request.code <= FRAME_DELETE)
+        ++stats_.framesByCode[request.code - FRAME_QUERY];
+    const uint8_t* p = request.payload;
+    Log("rx %s mask %02X%02X%02X%02X L %u", CodeName(request.code), request.mask[3],
+        request.mask[2], request.mask[1], request.mask[0], request.length);
+
+    // Refuse malformed contents before any node sees them.
+    if (request.code == FRAME_DATA) {
+        const bool head = request.length == kHeadSize;
+        const size_t size = head ? kHeadSize : kPackageSize;
+        const uint32_t number = GetLe16(p);
+        const uint32_t length = head ? GetLe32(p + 14) : 0;
+        if (Crc8(p, size - 1) != p[size - 1] || (head && number != 0) || (!head && number == 0) ||
+            (head && (length == 0 || length > kMaxSendBytes))) {
+            ++stats_.badContent;
+            Log("refused: bad %s", head ? "head" : "package");
+            return false;
+        }
+        for (int n = 0; n < nodeCount(); ++n)
+            if (MaskTest(request.mask, n))
+                ++nodes_[n].stats.dataFramesAddressed;
+    }
+    if (request.code == FRAME_QUERY && p[0] > kMaxListBlock) {
+        ++stats_.badContent;
+        Log("refused: query block %u", p[0]);
+        return false;
+    }
+
+    if (request.code == FRAME_QUERY || request.code == FRAME_CHECK) {
+        int node = -1;
+        if (!SingleNode(request.mask, &node) || !ValidNode(node) || silent(node) || Drops(node))
+            return false;
+        uint8_t body[kMaxReplyBody];
+        const size_t bodySize =
+            request.code == FRAME_QUERY
+                ? BuildQueryBody(nodes_[node], p[0], body)
+                : BuildCheckReplyBody(node, FileTag{p[0], p[1], p[2], p[3]}, body);
+        reply->node = node;
+        reply->size = BuildReplyFrame(reply->bytes.data(), body, bodySize);
+        if (config_.corruptRate > 0 && Uniform() < config_.corruptRate) {
+            ++stats_.repliesCorrupted;
+            if (rng_() & 1) {
+                reply->bytes[rng_() % reply->size] ^= static_cast<uint8_t>(1 + rng_() % 255);
+                Log("node %02d reply corrupted", node);
+            } else {
+                reply->size = 1 + rng_() % (reply->size - 1);
+                Log("node %02d reply cut to %zu bytes", node, reply->size);
+            }
+        }
+        ++stats_.repliesSent;
+        ++nodes_[node].stats.repliesSent;
+        Log("node %02d replies %zu bytes", node, reply->size);
+        return true;
+    }
+
+    for (int n = 0; n < nodeCount(); ++n) {
+        if (!MaskTest(request.mask, n) || silent(n) || Drops(n))
+            continue;
+        if (request.code == FRAME_DATA) {
+            if (request.length == kHeadSize)
+                AcceptHead(n, p);
+            else
+                AcceptPackage(n, p);
+            continue;
+        }
+        // FRAME_DELETE
+        Node& node = nodes_[n];
+        if (node.ignoreDeletes > 0) {
+            --node.ignoreDeletes;
+            ++node.stats.deletesIgnored;
+            Log("node %02d ignores the delete", n);
+            continue;
+        }
+        if (request.length == 0)
+            Clear(n);
+        else
+            DeleteNames(n, p + 1, p[0]);
+    }
+    return false;
+}
+
+size_t Engine::BuildQueryBody(const Node& node, uint8_t block, uint8_t* body) const {
+    if (block == 0) {
+        StorageInfo info;
+        info.totalBytes = config_.capacityBytes;
+        info.clusterBytes = static_cast<uint16_t>(config_.clusterBytes);
+        info.maxFiles = static_cast<uint16_t>(config_.maxFiles);
+        info.fileCount = static_cast<uint16_t>(node.files.size());
+        const uint64_t used = UsedBytes(node);
+        const uint64_t freeUnits = used < config_.capacityBytes
+                                       ? (config_.capacityBytes - used) / config_.clusterBytes
+                                       : 0;
+        info.freeUnits = static_cast<uint16_t>(std::min<uint64_t>(freeUnits, 0xFFFF));
+        return BuildStorageBody(body, info);
+    }
+    const size_t first = static_cast<size_t>(kEntriesPerBlock) * (block - 1);
+    const size_t count = first < node.files.size()
+                             ? std::min<size_t>(kEntriesPerBlock, node.files.size() - first)
+                             : 0;
+    body[0] = block;
+    body[1] = static_cast<uint8_t>(count);
+    for (size_t j = 0; j < count; ++j) {
+        const StoredFile& f = node.files[first + j];
+        std::memcpy(body + 2 + 16 * j, f.name.data(), kNameFieldSize);
+        PutLe32(body + 14 + 16 * j, static_cast<uint32_t>(f.data.size()));
+    }
+    return 2 + 16 * count;
+}
+
+size_t Engine::BuildCheckReplyBody(int index, const FileTag& tag, uint8_t* body) {
+    Node& node = nodes_[index];
+    Reception& rx = node.rx;
+    uint8_t status = kCheckNeedHead;
+    if (rx.state == Reception::State::Receiving && rx.tag == tag) {
+        if (TryStore(index)) {
+            status = 0;
+        } else if (!Fits(node, rx.name, rx.length)) {
+            status = kCheckNoRoom;
+        } else if (TableFull(node, rx.name)) {
+            status = kCheckFileNumExceed;
+        } else {
+            uint8_t bitmap[kBitmapSize] = {};
+            for (int i = 1; i <= rx.packageCount; ++i)
+                if (!rx.have[i])
+                    bitmap[i / 8] = static_cast<uint8_t>(bitmap[i / 8] | (1u << (i % 8)));
+            Log("node %02d check: %d packages missing", index, rx.missing);
+            return BuildCheckBody(body, kCheckNeedPackages, bitmap);
+        }
+    } else {
+        // The most recent reception held, or any file stored under this tag.
+        for (const StoredFile& f : node.files)
+            if (f.tag == tag)
+                status = 0;
+    }
+    Log("node %02d check: status %02X", index, status);
+    return BuildCheckBody(body, status, nullptr);
+}
+
+void Engine::LogPackage(Node& node, uint16_t number) {
+    if (node.packageLog.size() < kPackageLogSize) {
+        node.packageLog.push_back(number);
+        return;
+    }
+    node.packageLog[node.packageLogNext] = number;
+    node.packageLogNext = (node.packageLogNext + 1) % kPackageLogSize;
+    ++node.stats.packageLogOverflow;
+}
+
+void Engine::AcceptHead(int index, const uint8_t* head) {
+    Node& node = nodes_[index];
+    Reception& rx = node.rx;
+    std::memcpy(rx.name.data(), head + 2, kNameFieldSize);
+    rx.length = GetLe32(head + 14);
+    std::memcpy(rx.tag.data(), head + 18, 4);
+    rx.packageCount = static_cast<int>((rx.length + kPackageDataSize - 1) / kPackageDataSize);
+    rx.have.reset();
+    ++node.stats.headsAccepted;
+    LogPackage(node, 0);
+
+    const int held = FindFile(node, rx.name.data());
+    if (held >= 0 && node.files[held].tag == rx.tag && node.files[held].data.size() == rx.length) {
+        rx.state = Reception::State::Held;
+        rx.missing = 0;
+        Log("node %02d head %s: already held", index, PrintableName(rx.name.data()).c_str());
+        return;
+    }
+    rx.state = Reception::State::Receiving;
+    rx.missing = rx.packageCount;
+    rx.data.assign(static_cast<size_t>(rx.packageCount) * kPackageDataSize, 0);
+    Log("node %02d head %s, %u bytes, %d packages", index, PrintableName(rx.name.data()).c_str(),
+        rx.length, rx.packageCount);
+}
+
+void Engine::AcceptPackage(int index, const uint8_t* package) {
+    Node& node = nodes_[index];
+    Reception& rx = node.rx;
+    const int number = static_cast<int>(GetLe16(package));
+    if (rx.state != Reception::State::Receiving || number > rx.packageCount)
+        return;
+    std::memcpy(rx.data.data() + static_cast<size_t>(number - 1) * kPackageDataSize, package + 2,
+                kPackageDataSize);
+    if (!rx.have[number]) {
+        rx.have[number] = true;
+        --rx.missing;
+    }
+    ++node.stats.packagesAccepted;
+    LogPackage(node, static_cast<uint16_t>(number));
+    if (rx.missing == 0)
+        TryStore(index);
+}
+
+void Engine::DeleteNames(int index, const uint8_t* names, int count) {
+    Node& node = nodes_[index];
+    for (int i = 0; i < count; ++i) {
+        const uint8_t* name = names + kNameFieldSize * i;
+        const int at = FindFile(node, name);
+        Log("node %02d delete %s: %s", index, PrintableName(name).c_str(),
+            at >= 0 ? "removed" : "not held");
+        if (at >= 0)
+            EraseAt(index, static_cast<size_t>(at));
+    }
+}
+
+void Engine::Clear(int index) {
+    Node& node = nodes_[index];
+    Log("node %02d clear: %zu files removed", index, node.files.size());
+    while (!node.files.empty())
+        EraseAt(index, node.files.size() - 1);
+}
+
+// --- Storage
+
+uint64_t Engine::RoundUp(uint64_t bytes) const {
+    const uint64_t c = config_.clusterBytes;
+    return (bytes + c - 1) / c * c;
+}
+
+uint64_t Engine::UsedBytes(const Node& node) const {
+    uint64_t used = 0;
+    for (const StoredFile& f : node.files)
+        used += RoundUp(f.data.size());
+    return used;
+}
+
+int Engine::FindFile(const Node& node, const uint8_t* name) const {
+    for (size_t i = 0; i < node.files.size(); ++i)
+        if (SameName(node.files[i].name.data(), name))
+            return static_cast<int>(i);
+    return -1;
+}
+
+bool Engine::Fits(const Node& node, const NameField& name, uint64_t length) const {
+    uint64_t room =
+        config_.capacityBytes - std::min<uint64_t>(UsedBytes(node), config_.capacityBytes);
+    const int same = FindFile(node, name.data());
+    if (same >= 0)
+        room += RoundUp(node.files[same].data.size());
+    return RoundUp(length) <= room;
+}
+
+bool Engine::TableFull(const Node& node, const NameField& name) const {
+    return node.files.size() >= static_cast<size_t>(config_.maxFiles) &&
+           FindFile(node, name.data()) < 0;
+}
+
+bool Engine::TryStore(int index) {
+    Node& node = nodes_[index];
+    Reception& rx = node.rx;
+    if (rx.state != Reception::State::Receiving || rx.missing != 0 ||
+        !Fits(node, rx.name, rx.length) || TableFull(node, rx.name))
+        return false;
+    StoredFile file;
+    file.name = rx.name;
+    file.tag = rx.tag;
+    rx.data.resize(rx.length); // the padding of the last package is not part of the file
+    file.data = std::move(rx.data);
+    rx.data = {};
+    rx.state = Reception::State::Held;
+    ++node.stats.filesCompleted;
+    Log("node %02d stored %s, %u bytes", index, PrintableName(rx.name.data()).c_str(), rx.length);
+    Store(index, std::move(file));
+    return true;
+}
+
+void Engine::Store(int index, StoredFile file) {
+    Node& node = nodes_[index];
+    Mirror(index, file);
+    const int same = FindFile(node, file.name.data());
+    if (same >= 0)
+        node.files[same] = std::move(file);
+    else
+        node.files.push_back(std::move(file));
+}
+
+void Engine::EraseAt(int index, size_t position) {
+    Node& node = nodes_[index];
+    Unmirror(index, node.files[position].name);
+    node.files.erase(node.files.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
+void Engine::Mirror(int index, const StoredFile& file) {
+    if (config_.storeDir.empty())
+        return;
+    // Written aside and renamed, so a reader never sees half a file.
+    const fs::path target = fs::path(NodeFolder(index)) / MirrorFileName(file.name);
+    const fs::path temp = target.string() + ".part";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(file.data.data()),
+                  static_cast<std::streamsize>(file.data.size()));
+        if (!out) {
+            Log("node %02d cannot write %s", index, temp.c_str());
+            return;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec)
+        Log("node %02d cannot write %s: %s", index, target.c_str(), ec.message().c_str());
+}
+
+void Engine::Unmirror(int index, const NameField& name) {
+    if (config_.storeDir.empty())
+        return;
+    std::error_code ec;
+    fs::remove(fs::path(NodeFolder(index)) / MirrorFileName(name), ec);
+}
+
+// --- Inspection and control
+
+std::vector<FileInfo> Engine::files(int node) const {
+    std::vector<FileInfo> out;
+    if (!ValidNode(node))
+        return out;
+    for (const StoredFile& f : nodes_[node].files)
+        out.push_back({FieldToString(f.name), static_cast<uint32_t>(f.data.size()), f.tag});
+    return out;
+}
+
+std::optional<std::vector<uint8_t>> Engine::fileBytes(int node,
+                                                      const std::string& nameField) const {
+    if (!ValidNode(node))
+        return std::nullopt;
+    const NameField name = FieldFromString(nameField);
+    const int at = FindFile(nodes_[node], name.data());
+    if (at < 0)
+        return std::nullopt;
+    return nodes_[node].files[at].data;
+}
+
+StorageInfo Engine::storage(int node) const {
+    StorageInfo info;
+    if (!ValidNode(node))
+        return info;
+    uint8_t body[kStorageBodySize];
+    BuildQueryBody(nodes_[node], 0, body);
+    body[kStorageBodySize - 1] = 0;
+    DecodeStorageInfo(body, kStorageBodySize, info);
+    return info;
+}
+
+bool Engine::AddFile(int node, const std::string& nameField, std::vector<uint8_t> bytes,
+                     const FileTag& tag) {
+    if (!ValidNode(node) || bytes.size() > 0xFFFFFFFFu)
+        return false;
+    StoredFile file;
+    file.name = FieldFromString(nameField);
+    file.tag = tag;
+    file.data = std::move(bytes);
+    if (!Fits(nodes_[node], file.name, file.data.size()) || TableFull(nodes_[node], file.name))
+        return false;
+    Store(node, std::move(file));
+    return true;
+}
+
+bool Engine::RemoveFile(int node, const std::string& nameField) {
+    if (!ValidNode(node))
+        return false;
+    const NameField name = FieldFromString(nameField);
+    const int at = FindFile(nodes_[node], name.data());
+    if (at < 0)
+        return false;
+    EraseAt(node, static_cast<size_t>(at));
+    return true;
+}
+
+void Engine::SetSilent(int node, bool silent) {
+    config_.setSilent(node, silent);
+}
+
+bool Engine::silent(int node) const {
+    return node >= 0 && node < kMaxNodes && ((config_.silentNodes >> node) & 1u);
+}
+
+void Engine::SetDropRate(double rate) {
+    config_.dropRate = rate;
+}
+
+void Engine::SetDropRate(int node, double rate) {
+    config_.setNodeDropRate(node, rate);
+}
+
+void Engine::SetCorruptRate(double rate) {
+    config_.corruptRate = rate;
+}
+
+void Engine::IgnoreNextDeletes(int node, int count) {
+    if (ValidNode(node))
+        nodes_[node].ignoreDeletes = std::max(count, 0);
+}
+
+Statistics Engine::stats() const {
+    Statistics s = stats_;
+    s.parser = parser_.stats();
+    s.badFrames = s.parser.badHeaderCheck + s.parser.badLength + s.parser.badPayloadCheck;
+    return s;
+}
+
+NodeStatistics Engine::nodeStats(int node) const {
+    return ValidNode(node) ? nodes_[node].stats : NodeStatistics{};
+}
+
+std::vector<uint16_t> Engine::acceptedPackages(int node) const {
+    if (!ValidNode(node))
+        return {};
+    const Node& n = nodes_[node];
+    std::vector<uint16_t> out(n.packageLog.begin() + static_cast<std::ptrdiff_t>(n.packageLogNext),
+                              n.packageLog.end());
+    out.insert(out.end(), n.packageLog.begin(),
+               n.packageLog.begin() + static_cast<std::ptrdiff_t>(n.packageLogNext));
+    return out;
+}
+
+void Engine::ClearPackageLog() {
+    for (Node& n : nodes_) {
+        n.packageLog.clear();
+        n.packageLogNext = 0;
+    }
+}
+
+} // namespace nodesim

@@ -1,0 +1,77 @@
+// A user table in a temporary XDG_CONFIG_HOME, and a clean log-on state, for every test.
+#pragma once
+
+#include "platform/KeyStore.h"
+#include "users/CurrentUser.h"
+#include "users/UserStore.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+class UserTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char base[] = "/tmp/talvorn-users-XXXXXX";
+        ASSERT_NE(::mkdtemp(base), nullptr);
+        base_ = base;
+        ::setenv("XDG_CONFIG_HOME", base_.c_str(), 1);
+        CurrentUser = LogOnState{};
+    }
+    void TearDown() override {
+        CurrentUser = LogOnState{};
+        std::filesystem::remove_all(base_);
+    }
+
+    static UserRecord op(const char* name, const char* password, uint16_t rights = 0xEE) {
+        return makeUserRecord(name, password, 0, rights);
+    }
+    static UserRecord admin(const char* name, const char* password) {
+        return makeUserRecord(name, password, 1, 0);
+    }
+    // Writes the records as item01.. and their count, bypassing every check.
+    static void store(const std::vector<UserRecord>& records) {
+        std::vector<KeyValueChange> changes;
+        for (size_t i = 0; i < records.size(); ++i) {
+            const auto* p = reinterpret_cast<const uint8_t*>(&records[i]);
+            changes.push_back({userValueName(int(i) + 1), Bytes(p, p + sizeof(UserRecord))});
+        }
+        changes.push_back({kUserCountValue, Bytes{uint8_t(records.size())}});
+        ASSERT_TRUE(KeyStore::update(kUserKey, changes));
+    }
+    static Bytes raw(const std::string& valueName) {
+        Bytes v;
+        KeyStore::getValue(kUserKey, valueName, v);
+        return v;
+    }
+    static void putRaw(const std::string& valueName, const Bytes& bytes) {
+        ASSERT_TRUE(KeyStore::setValue(kUserKey, valueName, bytes.data(), bytes.size()));
+    }
+    static std::string nameOf(int record) {
+        UserRecord r;
+        return readUserRecord(record, r) ? userName(r) : "<bad>";
+    }
+    static std::string passwordOf(int record) {
+        UserRecord r;
+        return readUserRecord(record, r) ? userPassword(r) : "<bad>";
+    }
+    // Reads keep working, every write of the table fails.
+    static void failWrites() {
+        std::string lock = KeyStore::keyFile(kUserKey) + ".lock";
+        std::filesystem::remove(lock);
+        std::filesystem::create_directories(lock);
+    }
+    static std::vector<UserRecord> users(int n) {
+        std::vector<UserRecord> v{admin("kqzwvx", "kqzwvx")};
+        for (int i = 2; i <= n; ++i)
+            v.push_back(op(("user" + std::to_string(i)).c_str(), "pw"));
+        return v;
+    }
+
+    std::string base_;
+};

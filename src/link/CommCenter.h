@@ -1,0 +1,256 @@
+// The communication centre: the one owner of both channels, their node records, package stores,
+// threads and the task layer's lists.
+//
+// Threads and shared state. Per open channel a reader (100 ms), a parser (110 ms) and a sender
+// (130 ms); one scheduler for both channels (100 ms). Fields that one thread writes while another
+// reads are std::atomic. Status-like fields use relaxed order. The command hand-off is ordered:
+// the task layer fills a command's inputs, then stores cmdType with release; the sender loads it
+// with acquire; the sender's final store of CMD_IDLE is a release that the scheduler's load
+// acquires before it reads results. The package store is ordered by that hand-off. `entries` is
+// read by other threads (window, command line) through the node's entriesLock.
+#pragma once
+
+#include "link/Frame.h"
+#include "platform/SerialPort.h"
+#include "platform/Sync.h"
+#include "tasks/TaskList.h"
+#include "tasks/TransTask.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+enum CommandType : int32_t {
+    CMD_IDLE = 0,
+    CMD_QUERY_NODE = 1,
+    CMD_SEND_HEAD = 2,
+    CMD_SEND_PACKAGES = 3,
+    CMD_CHECK_FILE = 4,
+    CMD_DELETE_FILES = 5,
+    CMD_CLEAR_NODE = 6,
+    CMD_PREPARING = 20,
+};
+
+constexpr int kChannels = 2;
+constexpr size_t kTxFrameSize = 2048;
+constexpr size_t kRingSize = 2048;
+constexpr uint32_t kResetTotalBytes = 1457664;
+constexpr int32_t kResetClusterBytes = 512;
+
+// Result bits of CCommCenter::Create.
+constexpr int kChannelOneStarted = 1;
+constexpr int kChannelTwoStarted = 2;
+
+struct ChannelState {
+    ChannelState();
+
+    std::atomic<int32_t> cmdType{CMD_IDLE};
+    std::unique_ptr<SerialPort> hPort;
+    std::atomic<int32_t> portOpen{0};
+    std::atomic<int32_t> nodeCount{0};
+    std::atomic<int32_t> packageDelayMs{1};
+    std::atomic<uint8_t> targetMask[kMaskSize];
+    std::atomic<int32_t> nodePending[kMaxNodes];
+    uint8_t txFrame[kTxFrameSize]; // sender thread only; bytes 0..5 hold the sync pattern
+    uint8_t rxRing[kRingSize];     // guarded by ringLock
+    std::atomic<uint16_t> rxRead{0};
+    std::atomic<uint16_t> rxWrite{0};
+    std::atomic<uint8_t> rxIdle{1};
+    std::atomic<int32_t> replyNode{0};
+    std::atomic<int32_t> requestNode{0};
+    std::atomic<int32_t> syncMatch{0};
+    std::atomic<int32_t> queryBlock{0};
+    CTransTask command; // written only while the channel is idle or preparing
+    std::atomic<int32_t> progressTotal{0};
+    std::atomic<int32_t> progressDone{0};
+    std::atomic<int32_t> progressBusy{0};
+
+    // 1 while the sender thread runs a transmitter. A command is over only when cmdType is idle
+    // and the sender has left its transmitter: cancel may set cmdType idle while a package is
+    // still going out, and the package store must not be rebuilt under it.
+    std::atomic<int32_t> senderActive{0};
+    // Three parties touch the ring indexes (reader, parser, and the sender's reset); this small
+    // lock keeps each index update whole against the others.
+    std::mutex ringLock;
+
+    void GetTargetMask(uint8_t out[kMaskSize]) const;
+    void SetTargetMask(const uint8_t in[kMaskSize]);
+};
+
+struct NodeRecord {
+    NodeRecord();
+
+    std::atomic<int32_t> status{-1};
+    std::atomic<uint32_t> totalBytes{kResetTotalBytes};
+    std::atomic<int32_t> clusterBytes{kResetClusterBytes};
+    std::atomic<int32_t> maxFiles{0};
+    std::atomic<int32_t> fileCount{0};
+    std::atomic<int32_t> listedCount{0};
+    std::atomic<int32_t> freeBytes{0};
+    std::atomic<int32_t> progress{0};
+    std::atomic<int32_t> pendingTaskCount{0};
+    std::atomic<int32_t> currentTaskNo{0};
+    TaskList<TaskNote> pendingTasks;
+    uint8_t entries[kMaxEntries][kEntrySize]; // guarded by entriesLock
+    mutable std::mutex entriesLock;
+    std::atomic<int32_t> replied{0};
+    std::atomic<int32_t> missingCount{0};
+    std::atomic<int32_t> needPackage[kMaxPackages];
+    std::atomic<int32_t> packageTotal{0};
+
+    struct ListedFile {
+        uint8_t name[kNameFieldSize];
+        uint32_t length;
+    };
+    // The first fileCount entries, read consistently.
+    std::vector<ListedFile> ListedFiles() const;
+};
+
+struct PackageStore {
+    PackageStore();
+
+    uint8_t packages[kMaxPackages][kPackageSize];
+    const uint8_t* packagePtr[kMaxPackages];
+    std::atomic<int32_t> packageCount{0};
+    std::string storedPath;
+    int32_t storeValid = 0;
+};
+
+struct PreparedFile {
+    std::string path;
+    uint8_t fileTag[4] = {0, 0, 0, 0};
+};
+
+// How the link turns a configured port name into a port. Tests install scripted ports here.
+using PortFactory = std::function<std::unique_ptr<SerialPort>()>;
+using PortResolver = std::function<std::string(const std::string& portName)>;
+void SetPortFactory(PortFactory factory);   // empty: the POSIX port
+void SetPortResolver(PortResolver resolver); // empty: "/…" as it is, COMn as /dev/ttyS<n-1>
+std::string ResolveConfiguredPort(const std::string& portName);
+
+class CCommCenter {
+public:
+    CCommCenter();
+    virtual ~CCommCenter();
+    CCommCenter(const CCommCenter&) = delete;
+    CCommCenter& operator=(const CCommCenter&) = delete;
+
+    // --- The process-wide centre.
+    // Destroys the centre that exists, builds a new one and starts each valid channel. Returns
+    // bit 0 when channel 1 started, bit 1 when channel 2 started.
+    static int Create(const std::string portName[kChannels], const int nodeCount[kChannels],
+                      const int speedIndex[kChannels], const int modeIndex[kChannels]);
+    static void Destroy();
+    static CCommCenter* Instance();
+    // The channel's 32 node records, or null without a centre or for a skipped channel.
+    static NodeRecord* NodeTable(int channel);
+    // Status-bar text of a Create result.
+    static const char* ResultText(int result);
+
+    // --- Steps of Create and Destroy (public for tests that build a centre by hand).
+    int ResetNodes(int channel);
+    // Opens and starts one channel as Create does; true when it runs.
+    bool StartChannel(int channel, const std::string& portName, int nodeCount, int speedIndex,
+                      int modeIndex);
+    void StartThreads(int channel);
+    void StopThreads(int channel);
+    void StopAllThreads();
+
+    // --- Serial channel.
+    int OpenPort(int channel, const std::string& portName, int speedIndex);
+    int RingCount(int channel);
+    int RingRead(int channel, uint8_t* dst, int maxCount);
+    void RingReset(int channel);
+    bool IsRxIdle(int channel);
+    // Sends txFrame: the six sync bytes alone with mark parity, then `length` bytes from byte 6
+    // with space parity. `setEventMask` is false for packages, which rely on the earlier mask.
+    void SendFrame(int channel, size_t length, bool setEventMask = true);
+    // One pass of the reader's loop body: move what has arrived into the ring.
+    void ReaderStep(int channel);
+
+    // --- Reply parser.
+    bool FindSync(int channel);
+    void ParseQueryReply(int channel);
+    void ParseCheckReply(int channel);
+    void ParserStep(int channel);
+
+    // --- Transmitters.
+    void SenderStep(int channel);
+    void TransmitQuery(int channel);
+    void TransmitHead(int channel);
+    void TransmitPackages(int channel);
+    void TransmitCheck(int channel);
+    void TransmitDelete(int channel);
+    void TransmitClear(int channel);
+    // Writes the mask of package i into `mask`: -1 when no node is addressed at all, 0 when no
+    // addressed node needs the package, 1 otherwise.
+    int PackageNeeded(int channel, int package, uint8_t mask[kMaskSize]);
+    // Names of batch b as 12-byte fields into dst; 0 ends the delete.
+    static int CollectNames(const std::vector<std::string>& names, int batch, uint8_t* dst);
+
+    // True when no command is under way on the channel and the sender has left it.
+    bool ChannelIdle(int channel);
+
+    // Pauses of the link and the task layer. Returns false when the centre is stopping. Tests
+    // that drive the steps by hand replace it to record pauses instead of waiting them out.
+    bool Pause(int ms);
+    std::function<bool(int ms)> pauseHook;
+
+    // --- Link state.
+    ChannelState channels[kChannels];
+    NodeRecord nodes[kChannels][kMaxNodes];
+    PackageStore stores[kChannels];
+    ManualResetEvent replyGate[kChannels];
+    std::atomic<int32_t> threadsStarted[kChannels];
+    std::atomic<int32_t> linkRun{0};
+    std::atomic<int32_t> schedulerRun{0};
+
+    // --- Task layer.
+    struct NodeSlot {
+        NodeRecord* node = nullptr;
+        std::atomic<int32_t> cmdCursor{0};
+    };
+    TaskList<CTransTask> taskQueue[kChannels];
+    TaskList<CTransTask> deferredQueue[kChannels];
+    TaskList<CTransTask> commandList[kChannels];
+    TaskList<PreparedFile> preparedFiles[kChannels];
+    NodeSlot nodeSlots[kChannels][kMaxNodes];
+    CTransTask currentTask[kChannels];
+    int32_t stepActive[kChannels] = {0, 0};
+    int32_t rotateIndex[kChannels] = {0, 0};
+    std::atomic<int32_t> taskActive[kChannels];
+    int32_t runningType[kChannels] = {0, 0};
+    CTransTask runningCmd[kChannels];
+    std::atomic<uint8_t> schedulerHold{0};
+    uint8_t sendPrepared[kChannels] = {0, 0};
+    std::atomic<int32_t> taskCounter[kChannels];
+    // Held by the scheduler for each cycle and by cancel while it edits the lists, so cancel never
+    // edits a list under a cycle that has already begun.
+    std::mutex cycleMutex;
+
+    // The scheduler thread's cycle; defined by the task layer.
+    void SchedulerThread();
+    // One cycle's work (steps 4 and 5), without the sleep; the caller holds cycleMutex.
+    void SchedulerCycle();
+
+private:
+    void ReaderThread(int channel);
+    void ParserThread(int channel);
+    void SenderThread(int channel);
+    // Reads the 3-byte reply header and the body into `body`; -1 when the reply failed (status
+    // already set per the rules), else the body length.
+    int ReadReply(int channel, bool isQuery, uint8_t* body);
+    void Drain(int channel, int limit);
+    void SetParity(int channel, Parity parity);
+    void WriteAll(int channel, const uint8_t* data, size_t count);
+
+    std::thread readerThread_[kChannels];
+    std::thread parserThread_[kChannels];
+    std::thread senderThread_[kChannels];
+    std::thread schedulerThread_;
+    StopSignal stop_;
+};

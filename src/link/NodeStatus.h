@@ -1,0 +1,31 @@
+// Node status codes, shared by the link, the task layer and the windows.
+#pragma once
+
+enum NodeStatus : int {
+    NS_IDLE = 0,
+    NS_NEED_HEAD = 1,
+    NS_BAD_REPLY = 2,
+    NS_NO_REPLY = 3,
+    NS_FILE_DONE = 4,
+    NS_NO_ROOM = 5,
+    NS_FILE_NUM_EXCEED = 6,
+    NS_MORE = 7,
+    NS_LIST_CLIPPED = 8,
+    NS_REQUEST_SENT = 9,
+    NS_QUERY_END = 10,
+    NS_DELETE_END = 11,
+    NS_CLEAR_END = 12,
+    NS_STOPPED = 13,
+    NS_QUERYING = 14,
+    NS_WAITING = 15,
+    NS_DELETING = 16,
+    NS_RETRY_DELETE = 17,
+    NS_CLEARING = 18,
+    NS_RETRY_CLEAR = 19,
+    NS_SENDING_HEAD = 20,
+    NS_SENDING_PACKAGES = 21,
+    NS_CANCELLED = 22,
+};
+
+// The text the windows show for a status, or "" for codes without one.
+const char* NodeStatusText(int status);

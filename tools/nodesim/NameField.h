@@ -30,6 +30,11 @@ inline bool SameName(const NameField& a, const NameField& b) {
 // cannot stand in a file name become '_'.
 std::string MirrorFileName(const NameField& field);
 
+// The field under which a node keeps `fileName`, as the 12-byte string the Simulator takes.
+inline std::string NodeNameField(std::string_view fileName) {
+    return FieldToString(MakeNameField(fileName));
+}
+
 // Readable form for logs: the 12 bytes with zero bytes shown as '.', e.g. "ABC     DST ".
 std::string PrintableName(const uint8_t* field);
 

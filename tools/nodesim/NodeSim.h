@@ -19,11 +19,6 @@
 
 namespace nodesim {
 
-// The 12-byte name field under which a node keeps `fileName`, as a string.
-inline std::string NodeNameField(std::string_view fileName) {
-    return FieldToString(MakeNameField(fileName));
-}
-
 class Simulator {
 public:
     explicit Simulator(Config config);

@@ -57,14 +57,6 @@ protected:
     std::string item, list;
 };
 
-TEST_F(EventLog, TimeAndDateTexts) {
-    EXPECT_EQ(FormatLogTime(), "2026/12/07/09/30/15");
-    EXPECT_EQ(FormatLogDate(), "2026/12/07");
-    EXPECT_EQ(FormatLogTime(localTime(2031, 1, 2, 3, 4, 5)), "2031/01/02/03/04/05");
-    EXPECT_EQ(item, dir + "/item1.ini");
-    EXPECT_EQ(EventFileListPath(1), dir + "/subitem2.ini");
-}
-
 TEST_F(EventLog, FirstEventOfADayEmptiesBothFilesAndKeepsTheOldDay) {
     const std::string oldItem = "[DATE]\r\ntoday=2026/12/06\r\n[SUM]\r\ncount=1\r\n[item0]\r\n"
                                 "user=eve\r\ntime=2026/12/06/17/00/00\r\nevent=1\r\n"

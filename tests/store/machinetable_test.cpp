@@ -47,17 +47,6 @@ TEST_F(MachineTable, MissingFileIsCreatedWith192Keys) {
     EXPECT_EQ(Params().machineName[1][0], "still");
 }
 
-TEST_F(MachineTable, LoadsNamesModelsAndHideFlagsByNodeIndex) {
-    writeRaw(file("RTU.ini"), "[RTU_PARA1]\nRTU_Name0=Cutter\nRTU_Type0=T-100\nRTU_Visible0=1\n"
-                              "[RTU_PARA2]\nRTU_Name31=Last\nRTU_Visible31=0\n");
-    ASSERT_TRUE(LoadMachineTable());
-    EXPECT_EQ(Params().machineName[0][0], "Cutter");
-    EXPECT_EQ(Params().machineType[0][0], "T-100");
-    EXPECT_EQ(Params().machineVisible[0][0], 1);
-    EXPECT_EQ(Params().machineName[1][31], "Last");
-    EXPECT_EQ(Params().machineType[1][31], "");
-}
-
 TEST_F(MachineTable, RowsFollowTheChannelsAndTheirCounts) {
     setCounts(32, 5);
     Params().comOne[0] = 100;

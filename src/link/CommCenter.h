@@ -234,10 +234,50 @@ public:
 
     // The scheduler thread's cycle; defined by the task layer.
     void SchedulerThread();
-    // One cycle's work (steps 4 and 5), without the sleep; the caller holds cycleMutex.
+    // One cycle's work for both channels, without the sleep; the caller holds cycleMutex.
     void SchedulerCycle();
 
+    // Creation (window thread): number the request, note it on its nodes and queue a copy.
+    int CreateTask(int channel, CTransTask& request, int type);
+    int EnqueueTask(int channel, const CTransTask& request);
+
+    // Scheduler steps.
+    void StartTask(int channel);
+    void ExpandTask(int channel, const CTransTask& task);
+    void ResetNodeStatus(int channel, const CTransTask& task);
+    int StartNextCommand(int channel);
+    // May take nodes out of `cmd` (a working copy) when the command cannot serve them.
+    int StartCommand(int channel, CTransTask& cmd);
+    bool CompleteStep(int channel, int type);
+    void EndTask(int channel);
+    bool Target(int channel, const CTransTask& cmd, bool resetStatus);
+    void TargetSingle(int channel, int node);
+
+    // Cursor operations.
+    void FinishNode(int channel, int node, const CTransTask* ref, bool byTaskNo);
+    int SeekCursor(int channel, int node, int kind, const CTransTask& ref);
+    void AdvanceCursor(int channel, int node);
+    void AdvanceRotation(int channel);
+    void StopNodes(int channel);
+    bool DeferNode(int channel, int node);
+
+    // Send-file task.
+    void PrepareFiles(int channel, const std::vector<std::string>& files);
+    bool BuildPackages(int channel, const std::string& path, const uint8_t fileTag[4]);
+    void MarkPackagesNeeded(int channel);
+    void SetPackageTotal(int channel, int count);
+    void RecordSentFile(int channel, int node, const CTransTask& cmd);
+
+    // Cancel (window thread).
+    int CancelTasks(int channel, const CTransTask& request);
+
 private:
+    void CompleteQuery(int channel, int node);
+    void CompleteSendStep(int channel, int node, int type);
+    void CompleteDeleteOrClear(int channel, int node);
+    // A head or packages command whose file cannot be loaded: its nodes go on past that file.
+    void SkipFile(int channel, CTransTask& cmd);
+
     void ReaderThread(int channel);
     void ParserThread(int channel);
     void SenderThread(int channel);

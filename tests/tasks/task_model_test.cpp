@@ -1,0 +1,365 @@
+#include "TestSupport.h"
+#include "link/CommCenter.h"
+#include "link/NodeStatus.h"
+#include "platform/ScriptedSerialPort.h"
+#include "tasks/TaskLayer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+using namespace testsupport;
+
+namespace {
+
+TEST(TransTask, CopyLeavesCancelNumbersBehind) {
+    CTransTask a;
+    a.type = TASK_SEND_FILE;
+    a.taskNo = 7;
+    a.nodeMask[3] = 1;
+    a.files = {"x", "y"};
+    a.fileName = "f";
+    a.fileTag[2] = 9;
+    a.cancelTaskNos[0] = 4;
+    CTransTask b;
+    b.files = {"old"};
+    b.cancelTaskNos[0] = 11;
+    b = a;
+    EXPECT_EQ(b.type, TASK_SEND_FILE);
+    EXPECT_EQ(b.taskNo, 7);
+    EXPECT_EQ(b.nodeMask[3], 1);
+    EXPECT_EQ(b.files, (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(b.fileName, "f");
+    EXPECT_EQ(b.fileTag[2], 9);
+    EXPECT_EQ(b.cancelTaskNos[0], 11);
+    CTransTask c(a);
+    EXPECT_EQ(c.cancelTaskNos[0], -1);
+    a = a; // onto itself: nothing changes
+    EXPECT_EQ(a.files.size(), 2u);
+}
+
+// A centre built by hand: no ports, no threads; pauses are not waited out.
+class TaskLayer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cc = std::make_unique<CCommCenter>();
+        cc->pauseHook = [](int) { return true; };
+        cc->channels[0].nodeCount.store(8);
+        cc->channels[1].nodeCount.store(4);
+    }
+    CTransTask* Cmd(int type, std::initializer_list<int> nodes, const std::string& file = "",
+                    int taskNo = 1) {
+        auto cmd = std::make_unique<CTransTask>();
+        cmd->type = type;
+        cmd->taskNo = taskNo;
+        cmd->fileName = file;
+        for (int n : nodes)
+            cmd->nodeMask[n] = 1;
+        CTransTask* raw = cmd.get();
+        cc->commandList[0].Append(std::move(cmd));
+        return raw;
+    }
+    int Cursor(int n) { return cc->nodeSlots[0][n].cmdCursor.load(); }
+    void SetCursor(int n, int k) { cc->nodeSlots[0][n].cmdCursor.store(k); }
+    std::unique_ptr<CCommCenter> cc;
+};
+
+TEST_F(TaskLayer, CreationNumbersPerChannelAndNotesTargetNodes) {
+    CTransTask req;
+    req.nodeMask[1] = req.nodeMask[3] = 1;
+    req.nodeMask[20] = 1; // beyond the channel's 8 nodes: ignored
+    EXPECT_EQ(cc->CreateTask(0, req, TASK_QUERY_NODE), 1);
+    EXPECT_EQ(req.taskNo, 1);
+    EXPECT_EQ(cc->CreateTask(0, req, TASK_CLEAR_FILE), 1);
+    EXPECT_EQ(req.taskNo, 2);
+    EXPECT_EQ(cc->CreateTask(1, req, TASK_QUERY_NODE), 1);
+    EXPECT_EQ(req.taskNo, 1); // channels count on their own
+    EXPECT_EQ(cc->nodes[0][1].pendingTaskCount.load(), 2);
+    EXPECT_EQ(cc->nodes[0][3].pendingTaskCount.load(), 2);
+    EXPECT_EQ(cc->nodes[0][0].pendingTaskCount.load(), 0);
+    EXPECT_EQ(cc->nodes[1][1].pendingTaskCount.load(), 1);
+    EXPECT_EQ(cc->taskQueue[0].Count(), 2u);
+
+    CTransTask none;
+    EXPECT_EQ(cc->CreateTask(0, none, TASK_QUERY_NODE), 1); // queued and numbered all the same
+    EXPECT_EQ(none.taskNo, 3);
+    EXPECT_EQ(cc->taskQueue[0].Count(), 3u);
+}
+
+TEST_F(TaskLayer, CreationNeedsACentreAndOneDeleteTarget) {
+    CTransTask req;
+    req.nodeMask[0] = 1;
+    EXPECT_EQ(CreateQueryTask(0, req), 0); // no process-wide centre
+    SetPortFactory([] { return std::make_unique<ScriptedSerialPort>(); });
+    std::string names[2] = {"/dev/a", ""};
+    int counts[2] = {8, 8}, speeds[2] = {3, 3}, modes[2] = {0, 0};
+    ASSERT_EQ(CCommCenter::Create(names, counts, speeds, modes), 1);
+    req.nodeMask[1] = 1;
+    EXPECT_EQ(CreateDeleteTask(0, req), 0);
+    EXPECT_EQ(CCommCenter::Instance()->taskQueue[0].Count(), 0u);
+    CCommCenter::Destroy();
+    SetPortFactory(nullptr);
+}
+
+TEST_F(TaskLayer, ExpansionOfEachTaskKind) {
+    CTransTask q;
+    q.type = TASK_QUERY_NODE;
+    q.nodeMask[2] = q.nodeMask[5] = 1;
+    cc->ExpandTask(0, q);
+    ASSERT_EQ(cc->commandList[0].Count(), 2u);
+    EXPECT_EQ(cc->commandList[0].ItemAt(1)->nodeMask[5], 1);
+    EXPECT_EQ(cc->commandList[0].ItemAt(1)->nodeMask[2], 0);
+    EXPECT_EQ(Cursor(2), 0);
+    EXPECT_EQ(Cursor(5), 1);
+
+    CTransTask d;
+    d.type = TASK_DELETE_FILE;
+    d.nodeMask[4] = 1;
+    d.files = {"A       DST"};
+    cc->ExpandTask(0, d);
+    ASSERT_EQ(cc->commandList[0].Count(), 2u);
+    EXPECT_EQ(cc->commandList[0].ItemAt(0)->type, CMD_DELETE_FILES);
+    EXPECT_EQ(cc->commandList[0].ItemAt(0)->files, d.files);
+    EXPECT_EQ(cc->commandList[0].ItemAt(1)->type, CMD_QUERY_NODE);
+
+    CTransTask c;
+    c.type = TASK_CLEAR_FILE;
+    c.nodeMask[1] = c.nodeMask[6] = 1;
+    cc->ExpandTask(0, c);
+    ASSERT_EQ(cc->commandList[0].Count(), 3u);
+    EXPECT_EQ(cc->commandList[0].ItemAt(0)->type, CMD_CLEAR_NODE);
+    EXPECT_EQ(cc->commandList[0].ItemAt(2)->nodeMask[6], 1);
+
+    auto pf = std::make_unique<PreparedFile>();
+    pf->path = "/a";
+    pf->fileTag[0] = 5;
+    cc->preparedFiles[0].Append(std::move(pf));
+    CTransTask s;
+    s.type = TASK_SEND_FILE;
+    s.nodeMask[0] = 1;
+    cc->ExpandTask(0, s);
+    ASSERT_EQ(cc->commandList[0].Count(), 4u);
+    const int order[] = {CMD_SEND_HEAD, CMD_CHECK_FILE, CMD_SEND_PACKAGES, CMD_CHECK_FILE};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(cc->commandList[0].ItemAt(i)->type, order[i]);
+        EXPECT_EQ(cc->commandList[0].ItemAt(i)->fileName, "/a");
+        EXPECT_EQ(cc->commandList[0].ItemAt(i)->fileTag[0], 5);
+    }
+}
+
+TEST_F(TaskLayer, SeekCursorKinds) {
+    // Two files: head, check, packages, check each.
+    for (const char* f : {"/a", "/b"})
+        for (int t : {CMD_SEND_HEAD, CMD_CHECK_FILE, CMD_SEND_PACKAGES, CMD_CHECK_FILE})
+            Cmd(t, {0, 1}, f);
+    CTransTask refB;
+    refB.fileName = "/b";
+    SetCursor(0, 7);
+    EXPECT_EQ(cc->SeekCursor(0, 0, 2, refB), 1); // back to b's head
+    EXPECT_EQ(Cursor(0), 4);
+    SetCursor(0, 7);
+    EXPECT_EQ(cc->SeekCursor(0, 0, 3, refB), 1); // back to b's packages
+    EXPECT_EQ(Cursor(0), 6);
+    CTransTask refA;
+    refA.fileName = "/a";
+    SetCursor(0, 3);
+    EXPECT_EQ(cc->SeekCursor(0, 0, 4, refA), 1); // on to the next file's head
+    EXPECT_EQ(Cursor(0), 4);
+    SetCursor(0, 7);
+    EXPECT_EQ(cc->SeekCursor(0, 0, 4, refB), 1); // past the last file: nothing left
+    EXPECT_EQ(Cursor(0), 8);
+    // Kind 0: the nearest earlier command that includes the node.
+    cc->commandList[0].ItemAt(5)->nodeMask[1] = 0;
+    SetCursor(1, 6);
+    EXPECT_EQ(cc->SeekCursor(0, 1, 0, refB), 1);
+    EXPECT_EQ(Cursor(1), 4);
+    SetCursor(1, 0);
+    EXPECT_EQ(cc->SeekCursor(0, 1, 1, refB), 0);
+    EXPECT_EQ(Cursor(1), 0);
+    // Kind 2 needs the node in the head; kind 4 does not look.
+    cc->commandList[0].ItemAt(4)->nodeMask[1] = 0;
+    SetCursor(1, 7);
+    EXPECT_EQ(cc->SeekCursor(0, 1, 2, refB), 0);
+    EXPECT_EQ(Cursor(1), 7);
+}
+
+TEST_F(TaskLayer, AdvanceFinishAndRotation) {
+    Cmd(CMD_DELETE_FILES, {2, 3});
+    Cmd(CMD_QUERY_NODE, {3}, "", 1);
+    Cmd(CMD_QUERY_NODE, {2}, "", 2);
+    cc->AdvanceCursor(0, 2);
+    EXPECT_EQ(Cursor(2), 2);
+    cc->AdvanceCursor(0, 3);
+    EXPECT_EQ(Cursor(3), 1);
+    cc->AdvanceCursor(0, 3); // nothing after: stays
+    EXPECT_EQ(Cursor(3), 1);
+
+    CTransTask byNo;
+    byNo.taskNo = 2;
+    cc->FinishNode(0, 2, &byNo, true);
+    EXPECT_EQ(cc->commandList[0].ItemAt(0)->nodeMask[2], 1);
+    EXPECT_EQ(cc->commandList[0].ItemAt(2)->nodeMask[2], 0);
+    cc->FinishNode(0, 3, nullptr, false);
+    EXPECT_EQ(cc->commandList[0].ItemAt(0)->nodeMask[3], 0);
+    EXPECT_EQ(cc->commandList[0].ItemAt(1)->nodeMask[3], 0);
+
+    cc->rotateIndex[0] = 2;
+    cc->AdvanceRotation(0);
+    EXPECT_EQ(cc->rotateIndex[0], 0);
+}
+
+TEST_F(TaskLayer, StartNextCommandServesCursorsInRotation) {
+    Cmd(CMD_CLEAR_NODE, {0, 1});
+    Cmd(CMD_QUERY_NODE, {0});
+    Cmd(CMD_QUERY_NODE, {1});
+    SetCursor(0, 1);
+    SetCursor(1, 2);
+    cc->rotateIndex[0] = 0;
+    EXPECT_EQ(cc->StartNextCommand(0), CMD_QUERY_NODE);
+    EXPECT_EQ(cc->runningCmd[0].nodeMask[0], 1);
+    EXPECT_EQ(cc->runningCmd[0].nodeMask[1], 0);
+    EXPECT_EQ(cc->channels[0].requestNode.load(), 0);
+    EXPECT_EQ(cc->nodes[0][0].status.load(), NS_MORE);
+    cc->channels[0].cmdType.store(CMD_IDLE);
+    cc->AdvanceRotation(0);
+    EXPECT_EQ(cc->StartNextCommand(0), CMD_QUERY_NODE);
+    EXPECT_EQ(cc->runningCmd[0].nodeMask[1], 1);
+    cc->channels[0].cmdType.store(CMD_IDLE);
+    // Both cursors on the clear: one start serves both.
+    SetCursor(0, 0);
+    SetCursor(1, 0);
+    EXPECT_EQ(cc->StartNextCommand(0), CMD_CLEAR_NODE);
+    EXPECT_EQ(cc->runningCmd[0].nodeMask[0], 1);
+    EXPECT_EQ(cc->runningCmd[0].nodeMask[1], 1);
+    cc->channels[0].cmdType.store(CMD_IDLE);
+    SetCursor(0, 5);
+    SetCursor(1, 5);
+    EXPECT_EQ(cc->StartNextCommand(0), -1);
+}
+
+TEST_F(TaskLayer, DeferNodeMakesOneSingleNodeCopyPerTask) {
+    CTransTask req;
+    req.nodeMask[1] = req.nodeMask[2] = 1;
+    cc->CreateTask(0, req, TASK_QUERY_NODE);
+    cc->StartTask(0);
+    EXPECT_EQ(cc->currentTask[0].taskNo, 1);
+    EXPECT_TRUE(cc->DeferNode(0, 1));
+    EXPECT_TRUE(cc->DeferNode(0, 2));
+    ASSERT_EQ(cc->deferredQueue[0].Count(), 1u);
+    const CTransTask* d = cc->deferredQueue[0].ItemAt(0);
+    EXPECT_EQ(d->taskNo, 1);
+    EXPECT_EQ(d->nodeMask[1], 1);
+    EXPECT_EQ(d->nodeMask[2], 1);
+    EXPECT_EQ(cc->currentTask[0].nodeMask[1], 0);
+    // The notes stay: the copy is still pending on both nodes.
+    EXPECT_EQ(cc->nodes[0][1].pendingTasks.Count(), 1u);
+    // A node without a note for the task is just dropped from it.
+    cc->currentTask[0].nodeMask[5] = 1;
+    EXPECT_FALSE(cc->DeferNode(0, 5));
+    EXPECT_EQ(cc->currentTask[0].nodeMask[5], 0);
+}
+
+TEST_F(TaskLayer, NewTaskRunsBeforeADeferredOne) {
+    auto deferred = std::make_unique<CTransTask>();
+    deferred->type = TASK_QUERY_NODE;
+    deferred->taskNo = 1;
+    deferred->nodeMask[0] = 1;
+    cc->deferredQueue[0].Append(std::move(deferred));
+    CTransTask req;
+    req.nodeMask[3] = 1;
+    cc->taskCounter[0].store(1);
+    cc->CreateTask(0, req, TASK_QUERY_NODE);
+    cc->StartTask(0);
+    EXPECT_EQ(cc->currentTask[0].taskNo, 2);
+    EXPECT_EQ(cc->deferredQueue[0].Count(), 1u);
+    EXPECT_EQ(cc->taskQueue[0].Count(), 0u);
+}
+
+TEST_F(TaskLayer, EndTaskRemovesNotesAndStartsTheSendPhase) {
+    CTransTask req;
+    req.nodeMask[0] = req.nodeMask[1] = 1;
+    cc->CreateTask(0, req, TASK_QUERY_NODE);
+    cc->StartTask(0);
+    EXPECT_EQ(cc->nodes[0][0].currentTaskNo.load(), 1);
+    cc->EndTask(0);
+    EXPECT_EQ(cc->taskActive[0].load(), 0);
+    EXPECT_EQ(cc->nodes[0][0].pendingTaskCount.load(), 0);
+    EXPECT_EQ(cc->nodes[0][1].pendingTasks.Count(), 0u);
+
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir / "a.dst", DesignBytes(600, 1)));
+    CTransTask send;
+    send.nodeMask[2] = 1;
+    send.files = {dir / "a.dst", dir / "missing.dst"};
+    cc->CreateTask(0, send, TASK_SEND_FILE);
+    cc->StartTask(0);
+    EXPECT_EQ(cc->currentTask[0].type, TASK_QUERY_NODE); // query phase first
+    EXPECT_EQ(cc->sendPrepared[0], 1);
+    EXPECT_EQ(cc->preparedFiles[0].Count(), 1u); // the missing file is left out
+    cc->EndTask(0);
+    EXPECT_EQ(cc->currentTask[0].type, TASK_SEND_FILE);
+    EXPECT_EQ(cc->taskActive[0].load(), 1);
+    EXPECT_EQ(cc->commandList[0].Count(), 4u);
+    EXPECT_EQ(cc->nodes[0][2].pendingTaskCount.load(), 1);
+}
+
+TEST_F(TaskLayer, CancelCollectsDistinctPendingTasks) {
+    CTransTask a, b;
+    a.nodeMask[0] = a.nodeMask[1] = 1;
+    b.nodeMask[1] = 1;
+    cc->CreateTask(0, a, TASK_QUERY_NODE);
+    cc->CreateTask(0, b, TASK_CLEAR_FILE);
+    CTransTask sel;
+    sel.nodeMask[0] = sel.nodeMask[1] = sel.nodeMask[2] = 1;
+    auto list = CollectCancelList(*cc, 0, sel);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].taskNo, 1); // node 0's only note
+    EXPECT_EQ(list[1].taskNo, 2); // node 1's notes, last first; task 1 already listed
+    EXPECT_EQ(sel.nodeMask[2], 0); // no note: dropped from the selection
+    EXPECT_STREQ(TaskTypeName(list[1].type), "Clear File");
+    EXPECT_FALSE(FillCancelNumbers(list, sel)); // nothing ticked
+    list[0].ticked = 1;
+    EXPECT_TRUE(FillCancelNumbers(list, sel));
+    EXPECT_EQ(sel.cancelTaskNos[0], 1);
+    EXPECT_EQ(sel.cancelTaskNos[1], -1);
+}
+
+TEST_F(TaskLayer, CancelOfAQueuedTaskNodeByNode) {
+    CTransTask a;
+    a.nodeMask[0] = a.nodeMask[1] = 1;
+    cc->CreateTask(0, a, TASK_QUERY_NODE);
+    CTransTask cancel;
+    cancel.nodeMask[0] = 1;
+    cancel.cancelTaskNos[0] = 1;
+    cancel.cancelTaskNos[1] = -1;
+    EXPECT_EQ(cc->CancelTasks(0, cancel), 1);
+    ASSERT_EQ(cc->taskQueue[0].Count(), 1u);
+    EXPECT_EQ(cc->taskQueue[0].ItemAt(0)->nodeMask[0], 0);
+    EXPECT_EQ(cc->taskQueue[0].ItemAt(0)->nodeMask[1], 1);
+    EXPECT_EQ(cc->nodes[0][0].pendingTaskCount.load(), 0);
+    EXPECT_EQ(cc->schedulerHold.load(), 0);
+    cancel.nodeMask[1] = 1;
+    cc->CancelTasks(0, cancel);
+    EXPECT_EQ(cc->taskQueue[0].Count(), 0u);
+    EXPECT_EQ(cc->nodes[0][1].pendingTaskCount.load(), 0);
+}
+
+TEST_F(TaskLayer, CancelOfADeferredCopy) {
+    CTransTask req;
+    req.nodeMask[3] = 1;
+    cc->CreateTask(0, req, TASK_QUERY_NODE);
+    cc->StartTask(0);
+    ASSERT_TRUE(cc->DeferNode(0, 3));
+    cc->EndTask(0);
+    ASSERT_EQ(cc->deferredQueue[0].Count(), 1u);
+    CTransTask cancel;
+    cancel.nodeMask[3] = 1;
+    cancel.cancelTaskNos[0] = 1;
+    cc->CancelTasks(0, cancel);
+    EXPECT_EQ(cc->deferredQueue[0].Count(), 0u);
+    EXPECT_EQ(cc->nodes[0][3].status.load(), NS_CANCELLED);
+    EXPECT_EQ(cc->nodes[0][3].pendingTaskCount.load(), 0);
+}
+
+} // namespace

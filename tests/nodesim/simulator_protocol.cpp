@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -162,6 +163,34 @@ TEST(SimulatorPty, TransfersAFileAtLineRate) {
                          std::ios::binary);
         EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == content) << node;
     }
+}
+
+TEST(SimulatorPty, SilenceAndLateAnswersChangeWhileServing) {
+    TempDir dir;
+    Config c;
+    c.nodeCount = 2;
+    Simulator sim(c);
+    const std::string link = (dir.path() / "line").string();
+    std::string error;
+    ASSERT_TRUE(sim.Start(link, &error)) << error;
+    Port port(link);
+    ASSERT_TRUE(port.ok());
+
+    // The silenced node lets block 1 go unanswered: the first reply is the one to block 2.
+    sim.SetSilent(1, true);
+    ASSERT_TRUE(port.Write(QueryFrame({1}, 1)));
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (sim.stats().framesByCode[0] < 1 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(sim.stats().framesByCode[0], 1u);
+    sim.SetSilent(1, false);
+    sim.SetLateMs(300);
+    const auto asked = std::chrono::steady_clock::now();
+    ASSERT_TRUE(port.Write(QueryFrame({1}, 2)));
+    const Bytes body = ReplyBody(port.ReadReply());
+    EXPECT_GE(std::chrono::steady_clock::now() - asked, 300ms);
+    ASSERT_EQ(body.size(), 3u);
+    EXPECT_EQ(body[0], 2);
 }
 
 TEST(SimulatorPty, ReplacesAStaleLinkButNoOtherFile) {

@@ -87,6 +87,7 @@ TEST(Options, RefusesBadValuesWithAMessage) {
         {"--link", "x", "--nodes", "4x"},
         {"--link", "x", "--cluster", "65536"},
         {"--link", "x", "--max-files", "225"},
+        {"--link", "x", "--capacity", "33554432"}, // 65536 clusters of 512
         {"--link", "x", "--drop", "1.5"},
         {"--link", "x", "--corrupt", "nan"},
         {"--link", "x", "--nodes", "4", "--drop-node", "4:0.5"},

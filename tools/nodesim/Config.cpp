@@ -23,6 +23,9 @@ bool ValidateConfig(const Config& c, std::string* error) {
         return Fail(error, "capacity must be above 0");
     if (c.clusterBytes < 1 || c.clusterBytes > 65535)
         return Fail(error, "cluster must be 1 to 65535 bytes");
+    // The storage reply counts free room in 16-bit clusters; more could not be reported.
+    if (c.capacityBytes / c.clusterBytes > 65535)
+        return Fail(error, "capacity must be at most 65535 clusters");
     if (c.maxFiles < 0 || c.maxFiles > kMaxEntries)
         return Fail(error, "max files must be 0 to 224");
     if (!IsRate(c.dropRate) || !IsRate(c.corruptRate))

@@ -37,7 +37,7 @@ SIGTERM, then removes the link.
 
   --link PATH         symbolic link to create (required)
   --nodes N           number of nodes, 1..32 (default 32)
-  --capacity BYTES    storage of each node (default 1457664)
+  --capacity BYTES    storage of each node, at most 65535 clusters (default 1457664)
   --cluster BYTES     allocation unit, 1..65535 (default 512)
   --max-files N       file table size, 0..224 (default 224)
   --preload DIR       give every file of DIR to every node at start
@@ -52,7 +52,8 @@ SIGTERM, then removes the link.
   --verbose           log every frame to stderr
   --help              show this text
 
-Prints "ready PATH -> TERMINAL" on stdout once serving.
+Prints "ready PATH -> TERMINAL" on stdout once serving. Exit status: 0 after SIGINT or
+SIGTERM, 1 when the terminal, the link or a folder cannot be made, 2 for a bad option.
 )";
 }
 

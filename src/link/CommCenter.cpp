@@ -149,7 +149,9 @@ void CCommCenter::Destroy() {
     delete g_center.exchange(nullptr);
 }
 
-CCommCenter* CCommCenter::Instance() { return g_center.load(); }
+CCommCenter* CCommCenter::Instance() {
+    return g_center.load();
+}
 
 NodeRecord* CCommCenter::NodeTable(int channel) {
     CCommCenter* cc = g_center.load();
@@ -162,10 +164,14 @@ NodeRecord* CCommCenter::NodeTable(int channel) {
 
 const char* CCommCenter::ResultText(int result) {
     switch (result & 3) {
-    case 0: return "Two Channels Error";
-    case 1: return "Channel One Success, Channel Two Error";
-    case 2: return "Channel One Error, Channel Two Success";
-    default: return "Two Channel Success";
+    case 0:
+        return "Two Channels Error";
+    case 1:
+        return "Channel One Success, Channel Two Error";
+    case 2:
+        return "Channel One Error, Channel Two Success";
+    default:
+        return "Two Channel Success";
     }
 }
 
@@ -236,8 +242,8 @@ void CCommCenter::StopThreads(int channel) {
     linkRun.store(0);
     stop_.RequestStop();
     replyGate[channel].Set();
-    for (std::thread* t : {&parserThread_[channel], &readerThread_[channel],
-                           &senderThread_[channel]}) {
+    for (std::thread* t :
+         {&parserThread_[channel], &readerThread_[channel], &senderThread_[channel]}) {
         if (t->joinable())
             t->join();
     }
@@ -329,7 +335,9 @@ void CCommCenter::RingReset(int channel) {
     ch.rxWrite.store(0, std::memory_order_relaxed);
 }
 
-bool CCommCenter::IsRxIdle(int channel) { return channels[channel].rxIdle.load() != 0; }
+bool CCommCenter::IsRxIdle(int channel) {
+    return channels[channel].rxIdle.load() != 0;
+}
 
 void CCommCenter::ReaderStep(int channel) {
     ChannelState& ch = channels[channel];

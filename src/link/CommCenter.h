@@ -128,7 +128,7 @@ struct PreparedFile {
 // How the link turns a configured port name into a port. Tests install scripted ports here.
 using PortFactory = std::function<std::unique_ptr<SerialPort>()>;
 using PortResolver = std::function<std::string(const std::string& portName)>;
-void SetPortFactory(PortFactory factory);   // empty: the POSIX port
+void SetPortFactory(PortFactory factory);    // empty: the POSIX port
 void SetPortResolver(PortResolver resolver); // empty: "/…" as it is, COMn as /dev/ttyS<n-1>
 std::string ResolveConfiguredPort(const std::string& portName);
 

@@ -18,24 +18,24 @@ constexpr uint8_t FRAME_DATA = 0x12;
 constexpr uint8_t FRAME_CHECK = 0x13;
 constexpr uint8_t FRAME_DELETE = 0x14;
 
-constexpr int kMaxNodes = 32;            // nodes on one line
-constexpr size_t kMaskSize = 8;          // target mask bytes; 4..7 always 0
+constexpr int kMaxNodes = 32;             // nodes on one line
+constexpr size_t kMaskSize = 8;           // target mask bytes; 4..7 always 0
 constexpr size_t kRequestHeaderSize = 12; // mask, length, code, header check
 constexpr size_t kReplyHeaderSize = 3;    // length, length check
-constexpr size_t kHeadSize = 23;         // package 0
-constexpr size_t kPackageSize = 515;     // number, 512 data bytes, check
+constexpr size_t kHeadSize = 23;          // package 0
+constexpr size_t kPackageSize = 515;      // number, 512 data bytes, check
 constexpr size_t kPackageDataSize = 512;
-constexpr int kMaxPackages = 2880;       // package store slots, head included
-constexpr int kMaxFilePackages = 2847;   // data packages of the largest sendable file
+constexpr int kMaxPackages = 2880;             // package store slots, head included
+constexpr int kMaxFilePackages = 2847;         // data packages of the largest sendable file
 constexpr uint32_t kMaxSendBytes = 1457664;    // 2847 * 512
 constexpr uint32_t kMaxPrepareBytes = 1474560; // 2880 * 512
 constexpr size_t kNameFieldSize = 12;
-constexpr int kMaxDeleteNames = 32;      // names in one FRAME_DELETE
-constexpr int kMaxEntries = 224;         // file table of a node
+constexpr int kMaxDeleteNames = 32; // names in one FRAME_DELETE
+constexpr int kMaxEntries = 224;    // file table of a node
 constexpr int kEntriesPerBlock = 32;
 constexpr int kMaxListBlock = 7;
-constexpr size_t kEntrySize = 17;        // 12-byte name, zero byte, 4-byte length
-constexpr size_t kBitmapSize = 360;      // need bitmap of a check reply, 2880 bits
+constexpr size_t kEntrySize = 17;   // 12-byte name, zero byte, 4-byte length
+constexpr size_t kBitmapSize = 360; // need bitmap of a check reply, 2880 bits
 constexpr size_t kStorageBodySize = 14;
 constexpr size_t kFullCheckBodySize = 362;
 
@@ -73,8 +73,12 @@ inline void PutLe32(uint8_t* p, uint32_t v) {
     PutLe16(p, v);
     PutLe16(p + 2, v >> 16);
 }
-inline uint32_t GetLe16(const uint8_t* p) { return p[0] | (uint32_t(p[1]) << 8); }
-inline uint32_t GetLe32(const uint8_t* p) { return GetLe16(p) | (GetLe16(p + 2) << 16); }
+inline uint32_t GetLe16(const uint8_t* p) {
+    return p[0] | (uint32_t(p[1]) << 8);
+}
+inline uint32_t GetLe32(const uint8_t* p) {
+    return GetLe16(p) | (GetLe16(p + 2) << 16);
+}
 
 // --- Request frames. `dst` is where byte 6 of the frame goes (the part after the sync bytes);
 // each returns the number of bytes written there, 12 + L.
@@ -115,8 +119,8 @@ bool DecodeStorageInfo(const uint8_t* body, size_t m, StorageInfo& out);
 
 struct ListBlock {
     uint8_t block = 0;
-    uint8_t count = 0;           // entries announced by the node
-    uint8_t available = 0;       // entries wholly inside the body (never more than `count`)
+    uint8_t count = 0;              // entries announced by the node
+    uint8_t available = 0;          // entries wholly inside the body (never more than `count`)
     const uint8_t* first = nullptr; // entry j: name at first + 16 j, length at first + 16 j + 12
 };
 bool DecodeListBlock(const uint8_t* body, size_t m, ListBlock& out);

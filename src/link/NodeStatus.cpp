@@ -2,21 +2,37 @@
 
 const char* NodeStatusText(int status) {
     switch (status) {
-    case NS_FILE_DONE: return "Send File End";
-    case NS_NO_ROOM: return "No Sufficient Room";
-    case NS_FILE_NUM_EXCEED: return "File Num Exceed";
-    case NS_QUERY_END: return "Query End";
-    case NS_DELETE_END: return "Delete End";
-    case NS_CLEAR_END: return "Clear End";
-    case NS_QUERYING: return "Quering...";
-    case NS_WAITING: return "Waiting...";
-    case NS_DELETING: return "Deleting...";
-    case NS_RETRY_DELETE: return "Retry Delete...";
-    case NS_CLEARING: return "Clearing...";
-    case NS_RETRY_CLEAR: return "Retry Clear...";
-    case NS_SENDING_HEAD: return "Sending File's Head...";
-    case NS_SENDING_PACKAGES: return "Sending File's Package...";
-    case NS_CANCELLED: return "User Has Cancelled Task";
-    default: return "";
+    case NS_FILE_DONE:
+        return "Send File End";
+    case NS_NO_ROOM:
+        return "No Sufficient Room";
+    case NS_FILE_NUM_EXCEED:
+        return "File Num Exceed";
+    case NS_QUERY_END:
+        return "Query End";
+    case NS_DELETE_END:
+        return "Delete End";
+    case NS_CLEAR_END:
+        return "Clear End";
+    case NS_QUERYING:
+        return "Quering...";
+    case NS_WAITING:
+        return "Waiting...";
+    case NS_DELETING:
+        return "Deleting...";
+    case NS_RETRY_DELETE:
+        return "Retry Delete...";
+    case NS_CLEARING:
+        return "Clearing...";
+    case NS_RETRY_CLEAR:
+        return "Retry Clear...";
+    case NS_SENDING_HEAD:
+        return "Sending File's Head...";
+    case NS_SENDING_PACKAGES:
+        return "Sending File's Package...";
+    case NS_CANCELLED:
+        return "User Has Cancelled Task";
+    default:
+        return "";
     }
 }

@@ -9,7 +9,9 @@
 
 namespace {
 
-bool ValidNode(int n) { return n >= 0 && n < kMaxNodes; }
+bool ValidNode(int n) {
+    return n >= 0 && n < kMaxNodes;
+}
 
 } // namespace
 

@@ -17,22 +17,33 @@ void CCommCenter::SenderStep(int channel) {
             replyGate[channel].Set(); // the reply is given up
         TransmitQuery(channel);
         break;
-    case CMD_SEND_HEAD: TransmitHead(channel); break;
-    case CMD_SEND_PACKAGES: TransmitPackages(channel); break;
+    case CMD_SEND_HEAD:
+        TransmitHead(channel);
+        break;
+    case CMD_SEND_PACKAGES:
+        TransmitPackages(channel);
+        break;
     case CMD_CHECK_FILE:
         if (!replyGate[channel].Wait(kGateGiveUpMs))
             replyGate[channel].Set();
         Pause(kCheckGapMs);
         TransmitCheck(channel);
         break;
-    case CMD_DELETE_FILES: TransmitDelete(channel); break;
-    case CMD_CLEAR_NODE: TransmitClear(channel); break;
-    default: break; // idle, or the task layer is preparing a command
+    case CMD_DELETE_FILES:
+        TransmitDelete(channel);
+        break;
+    case CMD_CLEAR_NODE:
+        TransmitClear(channel);
+        break;
+    default:
+        break; // idle, or the task layer is preparing a command
     }
     ch.senderActive.store(0);
 }
 
-static void SetIdle(ChannelState& ch) { ch.cmdType.store(CMD_IDLE, std::memory_order_release); }
+static void SetIdle(ChannelState& ch) {
+    ch.cmdType.store(CMD_IDLE, std::memory_order_release);
+}
 
 void CCommCenter::TransmitQuery(int channel) {
     ChannelState& ch = channels[channel];

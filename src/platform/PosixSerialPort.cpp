@@ -15,25 +15,39 @@ namespace {
 
 speed_t SpeedOf(uint32_t baud) {
     switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B38400;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    default:
+        return B38400;
     }
 }
 
 uint32_t BaudOf(speed_t s) {
     switch (s) {
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B230400: return 230400;
-    default: return 0;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
+    default:
+        return 0;
     }
 }
 
@@ -80,10 +94,18 @@ public:
             return false;
         out.baud = BaudOf(::cfgetospeed(&t));
         switch (t.c_cflag & CSIZE) {
-        case CS5: out.dataBits = 5; break;
-        case CS6: out.dataBits = 6; break;
-        case CS7: out.dataBits = 7; break;
-        default: out.dataBits = 8; break;
+        case CS5:
+            out.dataBits = 5;
+            break;
+        case CS6:
+            out.dataBits = 6;
+            break;
+        case CS7:
+            out.dataBits = 7;
+            break;
+        default:
+            out.dataBits = 8;
+            break;
         }
         out.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
         if (!(t.c_cflag & PARENB))
@@ -178,13 +200,19 @@ private:
 
 } // namespace
 
-std::unique_ptr<SerialPort> CreatePosixSerialPort() { return std::make_unique<PosixSerialPort>(); }
+std::unique_ptr<SerialPort> CreatePosixSerialPort() {
+    return std::make_unique<PosixSerialPort>();
+}
 
 uint32_t BaudOfSpeedIndex(int speedIndex) {
     switch (speedIndex) {
-    case 0: return 19200;
-    case 2: return 57600;
-    case 3: return 115200;
-    default: return 38400;
+    case 0:
+        return 19200;
+    case 2:
+        return 57600;
+    case 3:
+        return 115200;
+    default:
+        return 38400;
     }
 }

@@ -142,7 +142,8 @@ void CCommCenter::ExpandTask(int c, const CTransTask& task) {
                 commandList[c].Append(forNode(CMD_QUERY_NODE, n));
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -282,7 +283,8 @@ int CCommCenter::StartCommand(int c, CTransTask& cmd) {
         if (!Target(c, cmd, false))
             return giveUp();
         return go(CMD_CLEAR_NODE);
-    default: return giveUp();
+    default:
+        return giveUp();
     }
 }
 
@@ -326,13 +328,20 @@ bool CCommCenter::CompleteStep(int c, int type) {
         if (!runningCmd[c].nodeMask[n])
             continue;
         switch (type) {
-        case CMD_QUERY_NODE: CompleteQuery(c, n); break;
+        case CMD_QUERY_NODE:
+            CompleteQuery(c, n);
+            break;
         case CMD_SEND_HEAD:
         case CMD_SEND_PACKAGES:
-        case CMD_CHECK_FILE: CompleteSendStep(c, n, type); break;
+        case CMD_CHECK_FILE:
+            CompleteSendStep(c, n, type);
+            break;
         case CMD_DELETE_FILES:
-        case CMD_CLEAR_NODE: CompleteDeleteOrClear(c, n); break;
-        default: break;
+        case CMD_CLEAR_NODE:
+            CompleteDeleteOrClear(c, n);
+            break;
+        default:
+            break;
         }
     }
     AdvanceRotation(c);
@@ -411,10 +420,14 @@ int CCommCenter::SeekCursor(int c, int node, int kind, const CTransTask& ref) {
             if (cmd.fileName != ref.fileName)
                 return false;
             switch (kind) {
-            case 2: return cmd.type == CMD_SEND_HEAD && cmd.nodeMask[node] != 0;
-            case 3: return cmd.type == CMD_SEND_PACKAGES && cmd.nodeMask[node] != 0;
-            case 4: return cmd.type == CMD_SEND_PACKAGES;
-            default: return false;
+            case 2:
+                return cmd.type == CMD_SEND_HEAD && cmd.nodeMask[node] != 0;
+            case 3:
+                return cmd.type == CMD_SEND_PACKAGES && cmd.nodeMask[node] != 0;
+            case 4:
+                return cmd.type == CMD_SEND_PACKAGES;
+            default:
+                return false;
             }
         });
         if (hit) {
@@ -522,8 +535,8 @@ void CCommCenter::CompleteQuery(int c, int n) {
                 };
                 const auto listed = node.ListedFiles();
                 for (const std::string& name : currentTask[c].files) {
-                    const std::string want = trimmed(
-                        reinterpret_cast<const uint8_t*>(name.data()), name.size());
+                    const std::string want =
+                        trimmed(reinterpret_cast<const uint8_t*>(name.data()), name.size());
                     for (const auto& f : listed) {
                         if (trimmed(f.name, kNameFieldSize) == want) {
                             again = true;

@@ -70,11 +70,16 @@ int CreateClearTask(int channel, CTransTask& request) {
 
 const char* TaskTypeName(int type) {
     switch (type) {
-    case TASK_QUERY_NODE: return "Query Node";
-    case TASK_SEND_FILE: return "Send File";
-    case TASK_DELETE_FILE: return "Delete File";
-    case TASK_CLEAR_FILE: return "Clear File";
-    default: return "";
+    case TASK_QUERY_NODE:
+        return "Query Node";
+    case TASK_SEND_FILE:
+        return "Send File";
+    case TASK_DELETE_FILE:
+        return "Delete File";
+    case TASK_CLEAR_FILE:
+        return "Clear File";
+    default:
+        return "";
     }
 }
 

@@ -10,7 +10,9 @@ CTransTask::CTransTask() {
     files.reserve(10);
 }
 
-CTransTask::CTransTask(const CTransTask& other) : CTransTask() { *this = other; }
+CTransTask::CTransTask(const CTransTask& other) : CTransTask() {
+    *this = other;
+}
 
 CTransTask& CTransTask::operator=(const CTransTask& other) {
     if (this == &other)
@@ -27,7 +29,9 @@ CTransTask& CTransTask::operator=(const CTransTask& other) {
 
 CTransTask::~CTransTask() = default;
 
-bool CTransTask::AnyNode(int nodeCount) const { return FirstNode(nodeCount) >= 0; }
+bool CTransTask::AnyNode(int nodeCount) const {
+    return FirstNode(nodeCount) >= 0;
+}
 
 int CTransTask::FirstNode(int nodeCount) const {
     if (nodeCount > kTaskNodes)

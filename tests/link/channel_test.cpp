@@ -56,8 +56,12 @@ TEST_F(Channel, RingReadTakesNoMoreThanHeld) {
 }
 
 TEST_F(Channel, OpenConfiguresSpeedAndSpaceParity) {
-    for (auto [index, baud] : {std::pair{0, 19200u}, {1, 38400u}, {2, 57600u}, {3, 115200u},
-                               {7, 38400u}, {-1, 38400u}}) {
+    for (auto [index, baud] : {std::pair{0, 19200u},
+                               {1, 38400u},
+                               {2, 57600u},
+                               {3, 115200u},
+                               {7, 38400u},
+                               {-1, 38400u}}) {
         cc->channels[0].portOpen.store(0);
         ASSERT_EQ(cc->OpenPort(0, "/dev/x", index), 1);
         EXPECT_EQ(ports.back()->Settings().baud, baud) << index;

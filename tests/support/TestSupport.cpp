@@ -55,9 +55,13 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 SimLine::SimLine(nodesim::Config config)
     : link_(dir_ / "line"), sim_(std::make_unique<nodesim::Simulator>(std::move(config))) {}
 
-SimLine::~SimLine() { sim_->Stop(); }
+SimLine::~SimLine() {
+    sim_->Stop();
+}
 
-bool SimLine::Start(std::string* error) { return sim_->Start(link_, error); }
+bool SimLine::Start(std::string* error) {
+    return sim_->Start(link_, error);
+}
 
 int CreateCentre(SimLine* line0, int nodes0, SimLine* line1, int nodes1) {
     std::string names[2] = {line0 ? line0->link() : "", line1 ? line1->link() : ""};

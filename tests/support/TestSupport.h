@@ -28,8 +28,8 @@ private:
 
 // Polls `done` until it holds or the deadline passes; true when it held. Threads are slow on a
 // loaded machine: give generous deadlines and never assert after a plain sleep.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline =
-                                                    std::chrono::seconds(60));
+bool WaitFor(const std::function<bool()>& done,
+             std::chrono::milliseconds deadline = std::chrono::seconds(60));
 
 // Deterministic pseudo-random content of a design file.
 std::vector<uint8_t> DesignBytes(size_t size, uint32_t seed);

@@ -314,8 +314,8 @@ TEST_F(TaskLayer, CancelCollectsDistinctPendingTasks) {
     sel.nodeMask[0] = sel.nodeMask[1] = sel.nodeMask[2] = 1;
     auto list = CollectCancelList(*cc, 0, sel);
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].taskNo, 1); // node 0's only note
-    EXPECT_EQ(list[1].taskNo, 2); // node 1's notes, last first; task 1 already listed
+    EXPECT_EQ(list[0].taskNo, 1);  // node 0's only note
+    EXPECT_EQ(list[1].taskNo, 2);  // node 1's notes, last first; task 1 already listed
     EXPECT_EQ(sel.nodeMask[2], 0); // no note: dropped from the selection
     EXPECT_STREQ(TaskTypeName(list[1].type), "Clear File");
     EXPECT_FALSE(FillCancelNumbers(list, sel)); // nothing ticked

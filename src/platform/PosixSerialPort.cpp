@@ -189,6 +189,9 @@ public:
 
     void Close() override {
         if (fd_ >= 0) {
+            // Exclusive mode outlives close() while another holder keeps the tty open (the
+            // simulator's side of a pty): hand it back so the port can be opened again.
+            ::ioctl(fd_, TIOCNXCL);
             ::close(fd_);
             fd_ = -1;
         }

@@ -1,0 +1,65 @@
+#include "Progress.h"
+
+#include "link/NodeStatus.h"
+
+namespace cli {
+
+namespace {
+
+std::string StatusText(const NodeView& node) {
+    std::string text = NodeStatusText(node.status);
+    if (node.status == NS_SENDING_PACKAGES)
+        text += std::to_string(node.missingCount);
+    return text;
+}
+
+} // namespace
+
+ProgressView::ProgressView(std::ostream& out, bool terminal, int width)
+    : out_(out), terminal_(terminal), width_(width < 20 ? 20 : width) {}
+
+void ProgressView::Update(const std::vector<NodeView>& nodes) {
+    std::string line;
+    int ended = 0;
+    for (const NodeView& node : nodes) {
+        Shown& shown = shown_[node.label];
+        const std::string text = StatusText(node);
+        // Codes without a text leave the last one standing, as in the node list.
+        const bool changed = !text.empty() && node.status != shown.status;
+        if (!text.empty())
+            shown.text = text;
+        const int step = node.status == NS_SENDING_PACKAGES ? node.progress / 25 : -1;
+        if (!terminal_ && (changed || (step != shown.step && step > 0))) {
+            out_ << node.label << "  " << shown.text;
+            if (step >= 0 && node.progress > 0)
+                out_ << "  " << node.progress << "%";
+            out_ << "\n";
+        }
+        if (!text.empty())
+            shown.status = node.status;
+        shown.step = step;
+        ended += node.ended ? 1 : 0;
+        if (terminal_) {
+            line += " | " + node.label + " " + (shown.text.empty() ? "..." : shown.text);
+            if (step >= 0 && node.progress > 0)
+                line += " " + std::to_string(node.progress) + "%";
+        }
+    }
+    if (!terminal_) {
+        out_.flush();
+        return;
+    }
+    line = std::to_string(ended) + "/" + std::to_string(nodes.size()) + " ended" + line;
+    if (static_cast<int>(line.size()) > width_ - 1)
+        line.resize(static_cast<size_t>(width_ - 1));
+    out_ << "\r" << line << "\x1b[K" << std::flush;
+    liveShown_ = true;
+}
+
+void ProgressView::Finish() {
+    if (terminal_ && liveShown_)
+        out_ << "\r\x1b[K" << std::flush;
+    liveShown_ = false;
+}
+
+} // namespace cli

@@ -116,6 +116,32 @@ bool FillCancelNumbers(const std::vector<CancelEntry>& entries, CTransTask& requ
     return k > 0;
 }
 
+namespace {
+
+// Takes node j out of the first (or last) queued task numbered t; a task left without nodes is
+// removed from its queue.
+void DropNodeFromTask(TaskList<CTransTask>& queue, int32_t t, int j, int nodeCount, bool last) {
+    const size_t n = queue.Count();
+    for (size_t i = 0; i < n; ++i) {
+        const size_t q = last ? n - 1 - i : i;
+        bool hit = false, empty = false;
+        queue.WithItem(q, [&](CTransTask& task) {
+            if (task.taskNo != t)
+                return;
+            hit = true;
+            task.nodeMask[j] = 0;
+            empty = !task.AnyNode(nodeCount);
+        });
+        if (hit) {
+            if (empty)
+                queue.RemoveAt(q);
+            return;
+        }
+    }
+}
+
+} // namespace
+
 int CCommCenter::CancelTasks(int c, const CTransTask& request) {
     schedulerHold.store(1);
     // Also wait out a cycle that has already begun: the lists are edited below.
@@ -144,22 +170,7 @@ int CCommCenter::CancelTasks(int c, const CTransTask& request) {
                 node.pendingTaskCount.store(static_cast<int32_t>(node.pendingTasks.Count()));
                 if (t != node.currentTaskNo.load()) {
                     // Still queued: take the node out of the first queued task with that number.
-                    const size_t queued = taskQueue[c].Count();
-                    for (size_t q = 0; q < queued; ++q) {
-                        bool hit = false, empty = false;
-                        taskQueue[c].WithItem(q, [&](CTransTask& task) {
-                            if (task.taskNo != t)
-                                return;
-                            hit = true;
-                            task.nodeMask[j] = 0;
-                            empty = !task.AnyNode(count);
-                        });
-                        if (hit) {
-                            if (empty)
-                                taskQueue[c].RemoveAt(q);
-                            break;
-                        }
-                    }
+                    DropNodeFromTask(taskQueue[c], t, j, count, false);
                 } else {
                     // Running (or last started) on this node. Only a task that runs on the
                     // channel now is stopped; a deferred copy waiting in its queue has no
@@ -176,22 +187,7 @@ int CCommCenter::CancelTasks(int c, const CTransTask& request) {
                 }
             }
             // The last deferred copy with that number.
-            const size_t deferred = deferredQueue[c].Count();
-            for (size_t q = deferred; q-- > 0;) {
-                bool hit = false, empty = false;
-                deferredQueue[c].WithItem(q, [&](CTransTask& task) {
-                    if (task.taskNo != t)
-                        return;
-                    hit = true;
-                    task.nodeMask[j] = 0;
-                    empty = !task.AnyNode(count);
-                });
-                if (hit) {
-                    if (empty)
-                        deferredQueue[c].RemoveAt(q);
-                    break;
-                }
-            }
+            DropNodeFromTask(deferredQueue[c], t, j, count, true);
         }
     }
     schedulerHold.store(0);

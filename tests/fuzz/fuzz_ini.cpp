@@ -1,0 +1,235 @@
+// Fuzzes the private-profile files: arbitrary file content, read with the names it holds and with
+// arbitrary names, then one key written (or deleted) and everything read back.
+//
+// Input: flags byte (bit 0: delete instead of write; bit 1: write through a batch with a second
+// key), then section, key and value as a length byte (mod 64) and bytes each, then a second key
+// the same way; the rest is the file's content.
+//
+// Invariants: reads through the single-call functions and through a snapshot agree; a name or
+// value read never spans lines and is trimmed; a write of plain names succeeds; the written value
+// reads back as written (trimmed, line breaks and NULs as '?'), from the cache and from the disk;
+// every other key keeps its value; a deleted key reads as the default; the file stays readable.
+#include "FuzzSupport.h"
+
+#include "platform/PrivateProfile.h"
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kDefault = "\x01<default>";
+constexpr size_t kMaxSections = 64;
+constexpr size_t kMaxKeys = 256;
+
+const std::string& ProfilePath() {
+    static const std::string path = [] {
+        // tmpfs when there is one: every write syncs the file and its folder.
+        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::string tmpl = base + "/talvorn-fuzz-ini-XXXXXX";
+        if (!mkdtemp(tmpl.data()))
+            std::abort();
+        return tmpl + "/Para.ini";
+    }();
+    return path;
+}
+
+void WriteRaw(const std::string& path, const uint8_t* data, size_t size) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        std::abort();
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n <= 0)
+            std::abort();
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+}
+
+std::string Field(FuzzInput& in) {
+    std::string s(in.u8() % 64, '\0');
+    in.take(reinterpret_cast<uint8_t*>(s.data()), s.size());
+    return s;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool Plain(const std::string& name) {
+    if (name.empty())
+        return false;
+    for (char c : name)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+              c == '_'))
+            return false;
+    return true;
+}
+
+// How a value must read back after it was written.
+std::string Stored(const std::string& v) {
+    std::string out = v;
+    for (char& c : out)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = '?';
+    return Trim(out);
+}
+
+using Snapshot = std::map<std::pair<std::string, std::string>, std::string>;
+
+// Every section and key the file holds, read two ways, with the shape checks.
+Snapshot ReadAll(const std::string& path) {
+    Snapshot all;
+    const std::vector<std::string> sections = ProfileGetSectionNames(path);
+    ProfileReader reader(path);
+    FUZZ_CHECK(reader.sectionNames() == sections, "snapshot and file disagree on sections");
+    for (size_t i = 0; i < sections.size() && i < kMaxSections; ++i) {
+        const std::string& s = sections[i];
+        FUZZ_CHECK(s.find('\n') == std::string::npos && Trim(s) == s,
+                   "section name \"%s\" spans lines or is untrimmed", s.c_str());
+        FUZZ_CHECK(reader.hasSection(s), "listed section \"%s\" not found", s.c_str());
+        const auto keys = ProfileGetSection(path, s);
+        FUZZ_CHECK(reader.keyNames(s).size() == keys.size(), "key lists of \"%s\" differ",
+                   s.c_str());
+        for (size_t j = 0; j < keys.size() && j < kMaxKeys; ++j) {
+            const auto& [k, v] = keys[j];
+            FUZZ_CHECK(!k.empty() && k.find('\n') == std::string::npos && Trim(k) == k,
+                       "key name \"%s\" empty, spans lines or is untrimmed", k.c_str());
+            FUZZ_CHECK(v.find('\n') == std::string::npos && Trim(v) == v &&
+                           v.find('\0') == std::string::npos,
+                       "value of %s spans lines, is untrimmed or holds a NUL", k.c_str());
+            FUZZ_CHECK(ProfileGetString(path, s, k, kDefault) == v &&
+                           reader.get(s, k, kDefault) == v,
+                       "[%s] %s reads differently one key at a time", s.c_str(), k.c_str());
+            // Names compare without regard to case or surrounding blanks.
+            FUZZ_CHECK(ProfileGetString(path, " " + Lower(s) + "\t", Lower(k) + " ", kDefault) ==
+                           ProfileGetString(path, s, k, kDefault),
+                       "[%s] %s read by another spelling differs", s.c_str(), k.c_str());
+            all.emplace(std::make_pair(Lower(s), Lower(k)), v);
+        }
+    }
+    return all;
+}
+
+// Keys other than the written ones keep their values. Only names that a first-occurrence lookup
+// reaches are compared (ReadAll lists only those).
+void CheckKept(const Snapshot& before, const Snapshot& after,
+               const std::vector<std::pair<std::string, std::string>>& changed) {
+    for (const auto& [name, value] : before) {
+        bool touched = false;
+        for (const auto& c : changed)
+            touched = touched ||
+                      (name.first == Lower(Trim(c.first)) && name.second == Lower(Trim(c.second)));
+        if (touched)
+            continue;
+        auto it = after.find(name);
+        FUZZ_CHECK(it != after.end() && it->second == value,
+                   "[%s] %s was \"%s\", is \"%s\" after an unrelated write", name.first.c_str(),
+                   name.second.c_str(), value.c_str(),
+                   it == after.end() ? "<missing>" : it->second.c_str());
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string& path = ProfilePath();
+    FuzzInput in(data, size);
+    const uint8_t flags = in.u8();
+    const std::string section = Field(in);
+    const std::string key = Field(in);
+    const std::string value = Field(in);
+    const std::string key2 = Field(in);
+    size_t contentSize = 0;
+    const uint8_t* content = in.rest(&contentSize);
+
+    // Each input is a new file; the cache is dropped so that no earlier input's copy can answer.
+    WriteRaw(path, content, contentSize);
+    ProfileClearCache();
+
+    const Snapshot before = ReadAll(path);
+    const std::string old = ProfileGetString(path, section, key, kDefault);
+    if (old != kDefault)
+        FUZZ_CHECK(old.find('\n') == std::string::npos, "value read spans lines");
+
+    std::vector<std::pair<std::string, std::string>> changed;
+    const bool plain = Plain(Trim(section)) && Plain(Trim(key));
+    if (flags & 1) {
+        const bool ok = ProfileDeleteKey(path, section, key);
+        FUZZ_CHECK(ok || !plain, "deleting [%s] %s failed", section.c_str(), key.c_str());
+        if (ok) {
+            FUZZ_CHECK(ProfileGetString(path, section, key, kDefault) == kDefault,
+                       "[%s] %s still reads after its deletion", section.c_str(), key.c_str());
+            changed.emplace_back(section, key);
+        }
+    } else if (flags & 2) {
+        ProfileBatch batch(path);
+        const bool ok1 = batch.set(section, key, value);
+        FUZZ_CHECK(ok1 || !plain, "batch refused [%s] %s", section.c_str(), key.c_str());
+        if (ok1)
+            FUZZ_CHECK(batch.get(section, key, kDefault) == Stored(value),
+                       "batch reads back \"%s\" before its commit",
+                       batch.get(section, key, kDefault).c_str());
+        const bool ok2 = batch.set(section, key2, value + "2");
+        const bool committed = batch.commit();
+        FUZZ_CHECK(committed || !plain, "batch commit failed");
+        if (committed) {
+            if (ok1)
+                changed.emplace_back(section, key);
+            if (ok2)
+                changed.emplace_back(section, key2);
+            // The later set wins when both keys are one.
+            const bool sameKey = Lower(Trim(key)) == Lower(Trim(key2));
+            if (ok2)
+                FUZZ_CHECK(ProfileGetString(path, section, key2, kDefault) == Stored(value + "2"),
+                           "second key of the batch reads back wrong");
+            if (ok1 && !(ok2 && sameKey))
+                FUZZ_CHECK(ProfileGetString(path, section, key, kDefault) == Stored(value),
+                           "batch value reads back wrong");
+        }
+    } else {
+        const bool ok = ProfileSetString(path, section, key, value);
+        FUZZ_CHECK(ok || !plain, "writing [%s] %s failed", section.c_str(), key.c_str());
+        if (ok) {
+            changed.emplace_back(section, key);
+            const std::string got = ProfileGetString(path, section, key, kDefault);
+            FUZZ_CHECK(got == Stored(value), "[%s] %s wrote \"%s\", reads \"%s\"", section.c_str(),
+                       key.c_str(), Stored(value).c_str(), got.c_str());
+            ProfileClearCache();
+            const std::string disk = ProfileGetString(path, section, key, kDefault);
+            FUZZ_CHECK(disk == got, "the cache said \"%s\", the file says \"%s\"", got.c_str(),
+                       disk.c_str());
+        }
+    }
+
+    // Still readable, and nothing else moved, both from the cache and from the disk.
+    CheckKept(before, ReadAll(path), changed);
+    ProfileClearCache();
+    CheckKept(before, ReadAll(path), changed);
+    return 0;
+}

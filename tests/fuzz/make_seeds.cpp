@@ -1,0 +1,285 @@
+// Writes the seed corpora of the fuzz targets: small valid conversations built with the frame
+// builders, plus the edge cases the parsers must survive. Run once; the output is committed.
+// Usage: fuzz_make_seeds CORPUS_DIR   (writes CORPUS_DIR/<target>/<name>)
+#include "link/Frame.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+std::string g_root;
+
+void Save(const std::string& target, const std::string& name, const Bytes& bytes) {
+    const fs::path dir = fs::path(g_root) / target;
+    fs::create_directories(dir);
+    std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+void Le16(Bytes& b, uint32_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Le32(Bytes& b, uint32_t v) {
+    Le16(b, v);
+    Le16(b, v >> 16);
+}
+void Append(Bytes& b, const Bytes& more) {
+    b.insert(b.end(), more.begin(), more.end());
+}
+
+Bytes ReplyFrame(const Bytes& body) {
+    Bytes f(body.size() + 16);
+    f.resize(BuildReplyFrame(f.data(), body.data(), body.size()));
+    return f;
+}
+
+Bytes StorageReply(uint16_t fileCount, uint16_t maxFiles) {
+    StorageInfo info;
+    info.totalBytes = 1457664;
+    info.clusterBytes = 512;
+    info.maxFiles = maxFiles;
+    info.fileCount = fileCount;
+    info.freeUnits = 2000;
+    Bytes body(kStorageBodySize);
+    body.resize(BuildStorageBody(body.data(), info));
+    return ReplyFrame(body);
+}
+
+Bytes ListReply(uint8_t block, int entries) {
+    Bytes body{block, static_cast<uint8_t>(entries)};
+    for (int j = 0; j < entries; ++j) {
+        char name[13];
+        std::snprintf(name, sizeof name, "F%03d    DST", j);
+        body.insert(body.end(), name, name + 12);
+        Le32(body, 1000u + j);
+    }
+    return ReplyFrame(body);
+}
+
+Bytes CheckReply(uint8_t status, bool bitmap) {
+    uint8_t map[kBitmapSize] = {};
+    map[0] = 0x06; // packages 1 and 2
+    map[5] = 0x80; // package 47
+    map[359] = 0xFF;
+    Bytes body(1 + kBitmapSize);
+    body.resize(BuildCheckBody(body.data(), status, bitmap ? map : nullptr));
+    return ReplyFrame(body);
+}
+
+// The reply parser's preamble: see fuzz_reply_parser.cpp.
+Bytes Scene(uint8_t flags, int8_t node, int32_t block, int32_t fileCount, int32_t listed,
+            int16_t packageCount, uint8_t chunk) {
+    Bytes b{flags, static_cast<uint8_t>(node)};
+    Le32(b, static_cast<uint32_t>(block));
+    Le32(b, static_cast<uint32_t>(fileCount));
+    Le32(b, static_cast<uint32_t>(listed));
+    Le16(b, static_cast<uint16_t>(packageCount));
+    Le32(b, 0);
+    b.push_back(chunk);
+    return b;
+}
+
+void ReplySeeds() {
+    const std::string t = "fuzz_reply_parser";
+    auto seed = [&](const std::string& name, Bytes scene, const Bytes& line) {
+        Append(scene, line);
+        Save(t, name, scene);
+    };
+    seed("storage", Scene(0, 3, 0, 0, 0, 0, 0), StorageReply(40, 224));
+    seed("storage-empty", Scene(0, 0, 0, 5, 0, 0, 0), StorageReply(0, 224));
+    seed("storage-clipped", Scene(0, 31, 0, 0, 0, 0, 0), StorageReply(300, 224));
+    seed("list-block-1", Scene(0, 3, 1, 3, 0, 0, 0), ListReply(1, 3));
+    seed("list-block-7-over", Scene(0, 3, 7, 200, 192, 0, 0), ListReply(7, 32));
+    seed("list-near-table-end", Scene(0, 5, 6, 224, 200, 0, 0), ListReply(6, 32));
+    seed("list-past-table-end", Scene(0, 5, 7, 230, 220, 0, 200), ListReply(7, 32));
+    seed("list-more", Scene(0, 3, 2, 100, 32, 0, 1), ListReply(2, 32));
+    seed("check-need-packages", Scene(1, 9, 0, 0, 0, 60, 0), CheckReply(0x10, true));
+    seed("check-done", Scene(1, 9, 0, 0, 0, 10, 0), CheckReply(0x00, false));
+    seed("check-bits-30", Scene(1, 9, 0, 0, 0, 10, 0), CheckReply(0x30, false));
+    seed("check-low-bits", Scene(1, 9, 0, 0, 0, 10, 0), CheckReply(0x01, false));
+    seed("check-short-bitmap", Scene(1, 9, 0, 0, 0, 2880, 0), ReplyFrame({0x10, 0xFF, 0x01}));
+    seed("check-outside-mask", Scene(1 | 4, 9, 0, 0, 0, 10, 0), CheckReply(0x10, true));
+    seed("node-minus-one", Scene(0, -1, 0, 0, 0, 0, 0), StorageReply(1, 224));
+    seed("node-out-of-range", Scene(1, 39, 0, 0, 0, 0, 0), CheckReply(0x10, true));
+    seed("other-command", Scene(2, 4, 0, 0, 0, 0, 0), StorageReply(1, 224));
+    {
+        Bytes line{0xEB, 0xEB, 0x90, 0xEB, 0x90, 0xEB, 0x90, 0x00};
+        Append(line, StorageReply(2, 224));
+        seed("broken-sync-then-reply", Scene(0, 1, 0, 0, 0, 0, 3), line);
+    }
+    {
+        // Sync and a good header announcing more than the ring can hold.
+        Bytes line(kSyncPattern, kSyncPattern + kSyncSize);
+        Le16(line, 3000);
+        line.push_back(Crc8(line.data() + 6, 2));
+        seed("header-too-long", Scene(1, 2, 0, 0, 0, 0, 0), line);
+    }
+    {
+        Bytes line = StorageReply(2, 224);
+        line[8] ^= 0xFF; // header check
+        seed("bad-header-check", Scene(0, 2, 0, 0, 0, 0, 0), line);
+        line = StorageReply(2, 224);
+        line.back() ^= 0x01;
+        seed("bad-body-check", Scene(0, 2, 0, 0, 0, 0, 0), line);
+        line = StorageReply(2, 224);
+        line.resize(line.size() - 4);
+        seed("cut-body", Scene(0, 2, 0, 0, 0, 0, 0), line);
+    }
+    {
+        // Recipes: a good storage reply, garbage, a list block with a spoiled check.
+        Bytes rec{1};
+        Le16(rec, 13);
+        Bytes body(kStorageBodySize);
+        StorageInfo info;
+        info.fileCount = 3;
+        info.maxFiles = 224;
+        info.clusterBytes = 512;
+        BuildStorageBody(body.data(), info);
+        rec.insert(rec.end(), body.begin(), body.begin() + 13);
+        rec.insert(rec.end(), {0, 4, 0xEB, 0x90, 0x00, 0x11});
+        rec.insert(rec.end(), {3, 3, 0, 1, 0, 0});
+        rec.insert(rec.end(), {2, 0x00, 0x08, 5, 1, 2, 3, 4, 5});
+        seed("recipes", Scene(8, 6, 0, 0, 0, 0, 5), rec);
+    }
+}
+
+// The request parser's preamble and recipes: see fuzz_request_parser.cpp.
+Bytes SimConfig(uint8_t nodesMinusOne, uint8_t maxFiles) {
+    Bytes b{nodesMinusOne, maxFiles};
+    Le16(b, 512);
+    b.insert(b.end(), {0, 0, 0, 0});
+    return b;
+}
+
+void RequestSeeds() {
+    const std::string t = "fuzz_request_parser";
+    const uint8_t tag[4] = {0x11, 0x22, 0x33, 0x44};
+    auto head = [&](Bytes& b, uint8_t node, uint8_t nameSel, uint32_t length) {
+        b.insert(b.end(), {3, node, nameSel});
+        Le32(b, length);
+        b.insert(b.end(), tag, tag + 4);
+        b.push_back(0);
+    };
+    auto package = [&](Bytes& b, uint8_t node, uint16_t number) {
+        b.insert(b.end(), {4, node});
+        Le16(b, number);
+        b.push_back(static_cast<uint8_t>(0x40 + number));
+        b.push_back(0);
+    };
+    auto check = [&](Bytes& b, uint8_t node, uint8_t chunk) {
+        b.insert(b.end(), {2, node});
+        b.insert(b.end(), tag, tag + 4);
+        b.push_back(chunk);
+    };
+    auto query = [&](Bytes& b, uint8_t node, uint8_t block, uint8_t chunk) {
+        b.insert(b.end(), {1, node, block, chunk});
+    };
+
+    {
+        // A whole send: head, three packages, check, then the node's list.
+        Bytes b = SimConfig(7, 224);
+        head(b, 2, 0, 1200);
+        for (uint16_t i = 1; i <= 3; ++i)
+            package(b, 2, i);
+        check(b, 2, 5);
+        query(b, 2, 0, 0);
+        query(b, 2, 1, 3);
+        Save(t, "send-file", b);
+    }
+    {
+        // A send with a package missing: the check asks for it.
+        Bytes b = SimConfig(3, 224);
+        head(b, 1, 2, 1200);
+        package(b, 1, 1);
+        package(b, 1, 3);
+        check(b, 1, 1);
+        Save(t, "send-missing", b);
+    }
+    {
+        // Broadcast head to a multi-node mask, then delete and clear.
+        Bytes b = SimConfig(31, 10);
+        b.insert(b.end(), {3, 0x80, 0x0F, 0, 0, 0, 0});
+        Le32(b, 700);
+        b.insert(b.end(), tag, tag + 4);
+        b.push_back(0);
+        b.insert(b.end(), {4, 0x80, 0x0F, 0, 0, 0});
+        Le16(b, 1);
+        b.insert(b.end(), {0x55, 0});
+        check(b, 3, 0);
+        b.insert(b.end(), {5, 3, 1, 0, 2, 0}); // delete two names from node 3
+        b.insert(b.end(), {6, 0x80, 0xFF, 0xFF, 0xFF, 0xFF, 7});
+        query(b, 0, 0, 0);
+        Save(t, "broadcast-delete-clear", b);
+    }
+    {
+        // Garbage with sync bytes, a spoiled frame, a query for a node past the count.
+        Bytes b = SimConfig(1, 224);
+        b.insert(b.end(), {0, 9, 0xEB, 0x90, 0xEB, 0x90, 0xEB, 0x90, 0xEB, 0x90, 0x11, 2});
+        b.insert(b.end(), {7, 0, 5, 20, 0, 0x01, 0}); // query with a byte flipped
+        query(b, 5, 0, 0);
+        query(b, 0, 8, 0);  // block out of range
+        query(b, 40, 0, 1); // a bit of the mask bytes that are always 0
+        Save(t, "garbage-and-bad-frames", b);
+    }
+    {
+        // A node with no room: tiny capacity.
+        Bytes b{0, 224, 0, 2, 0x00, 0x04, 0x00, 0};
+        head(b, 0, 4, 4096);
+        check(b, 0, 0);
+        Save(t, "no-room", b);
+    }
+}
+
+void IniSeeds() {
+    const std::string t = "fuzz_ini";
+    auto seed = [&](const std::string& name, uint8_t flags, const std::string& section,
+                    const std::string& key, const std::string& value, const std::string& content) {
+        Bytes b{flags};
+        for (const std::string* f : {&section, &key, &value}) {
+            b.push_back(static_cast<uint8_t>(f->size()));
+            b.insert(b.end(), f->begin(), f->end());
+        }
+        const std::string key2 = key + "2";
+        b.push_back(static_cast<uint8_t>(key2.size()));
+        b.insert(b.end(), key2.begin(), key2.end());
+        b.insert(b.end(), content.begin(), content.end());
+        Save(t, name, b);
+    };
+    const std::string para = "[SYS_PARA]\r\nChannel1ComID=Com1\r\nChannel1ComSum=32\r\n"
+                             "Channel1ComOne=0\r\nChannel1ComSpeed=3\r\nChannel2ComID=Com2\r\n"
+                             "ListColor=16759482\r\nFilePath=/work\r\n";
+    seed("para", 0, "SYS_PARA", "Channel1ComMode", "2", para);
+    seed("para-overwrite", 0, "sys_para", "CHANNEL1COMSUM", "  16  ", para);
+    seed("para-delete", 1, "SYS_PARA", "ListColor", "", para);
+    seed("batch", 2, "RTU_PARA1", "RTU_Name0", "Cutter", para);
+    seed("empty-file", 0, "S", "k", "v", "");
+    seed("lf-comments-dups", 0, "b", "x", "line\nbreak",
+         "; comment\n[a]\nx = 1 \n[B]\n  x=2\nx=3\n\n[a]\nx=4\n");
+    seed("bom-no-final-newline", 0, "a", "new", "v", "\xEF\xBB\xBF[a]\r\nk=v");
+    seed("odd-lines", 0, "[x", "k", "v", "[unclosed\r\n=novalue\r\nnokey\r\n[]\r\nk=\r\n");
+    seed("bad-names", 0, "a]b", "k=1", "v", "[a]\r\nk=1\r\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]);
+        return 2;
+    }
+    g_root = argv[1];
+    ReplySeeds();
+    RequestSeeds();
+    IniSeeds();
+    return 0;
+}

@@ -2,6 +2,8 @@
 
 #include "link/NodeStatus.h"
 
+#include <algorithm>
+
 namespace cli {
 
 namespace {
@@ -21,6 +23,8 @@ ProgressView::ProgressView(std::ostream& out, bool terminal, int width)
 void ProgressView::Update(const std::vector<NodeView>& nodes) {
     std::string line;
     int ended = 0;
+    // Plain output: the nodes that changed alike in this update share one line.
+    std::vector<std::pair<std::string, std::string>> changes; // text, labels
     for (const NodeView& node : nodes) {
         Shown& shown = shown_[node.label];
         const std::string text = StatusText(node);
@@ -29,23 +33,28 @@ void ProgressView::Update(const std::vector<NodeView>& nodes) {
         if (!text.empty())
             shown.text = text;
         const int step = node.status == NS_SENDING_PACKAGES ? node.progress / 25 : -1;
+        std::string shownText = shown.text;
+        if (step >= 0 && node.progress > 0)
+            shownText += "  " + std::to_string(node.progress) + "%";
         if (!terminal_ && (changed || (step != shown.step && step > 0))) {
-            out_ << node.label << "  " << shown.text;
-            if (step >= 0 && node.progress > 0)
-                out_ << "  " << node.progress << "%";
-            out_ << "\n";
+            auto same = std::find_if(changes.begin(), changes.end(),
+                                     [&](const auto& c) { return c.first == shownText; });
+            if (same == changes.end())
+                changes.emplace_back(shownText, node.label);
+            else
+                same->second += "," + node.label;
         }
         if (!text.empty())
             shown.status = node.status;
         shown.step = step;
         ended += node.ended ? 1 : 0;
         if (terminal_) {
-            line += " | " + node.label + " " + (shown.text.empty() ? "..." : shown.text);
-            if (step >= 0 && node.progress > 0)
-                line += " " + std::to_string(node.progress) + "%";
+            line += " | " + node.label + " " + (shownText.empty() ? "..." : shownText);
         }
     }
     if (!terminal_) {
+        for (const auto& [text, labels] : changes)
+            out_ << labels << "  " << text << "\n";
         out_.flush();
         return;
     }

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -98,6 +99,57 @@ std::string Stored(const std::string& v) {
         if (c == '\r' || c == '\n' || c == '\0')
             c = '?';
     return Trim(out);
+}
+
+// The file's lines as the reader sees them: BOM dropped, one CR before each LF dropped, and a final
+// line end taken as a terminator.
+std::vector<std::string> Lines(const std::string& text) {
+    std::string_view t = text;
+    if (t.substr(0, 3) == "\xEF\xBB\xBF")
+        t.remove_prefix(3);
+    std::vector<std::string> out;
+    size_t pos = 0;
+    while (pos < t.size()) {
+        size_t nl = t.find('\n', pos);
+        size_t end = nl == std::string_view::npos ? t.size() : nl;
+        std::string_view line = t.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        out.emplace_back(line);
+        pos = nl == std::string_view::npos ? t.size() : nl + 1;
+    }
+    return out;
+}
+
+std::string Slurp(const std::string& path) {
+    std::string out;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0)
+        out.append(buf, static_cast<size_t>(n));
+    ::close(fd);
+    return out;
+}
+
+// One write changes one line, adds a key line, or appends a section header and its key line;
+// every other line stays as it was, comments and unknown keys included.
+void CheckOneLineChanged(const std::string& before, const std::string& after) {
+    const std::vector<std::string> a = Lines(before), b = Lines(after);
+    size_t head = 0;
+    while (head < a.size() && head < b.size() && a[head] == b[head])
+        ++head;
+    size_t tail = 0;
+    while (tail < a.size() - head && tail < b.size() - head &&
+           a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
+        ++tail;
+    const size_t removed = a.size() - head - tail, added = b.size() - head - tail;
+    FUZZ_CHECK(removed <= 1 && added <= 2 && added >= removed,
+               "a write replaced %zu lines with %zu (file of %zu lines)", removed, added, a.size());
+    for (const std::string& line : b)
+        FUZZ_CHECK(line.find('\n') == std::string::npos, "line break inside a line");
 }
 
 using Snapshot = std::map<std::pair<std::string, std::string>, std::string>;
@@ -214,6 +266,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     } else {
         const bool ok = ProfileSetString(path, section, key, value);
+        if (ok)
+            CheckOneLineChanged(std::string(reinterpret_cast<const char*>(content), contentSize),
+                                Slurp(path));
         FUZZ_CHECK(ok || !plain, "writing [%s] %s failed", section.c_str(), key.c_str());
         if (ok) {
             changed.emplace_back(section, key);

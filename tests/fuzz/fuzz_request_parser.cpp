@@ -148,7 +148,8 @@ void CheckRequest(const Request& r) {
 }
 
 // Sync, header check, body check, and a body that answers the request.
-void CheckReply(const Request& r, const Reply& reply, int nodeCount) {
+void CheckReply(const Request& r, const Reply& reply, const Engine& engine) {
+    const int nodeCount = engine.nodeCount();
     FUZZ_CHECK(r.code == FRAME_QUERY || r.code == FRAME_CHECK, "reply to code %02X", r.code);
     FUZZ_CHECK(reply.node >= 0 && reply.node < nodeCount, "reply from node %d of %d", reply.node,
                nodeCount);
@@ -189,6 +190,21 @@ void CheckReply(const Request& r, const Reply& reply, int nodeCount) {
         FUZZ_CHECK(uint64_t(info.freeUnits) * info.clusterBytes <= info.totalBytes,
                    "free room %u x %u above capacity %u", info.freeUnits, info.clusterBytes,
                    info.totalBytes);
+        // Reported honestly: the figures are those of the files the node holds.
+        const Config& c = engine.config();
+        const auto files = engine.files(reply.node);
+        uint64_t used = 0;
+        for (const FileInfo& f : files)
+            used += (uint64_t(f.length) + c.clusterBytes - 1) / c.clusterBytes * c.clusterBytes;
+        const uint64_t freeUnits =
+            used < c.capacityBytes ? (c.capacityBytes - used) / c.clusterBytes : 0;
+        FUZZ_CHECK(info.fileCount == files.size() &&
+                       info.maxFiles == static_cast<uint32_t>(c.maxFiles) &&
+                       info.totalBytes == c.capacityBytes && info.clusterBytes == c.clusterBytes &&
+                       info.freeUnits == std::min<uint64_t>(freeUnits, 0xFFFF),
+                   "node %d reports %u files, %u free units; holds %zu files, %llu units free",
+                   reply.node, info.fileCount, info.freeUnits, files.size(),
+                   static_cast<unsigned long long>(freeUnits));
         return;
     }
     ListBlock lb;
@@ -197,6 +213,19 @@ void CheckReply(const Request& r, const Reply& reply, int nodeCount) {
                    m == 3 + 16u * lb.count,
                "list block %u (asked %u) with %u entries in %zu bytes", lb.block, block, lb.count,
                m);
+    // The block lists the node's files from 32 (block - 1) on, names and lengths as held.
+    const auto files = engine.files(reply.node);
+    const size_t first = size_t(kEntriesPerBlock) * (block - 1);
+    const size_t expected =
+        first < files.size() ? std::min<size_t>(kEntriesPerBlock, files.size() - first) : 0;
+    FUZZ_CHECK(lb.count == expected, "block %u lists %u entries of %zu files", block, lb.count,
+               files.size());
+    for (size_t j = 0; j < lb.count; ++j) {
+        const FileInfo& f = files[first + j];
+        FUZZ_CHECK(std::memcmp(lb.first + 16 * j, f.name.data(), kNameFieldSize) == 0 &&
+                       GetLe32(lb.first + 16 * j + 12) == f.length,
+                   "block %u entry %zu is not the file the node holds", block, j);
+    }
 }
 
 Config MakeConfig(FuzzInput& in) {
@@ -228,7 +257,7 @@ std::vector<Recorded> Run(const std::vector<uint8_t>& stream, const std::vector<
         rec.frame.insert(rec.frame.end(), r.payload, r.payload + r.length);
         Reply reply;
         if (engine.Handle(r, &reply)) {
-            CheckReply(r, reply, engine.nodeCount());
+            CheckReply(r, reply, engine);
             rec.reply.assign(reply.bytes.begin(), reply.bytes.begin() + reply.size);
         }
         out.push_back(std::move(rec));

@@ -151,6 +151,39 @@ void ReplySeeds() {
         rec.insert(rec.end(), {2, 0x00, 0x08, 5, 1, 2, 3, 4, 5});
         seed("recipes", Scene(8, 6, 0, 0, 0, 0, 5), rec);
     }
+    // Recipe seeds whose bodies the fuzzer can change without spoiling the frame checks.
+    auto recipe = [](const Bytes& body) {
+        Bytes r{1};
+        Le16(r, static_cast<uint32_t>(body.size()));
+        Append(r, body);
+        return r;
+    };
+    for (uint8_t status : {0x00, 0x80, 0x40, 0x20, 0x10, 0x30, 0x01}) {
+        Bytes body{status};
+        if (status & 0x10)
+            body.insert(body.end(), kBitmapSize, 0x5A);
+        char name[32];
+        std::snprintf(name, sizeof name, "recipe-check-%02x", status);
+        seed(name, Scene(1 | 8, 12, 0, 0, 0, 100, 0), recipe(body));
+    }
+    {
+        Bytes storage(kStorageBodySize);
+        StorageInfo info;
+        info.fileCount = 40;
+        info.maxFiles = 224;
+        info.clusterBytes = 512;
+        info.freeUnits = 100;
+        storage.resize(BuildStorageBody(storage.data(), info));
+        Bytes list{1, 2};
+        for (int j = 0; j < 2; ++j) {
+            const char name[] = "AB      DST ";
+            list.insert(list.end(), name, name + 12);
+            Le32(list, 512);
+        }
+        seed("recipe-storage", Scene(8, 12, 0, 0, 0, 0, 0), recipe(storage));
+        seed("recipe-list", Scene(8, 12, 1, 2, 0, 0, 0), recipe(list));
+        seed("recipe-list-7", Scene(8, 30, 7, 2, 222, 0, 0), recipe(list));
+    }
 }
 
 // The request parser's preamble and recipes: see fuzz_request_parser.cpp.
@@ -195,6 +228,20 @@ void RequestSeeds() {
         query(b, 2, 0, 0);
         query(b, 2, 1, 3);
         Save(t, "send-file", b);
+    }
+    {
+        // Two files on one node (names A and B), then its storage and its list.
+        Bytes b = SimConfig(3, 224);
+        head(b, 1, 0, 600);
+        package(b, 1, 1);
+        package(b, 1, 2);
+        check(b, 1, 0);
+        head(b, 1, 2, 100);
+        package(b, 1, 1);
+        check(b, 1, 0);
+        query(b, 1, 0, 0);
+        query(b, 1, 1, 0);
+        Save(t, "two-files-then-list", b);
     }
     {
         // A send with a package missing: the check asks for it.

@@ -169,6 +169,9 @@ void Session::ShowProgress() {
         v.progress = node.progress.load();
         v.missingCount = node.missingCount.load();
         v.ended = node.pendingTaskCount.load() == 0;
+        // As the node list does: notes gone before an end state reads as cancelled.
+        if (v.ended && FinalStatusText(v.status) == NodeStatusText(NS_CANCELLED))
+            v.status = NS_CANCELLED;
         views.push_back(std::move(v));
     }
     progress_.Update(views);

@@ -61,7 +61,10 @@ void ProgressView::Update(const std::vector<NodeView>& nodes) {
     line = std::to_string(ended) + "/" + std::to_string(nodes.size()) + " ended" + line;
     if (static_cast<int>(line.size()) > width_ - 1)
         line.resize(static_cast<size_t>(width_ - 1));
+    if (line == lastLine_)
+        return;
     out_ << "\r" << line << "\x1b[K" << std::flush;
+    lastLine_ = line;
     liveShown_ = true;
 }
 
@@ -69,6 +72,7 @@ void ProgressView::Finish() {
     if (terminal_ && liveShown_)
         out_ << "\r\x1b[K" << std::flush;
     liveShown_ = false;
+    lastLine_.clear();
 }
 
 } // namespace cli

@@ -35,6 +35,7 @@ private:
     bool terminal_;
     int width_;
     bool liveShown_ = false;
+    std::string lastLine_;
     std::map<std::string, Shown> shown_;
 };
 

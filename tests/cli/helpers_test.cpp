@@ -1,5 +1,5 @@
 // What the command line decides without a line: which local files may be sent, whether a node
-// holds a sent file, which listed entries a delete names, the texts it reports, its progress
+// holds a sent file, which listed entries a delete names, how it reports a node, its progress
 // output and why a port cannot be opened.
 #include "NodeFiles.h"
 #include "PortCheck.h"
@@ -124,17 +124,9 @@ TEST(NodeListCheckTest, DeleteNamesResolveToStoredFields) {
     EXPECT_EQ(missing, (std::vector<std::string>{"a.dst", "B.DST"}));
 }
 
-TEST(ReportTextTest, LabelsAndFinalTexts) {
-    EXPECT_EQ(NodeLabel(0, 3), "003");
-    EXPECT_EQ(NodeLabel(32, 0), "032");
-    EXPECT_EQ(NodeLabel(100, 5), "105");
-    EXPECT_EQ(FinalStatusText(NS_FILE_DONE), "Send File End");
+TEST(ReportTextTest, NodeLeftWithoutAnEndStateReadsAsCancelled) {
     EXPECT_EQ(FinalStatusText(NS_NO_ROOM), "No Sufficient Room");
-    EXPECT_EQ(FinalStatusText(NS_QUERY_END), "Query End");
-    EXPECT_EQ(FinalStatusText(NS_CLEAR_END), "Clear End");
-    // A node that never reached an end state is shown as the node list shows it.
-    for (int s : {-1, int{NS_IDLE}, int{NS_NO_REPLY}, int{NS_STOPPED}, int{NS_WAITING},
-                  int{NS_SENDING_PACKAGES}})
+    for (int s : {-1, int{NS_STOPPED}, int{NS_QUERYING}, int{NS_WAITING}})
         EXPECT_EQ(FinalStatusText(s), "User Has Cancelled Task") << s;
 }
 
@@ -168,21 +160,6 @@ TEST(ProgressTest, PlainOutputHasOneLinePerChange) {
                          "001  Query End\n"
                          "000  Sending File's Package...40  60%\n"
                          "000  Send File End\n");
-}
-
-TEST(ProgressTest, TerminalOutputRewritesOneLine) {
-    std::ostringstream out;
-    ProgressView view(out, true, 40);
-    NodeView done = View("001", NS_QUERY_END);
-    done.ended = true;
-    view.Update({View("000", NS_SENDING_PACKAGES, 42, 7), done});
-    const std::string line = out.str();
-    EXPECT_EQ(line.rfind("\r1/2 ended | 000 Sending File's Pack", 0), 0u) << line;
-    EXPECT_EQ(line.find('\n'), std::string::npos);
-    EXPECT_EQ(line.size(), std::string("\r").size() + 39 + std::string("\x1b[K").size());
-    out.str("");
-    view.Finish();
-    EXPECT_EQ(out.str(), "\r\x1b[K");
 }
 
 TEST(PortCheckTest, NamesTheReason) {

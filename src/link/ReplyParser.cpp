@@ -132,20 +132,26 @@ void CCommCenter::ParseQueryReply(int channel) {
             if (!DecodeListBlock(body, static_cast<size_t>(m), lb)) {
                 rec.status.store(NS_BAD_REPLY);
             } else {
-                const int listed = rec.listedCount.load();
+                // A node may announce any count; keep the sums clear of overflow.
+                int64_t listed = rec.listedCount.load();
+                if (listed < 0)
+                    listed = 0;
                 // Only entries that arrived whole are taken, and only into the 224 places.
                 const int e = lb.available;
                 {
                     std::lock_guard lock(rec.entriesLock);
                     for (int j = 0; j < e; ++j) {
-                        const int at = listed + j;
-                        if (at < 0 || at >= kMaxEntries)
+                        const int64_t at = listed + j;
+                        if (at >= kMaxEntries)
                             break;
                         std::memcpy(rec.entries[at], lb.first + 16 * j, kNameFieldSize);
                         std::memcpy(rec.entries[at] + 13, lb.first + 16 * j + 12, 4);
                     }
                 }
-                const int total = listed + e;
+                const int64_t sum = listed + e;
+                const int total = sum > std::numeric_limits<int32_t>::max()
+                                      ? std::numeric_limits<int32_t>::max()
+                                      : static_cast<int32_t>(sum);
                 rec.listedCount.store(total);
                 const int files = rec.fileCount.load();
                 if (total == files) {

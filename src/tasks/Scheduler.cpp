@@ -463,7 +463,12 @@ void CCommCenter::StopNodes(int c) {
     for (int m = 0; m < count; ++m) {
         if (ch.nodePending[m].load() == 1) {
             ch.targetMask[m / 8].fetch_and(static_cast<uint8_t>(~(1u << (m % 8))));
-            nodes[c][m].status.store(NS_STOPPED);
+            // A stopped node is no longer pending: a second stop (cancel on several nodes) must
+            // not stop it again, nor turn a cancelled node back into a merely stopped one.
+            ch.nodePending[m].store(0);
+            int expected = nodes[c][m].status.load();
+            if (expected != NS_CANCELLED)
+                nodes[c][m].status.compare_exchange_strong(expected, NS_STOPPED);
         }
     }
     uint8_t mask[kMaskSize];

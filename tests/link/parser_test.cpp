@@ -3,6 +3,7 @@
 #include "link/NodeStatus.h"
 
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -148,6 +149,19 @@ TEST_F(Parser, EntriesPastTheTableAreIgnored) {
     EXPECT_EQ(0, std::memcmp(Node(2).entries[223], "N223    DST", 12));
     for (size_t i = 0; i < sizeof Node(3).entries; ++i)
         ASSERT_EQ(reinterpret_cast<uint8_t*>(Node(3).entries)[i], 0x5A);
+}
+
+TEST_F(Parser, HugeListedCountNeitherOverflowsNorWrites) {
+    Node(2).listedCount.store(std::numeric_limits<int32_t>::max() - 3);
+    Node(2).fileCount.store(5);
+    std::memset(Node(2).entries, 0x5A, sizeof Node(2).entries);
+    AwaitQuery(2, 3);
+    Reply(ListBody(3, 32, 0));
+    cc->ParserStep(0);
+    EXPECT_EQ(Node(2).listedCount.load(), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(Node(2).status.load(), NS_MORE);
+    for (size_t i = 0; i < sizeof Node(2).entries; ++i)
+        ASSERT_EQ(reinterpret_cast<uint8_t*>(Node(2).entries)[i], 0x5A);
 }
 
 TEST_F(Parser, BlockAnnouncingMoreEntriesThanItCarriesReadsOnlyWhatArrived) {

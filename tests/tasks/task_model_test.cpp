@@ -260,6 +260,29 @@ TEST_F(TaskLayer, DeferNodeMakesOneSingleNodeCopyPerTask) {
     EXPECT_EQ(cc->currentTask[0].nodeMask[5], 0);
 }
 
+TEST_F(TaskLayer, StopNodesStopsPendingNodesOnce) {
+    ChannelState& ch = cc->channels[0];
+    uint8_t mask[8] = {0x07};
+    ch.SetTargetMask(mask);
+    for (int n : {0, 1})
+        ch.nodePending[n].store(1);
+    ch.cmdType.store(CMD_SEND_PACKAGES);
+    cc->StopNodes(0);
+    EXPECT_EQ(cc->nodes[0][0].status.load(), NS_STOPPED);
+    EXPECT_EQ(cc->nodes[0][2].status.load(), -1); // not pending: left in the command
+    uint8_t left[8];
+    ch.GetTargetMask(left);
+    EXPECT_EQ(left[0], 0x04);
+    EXPECT_EQ(ch.cmdType.load(), CMD_SEND_PACKAGES);
+    // A node cancelled after the first stop stays cancelled through a second one.
+    cc->nodes[0][0].status.store(NS_CANCELLED);
+    ch.nodePending[2].store(1);
+    cc->StopNodes(0);
+    EXPECT_EQ(cc->nodes[0][0].status.load(), NS_CANCELLED);
+    EXPECT_EQ(cc->nodes[0][2].status.load(), NS_STOPPED);
+    EXPECT_EQ(ch.cmdType.load(), CMD_IDLE); // nobody left in the command
+}
+
 TEST_F(TaskLayer, NewTaskRunsBeforeADeferredOne) {
     auto deferred = std::make_unique<CTransTask>();
     deferred->type = TASK_QUERY_NODE;

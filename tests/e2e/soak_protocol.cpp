@@ -70,11 +70,17 @@ protected:
     }
 
     // Cancels task `taskNo` on `nodes` the way the Cancel Task command does: the task must be
-    // among the nodes' pending tasks, and only it is ticked.
-    ::testing::AssertionResult Cancel(int taskNo, const std::vector<int>& nodes) {
+    // among the nodes' pending tasks, and only it is ticked. `hit` receives the nodes on which it
+    // was pending (a node may have finished its part, and the task ended there, just before).
+    ::testing::AssertionResult Cancel(int taskNo, const std::vector<int>& nodes,
+                                      std::set<int>* hit = nullptr) {
         CTransTask request;
-        for (int n : nodes)
+        for (int n : nodes) {
             request.nodeMask[n] = 1;
+            for (const TaskNote& note : Node(n).pendingTasks.Snapshot())
+                if (note.taskNo == taskNo && hit)
+                    hit->insert(n);
+        }
         auto list = CollectCancelList(Cc(), 0, request);
         bool found = false;
         for (auto& e : list) {
@@ -132,31 +138,33 @@ TEST_F(Soak, NoisyLineSixteenNodesTenFiles) {
     const std::vector<Plan> plans = {
         {{0, 1, 2, 3, 4, 5, 6, 7}, {0, 2, 3}},       // task 1: node 3 falls silent during it
         {{8, 9, 10, 11}, {1}},                       // task 2: the largest file
-        {{8, 9, 10, 11, 12, 13, 14, 15}, {4, 5, 6}}, // task 3: cancelled on 12 while running
+        {{8, 9, 10, 11, 12, 13, 14, 15}, {4, 5, 6}}, // task 3: cancelled on 12, 13 while running
         {{0, 1, 2, 14, 15}, {7, 8}},                 // task 4: cancelled on 1 while queued
         {{4, 5, 6, 10}, {9, 0}},                     // task 5: file 0 is already held on 4, 5, 6
     };
     constexpr int kSilentNode = 3;
     constexpr int kRunningCancelTask = 3;
-    const std::vector<int> runningCancelNodes = {12};
+    const std::vector<int> runningCancelNodes = {12, 13};
     constexpr int kQueuedCancelTask = 4;
     constexpr int kQueuedCancelNode = 1;
 
-    // What each node may hold, and what it must hold at the end.
-    std::vector<std::set<int>> allowed(kNodes), required(kNodes);
-    std::set<int> cancelledNodes(runningCancelNodes.begin(), runningCancelNodes.end());
-    for (size_t t = 0; t < plans.size(); ++t) {
-        const int taskNo = static_cast<int>(t) + 1;
-        for (int n : plans[t].nodes) {
-            if (taskNo == kQueuedCancelTask && n == kQueuedCancelNode)
-                continue; // never started there
-            for (int f : plans[t].files) {
-                allowed[n].insert(f);
-                if (!(taskNo == kRunningCancelTask && cancelledNodes.count(n)))
-                    required[n].insert(f);
+    // What each node may hold; once the run is over, what it must hold.
+    std::set<int> cancelledNodes; // those that task 3 was still pending on when cancelled
+    auto filesOf = [&](bool required) {
+        std::vector<std::set<int>> files(kNodes);
+        for (size_t t = 0; t < plans.size(); ++t) {
+            const int taskNo = static_cast<int>(t) + 1;
+            for (int n : plans[t].nodes) {
+                if (taskNo == kQueuedCancelTask && n == kQueuedCancelNode)
+                    continue; // never started there
+                if (required && taskNo == kRunningCancelTask && cancelledNodes.count(n))
+                    continue;
+                files[n].insert(plans[t].files.begin(), plans[t].files.end());
             }
         }
-    }
+        return files;
+    };
+    const auto allowed = filesOf(false);
 
     for (size_t t = 0; t < plans.size(); ++t) {
         CTransTask req = Request(plans[t].nodes, plans[t].files, src);
@@ -195,14 +203,12 @@ TEST_F(Soak, NoisyLineSixteenNodesTenFiles) {
     };
 
     // Drive the run: make node 3 fall silent once its packages flow and wake it once it has been
-    // put aside; cancel task 3 on a node while it sends to it; look at the nodes' files
-    // every second; stop when the channel is quiet. (One node only: several at once are the subject
-    // of cancel_protocol.cpp.)
+    // put aside; cancel task 3 on two nodes at once while it sends to them; look at the nodes'
+    // files every second; stop when the channel is quiet.
     enum class Silence { Before, During, After } silence = Silence::Before;
     Clock::time_point silentSince{};
     bool sawWaiting = false;
     bool runningCancelDone = false;
-    bool sawCancelledWhileRunning = false;
     auto lastIntegrity = Clock::now();
     // Status changes as the poll saw them, shown for a node whose end state is wrong.
     struct Seen {
@@ -258,14 +264,15 @@ TEST_F(Soak, NoisyLineSixteenNodesTenFiles) {
         if (!runningCancelDone) {
             const int n = runningCancelNodes[0];
             if (Node(n).currentTaskNo.load() == kRunningCancelTask && Node(n).progress.load() > 0) {
-                std::printf("soak: cancelling task %d on node %d at %.2f s\n", kRunningCancelTask,
-                            n, Seconds(now - started));
-                ASSERT_TRUE(Cancel(kRunningCancelTask, runningCancelNodes));
+                std::printf("soak: cancelling task %d on nodes %d, %d at %.2f s\n",
+                            kRunningCancelTask, runningCancelNodes[0], runningCancelNodes[1],
+                            Seconds(now - started));
+                ASSERT_TRUE(Cancel(kRunningCancelTask, runningCancelNodes, &cancelledNodes));
+                ASSERT_TRUE(cancelledNodes.count(n));
                 runningCancelDone = true;
-                for (int m : runningCancelNodes) {
+                for (int m : cancelledNodes) {
                     EXPECT_EQ(Node(m).pendingTaskCount.load(), 0) << "node " << m;
-                    sawCancelledWhileRunning =
-                        sawCancelledWhileRunning || Status(m) == NS_CANCELLED;
+                    EXPECT_EQ(Status(m), NS_CANCELLED) << "node " << m;
                 }
             }
         }
@@ -286,10 +293,10 @@ TEST_F(Soak, NoisyLineSixteenNodesTenFiles) {
                        << ", running cancel done " << runningCancelDone << ")";
     checkIntegrity();
     EXPECT_TRUE(sawWaiting) << "the silent node was never put aside";
-    EXPECT_TRUE(sawCancelledWhileRunning);
 
     // The end of every send: each node holds what it must, cancelled nodes show it, and no task
     // is left pending anywhere.
+    const auto required = filesOf(true);
     for (int n = 0; n < kNodes; ++n) {
         EXPECT_EQ(Node(n).pendingTaskCount.load(), 0) << "node " << n;
         if (cancelledNodes.count(n))
@@ -345,9 +352,9 @@ TEST_F(Soak, NoisyLineSixteenNodesTenFiles) {
                 static_cast<unsigned long long>(stats.repliesSent),
                 static_cast<unsigned long long>(stats.repliesCorrupted),
                 static_cast<unsigned long long>(heads), static_cast<unsigned long long>(packages));
-    // The faults did happen: a soak that injected nothing proves nothing.
-    EXPECT_GT(stats.framesDropped, 0u);
-    EXPECT_GT(stats.repliesCorrupted, 0u);
+    // The faults did happen: a soak that injected nothing proves nothing. (Some 650 losses are
+    // expected; broken replies are too few, about six, to require one on every run.)
+    EXPECT_GT(stats.framesDropped, 100u);
     EXPECT_EQ(stats.badFrames, 0u) << "the station sent malformed frames";
 }
 

@@ -14,6 +14,7 @@
 #include "platform/PrivateProfile.h"
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
@@ -30,14 +31,26 @@ const char* const kDefault = "\x01<default>";
 constexpr size_t kMaxSections = 64;
 constexpr size_t kMaxKeys = 256;
 
-const std::string& ProfilePath() {
-    static const std::string path = [] {
+const std::string& ProfileDir() {
+    static const std::string dir = [] {
         // tmpfs when there is one: every write syncs the file and its folder.
         std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
         std::string tmpl = base + "/talvorn-fuzz-ini-XXXXXX";
         if (!mkdtemp(tmpl.data()))
             std::abort();
-        return tmpl + "/Para.ini";
+        return tmpl;
+    }();
+    return dir;
+}
+
+const std::string& ProfilePath() {
+    static const std::string path = [] {
+        const std::string& dir = ProfileDir(); // built before the handler, so it outlives it
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(ProfileDir(), ec);
+        });
+        return dir + "/Para.ini";
     }();
     return path;
 }

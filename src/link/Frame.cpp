@@ -84,7 +84,8 @@ size_t BuildReplyFrame(uint8_t* dst, const uint8_t* body, size_t bodyLength) {
     const size_t m = bodyLength + 1;
     PutLe16(dst + 6, static_cast<uint32_t>(m));
     dst[8] = Crc8(dst + 6, 2);
-    std::memmove(dst + 9, body, bodyLength);
+    if (bodyLength > 0)
+        std::memmove(dst + 9, body, bodyLength);
     dst[9 + bodyLength] = Crc8(dst + 9, bodyLength);
     return 9 + m;
 }

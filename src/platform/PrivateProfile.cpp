@@ -127,12 +127,13 @@ struct ProfileDocument {
         const ProfileLine* line = findKey(section, key);
         if (!line)
             return def;
-        std::string_view v = trimView(std::string_view(line->text).substr(line->eq + 1));
-        // Values are C strings to the callers of the platform functions.
+        std::string_view v = std::string_view(line->text).substr(line->eq + 1);
+        // Values are C strings to the callers of the platform functions: cut at a NUL first,
+        // then trim, so no blank before the NUL survives.
         size_t nul = v.find('\0');
         if (nul != std::string_view::npos)
             v = v.substr(0, nul);
-        return std::string(v);
+        return std::string(trimView(v));
     }
 
     std::vector<std::string> sectionNames() const {

@@ -296,6 +296,8 @@ TEST_F(Ini, GarbageBinaryAndHugeFilesAreReadSafely) {
     const std::string nul = dir.file("nul.ini");
     writeRaw(nul, "[S]\nk=ab\0cd\nz\0z=1\n[T]\nk=2\n"s);
     EXPECT_EQ(ProfileGetString(nul, "S", "k", ""), "ab");
+    writeRaw(dir.file("nul2.ini"), "[S]\nk=/work \0 \n"s);
+    EXPECT_EQ(ProfileGetString(dir.file("nul2.ini"), "S", "k", ""), "/work"); // trimmed after
     EXPECT_EQ(ProfileGetString(nul, "S", "z", "d"), "d");
     EXPECT_EQ(ProfileGetString(nul, "T", "k", ""), "2");
     // Writing keeps the other lines byte for byte.

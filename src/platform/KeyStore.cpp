@@ -1,5 +1,7 @@
 #include "platform/KeyStore.h"
 
+#include "platform/FileIo.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -184,26 +186,13 @@ std::vector<uint8_t> serialize(const std::vector<Entry>& entries) {
     return out;
 }
 
-bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Temporary file in the same folder, fsync, rename over the target, fsync the folder.
 bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::string temp = path + ".tmp.XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return false;
-    bool ok = ::fchmod(fd, 0600) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, 0600) == 0 && WriteAllToFd(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok)
         ok = ::rename(temp.c_str(), path.c_str()) == 0;
@@ -211,11 +200,7 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
         ::unlink(temp.c_str());
         return false;
     }
-    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    SyncFolder(folderOf(path));
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/PrivateProfile.h"
 
+#include "platform/FileIo.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -414,19 +416,6 @@ std::shared_ptr<const ProfileDocument> loadDocument(const std::string& path) {
 
 std::atomic<unsigned> gTempCounter{0};
 
-bool writeAll(int fd, const std::string& content) {
-    size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Writes content to a new file beside the target and renames it over the target.
 bool atomicReplace(const std::string& path, const std::string& content, FileSig* sigOut) {
     namespace fs = std::filesystem;
@@ -454,7 +443,7 @@ bool atomicReplace(const std::string& path, const std::string& content, FileSig*
     if (hadOld)
         (void)::fchmod(fd, old.st_mode & 07777);
     struct stat st {};
-    bool ok = writeAll(fd, content) && ::fsync(fd) == 0 && ::fstat(fd, &st) == 0;
+    bool ok = WriteAllToFd(fd, content.data(), content.size()) && ::fsync(fd) == 0 && ::fstat(fd, &st) == 0;
     if (::close(fd) != 0)
         ok = false;
     if (!ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
@@ -462,11 +451,7 @@ bool atomicReplace(const std::string& path, const std::string& content, FileSig*
         return false;
     }
     // Make the rename itself durable.
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)::fsync(dfd);
-        ::close(dfd);
-    }
+    SyncFolder(dir.string());
     if (sigOut)
         *sigOut = sigOf(st);
     return true;

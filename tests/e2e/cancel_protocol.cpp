@@ -1,4 +1,5 @@
 // Cancelling a send that is under way, end to end: the operator selects several nodes at once.
+#include "CentreTest.h"
 #include "TestSupport.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
@@ -12,22 +13,10 @@ using namespace std::chrono_literals;
 namespace {
 
 std::string Field(const std::string& path) {
-    uint8_t f[12];
-    NodeNameField(path, f);
-    return std::string(reinterpret_cast<char*>(f), 12);
+    return NameFieldOf(path);
 }
 
-class CancelE2e : public ::testing::Test {
-protected:
-    void TearDown() override { CCommCenter::Destroy(); }
-    CCommCenter& Cc() { return *CCommCenter::Instance(); }
-    NodeRecord& Node(int n) { return Cc().nodes[0][n]; }
-    int Status(int n) { return Node(n).status.load(); }
-    bool Quiet() {
-        return Cc().taskActive[0].load() == 0 && Cc().taskQueue[0].Count() == 0 &&
-               Cc().deferredQueue[0].Count() == 0;
-    }
-};
+class CancelE2e : public CentreTest {};
 
 // Two nodes taken out of a running send in one request both show that they were cancelled, and
 // the third node still gets the file.

@@ -2,6 +2,7 @@
 // silent in the middle of a transfer, and tasks cancelled while queued and while running. What
 // must hold throughout: no node ever keeps a file that differs from its source, every task ends,
 // and every node that was neither cancelled nor failed ends with all of its files.
+#include "CentreTest.h"
 #include "TestSupport.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
@@ -31,9 +32,7 @@ constexpr uint64_t kSeed = 20240611;
 constexpr uint32_t kLargest = 1457664; // the largest file a node can be sent
 
 std::string Field(const std::string& path) {
-    uint8_t f[12];
-    NodeNameField(path, f);
-    return std::string(reinterpret_cast<char*>(f), 12);
+    return NameFieldOf(path);
 }
 
 double Seconds(Clock::duration d) {
@@ -46,19 +45,8 @@ struct SourceFile {
     std::vector<uint8_t> bytes;
 };
 
-class Soak : public ::testing::Test {
+class Soak : public CentreTest {
 protected:
-    void TearDown() override { CCommCenter::Destroy(); }
-    CCommCenter& Cc() { return *CCommCenter::Instance(); }
-    NodeRecord& Node(int n) { return Cc().nodes[0][n]; }
-    int Status(int n) { return Node(n).status.load(); }
-
-    bool Quiet() {
-        CCommCenter& cc = Cc();
-        return cc.taskActive[0].load() == 0 && cc.taskQueue[0].Count() == 0 &&
-               cc.deferredQueue[0].Count() == 0;
-    }
-
     static CTransTask Request(const std::vector<int>& nodes, const std::vector<int>& files,
                               const std::vector<SourceFile>& sources) {
         CTransTask r;

@@ -1,5 +1,6 @@
 // The task layer end to end: the real centre with its threads, over pseudo-terminals to the node
 // simulator.
+#include "CentreTest.h"
 #include "TestSupport.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
@@ -17,29 +18,16 @@ using namespace std::chrono_literals;
 namespace {
 
 std::string Field(const std::string& path) {
-    uint8_t f[12];
-    NodeNameField(path, f);
-    return std::string(reinterpret_cast<char*>(f), 12);
+    return NameFieldOf(path);
 }
 
-class Tasks : public ::testing::Test {
+class Tasks : public CentreTest {
 protected:
-    void TearDown() override { CCommCenter::Destroy(); }
-    CCommCenter& Cc() { return *CCommCenter::Instance(); }
-    NodeRecord& Node(int n, int c = 0) { return Cc().nodes[c][n]; }
-    int Status(int n, int c = 0) { return Node(n, c).status.load(); }
-
     static CTransTask Request(std::initializer_list<int> nodes) {
         CTransTask r;
         for (int n : nodes)
             r.nodeMask[n] = 1;
         return r;
-    }
-    // Nothing queued, deferred or running on the channel.
-    bool Quiet(int c = 0) {
-        CCommCenter& cc = Cc();
-        return cc.taskActive[c].load() == 0 && cc.taskQueue[c].Count() == 0 &&
-               cc.deferredQueue[c].Count() == 0;
     }
     ::testing::AssertionResult WaitQuiet(int c = 0, std::chrono::milliseconds d = 120s) {
         if (WaitFor([&] { return Quiet(c); }, d))

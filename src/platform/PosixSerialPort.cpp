@@ -51,6 +51,18 @@ uint32_t BaudOf(speed_t s) {
     }
 }
 
+// Runs a read or write again when a signal cut it short; "nothing now" counts as 0 bytes.
+template <class Io> long Retried(Io io) {
+    for (;;) {
+        const ssize_t n = io();
+        if (n >= 0)
+            return static_cast<long>(n);
+        if (errno == EINTR)
+            continue;
+        return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
+    }
+}
+
 class PosixSerialPort final : public SerialPort {
 public:
     ~PosixSerialPort() override { Close(); }
@@ -160,31 +172,13 @@ public:
             return -1;
         if (maxCount == 0)
             return 0;
-        for (;;) {
-            const ssize_t n = ::read(fd_, dst, maxCount);
-            if (n >= 0)
-                return static_cast<long>(n);
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return 0;
-            return -1;
-        }
+        return Retried([&] { return ::read(fd_, dst, maxCount); });
     }
 
     long Write(const uint8_t* src, size_t count) override {
         if (fd_ < 0)
             return -1;
-        for (;;) {
-            const ssize_t n = ::write(fd_, src, count);
-            if (n >= 0)
-                return static_cast<long>(n);
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return 0;
-            return -1;
-        }
+        return Retried([&] { return ::write(fd_, src, count); });
     }
 
     void Close() override {

@@ -51,7 +51,7 @@ bool CheckSendFiles(const std::vector<std::string>& paths, std::vector<SendFile>
         for (const SendFile& other : files) {
             if (SameNodeName(reinterpret_cast<const uint8_t*>(other.field.data()), field)) {
                 *error = p + ": has the same name on the node as " + other.path + " (" +
-                         DisplayNodeName(field) + ")";
+                         ShownNodeFileName(field) + ")";
                 return false;
             }
         }
@@ -59,17 +59,6 @@ bool CheckSendFiles(const std::vector<std::string>& paths, std::vector<SendFile>
     }
     *out = std::move(files);
     return true;
-}
-
-bool SameNodeName(const uint8_t* a, const uint8_t* b) {
-    auto length = [](const uint8_t* p) {
-        size_t n = kNameFieldSize;
-        while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == 0))
-            --n;
-        return n;
-    };
-    const size_t n = length(a);
-    return n == length(b) && std::memcmp(a, b, n) == 0;
 }
 
 bool HoldsFile(const std::vector<ListedFile>& listed, const SendFile& file) {
@@ -88,7 +77,7 @@ std::vector<std::string> ResolveNodeNames(const std::vector<ListedFile>& listed,
     for (const std::string& name : names) {
         bool found = false;
         for (const ListedFile& f : listed) {
-            if (DisplayNodeName(f.name) != name)
+            if (ShownNodeFileName(f.name) != name)
                 continue;
             found = true;
             std::string field(reinterpret_cast<const char*>(f.name), kNameFieldSize);
@@ -102,12 +91,6 @@ std::vector<std::string> ResolveNodeNames(const std::vector<ListedFile>& listed,
             missing->push_back(name);
     }
     return fields;
-}
-
-std::string NodeLabel(int firstNumber, int index) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%03d", firstNumber + index);
-    return text;
 }
 
 std::string FinalStatusText(int status) {

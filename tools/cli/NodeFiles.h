@@ -3,6 +3,7 @@
 #pragma once
 
 #include "link/CommCenter.h"
+#include "station/NodeLabels.h"
 
 #include <cstdint>
 #include <string>
@@ -25,9 +26,6 @@ struct SendFile {
 bool CheckSendFiles(const std::vector<std::string>& paths, std::vector<SendFile>* out,
                     std::string* error);
 
-// 12-byte name fields compared as the nodes compare them: padding blanks and zero bytes alike.
-bool SameNodeName(const uint8_t* a, const uint8_t* b);
-
 // True when the list holds the file's name with exactly its size.
 bool HoldsFile(const std::vector<ListedFile>& listed, const SendFile& file);
 
@@ -36,9 +34,6 @@ bool HoldsFile(const std::vector<ListedFile>& listed, const SendFile& file);
 std::vector<std::string> ResolveNodeNames(const std::vector<ListedFile>& listed,
                                           const std::vector<std::string>& names,
                                           std::vector<std::string>* missing);
-
-// The node number as the windows show it: "%03d" of the channel's first number plus the index.
-std::string NodeLabel(int firstNumber, int index);
 
 // The status a node ended with, as the windows leave it: its own text for an end state; a node
 // whose task notes ran out before an end state shows "User Has Cancelled Task".

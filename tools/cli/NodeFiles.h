@@ -3,6 +3,7 @@
 #pragma once
 
 #include "link/CommCenter.h"
+#include "station/FileGroups.h"
 #include "station/NodeLabels.h"
 
 #include <cstdint>
@@ -14,11 +15,7 @@ namespace cli {
 using ListedFile = NodeRecord::ListedFile;
 
 // A local file to send, as checked before anything is queued.
-struct SendFile {
-    std::string path;  // absolute
-    std::string field; // its 12-byte node name field
-    uint64_t size = 0;
-};
+using SendFile = CollectedFile;
 
 // Checks the files of a send: each a readable regular file of 1 byte to the largest size a node
 // takes, no two under the same node name, no more than a node's list holds. False with a message

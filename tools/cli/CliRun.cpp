@@ -88,7 +88,7 @@ public:
 private:
     CCommCenter& Centre() { return *CCommCenter::Instance(); }
     NodeRecord& Node(int n) { return Centre().nodes[c_][n]; }
-    std::string Label(int n) const { return NodeLabel(Params().comOne[c_], n); }
+    std::string Label(int n) const { return NodeLabel(c_, n); }
 
     // Hands the request to the task layer and waits until the task has ended on every target.
     WaitEnd RunTask(int (*create)(int, CTransTask&), CTransTask& request);
@@ -252,7 +252,7 @@ int Session::Query(bool listFiles) {
     if (!ok)
         return kExitFailed;
     for (const ListedFile& f : Node(targets_.front()).ListedFiles())
-        io_.out << DisplayNodeName(f.name) << '\t' << f.length << '\n';
+        io_.out << ShownNodeFileName(f.name) << '\t' << f.length << '\n';
     io_.out.flush();
     return kExitOk;
 }
@@ -277,7 +277,7 @@ int Session::Send(const std::vector<SendFile>& files) {
                 ok = false;
                 if (Node(n).status.load() == NS_FILE_DONE)
                     io_.err << "talvorn-cli: node " << Label(n) << " does not list "
-                            << DisplayNodeName(reinterpret_cast<const uint8_t*>(f.field.data()))
+                            << ShownNodeFileName(reinterpret_cast<const uint8_t*>(f.field.data()))
                             << " with " << f.size << " bytes\n";
             }
         }

@@ -95,6 +95,20 @@ void CheckListModel::clear() {
     endResetModel();
 }
 
+void CheckListModel::setRows(const QVector<QStringList>& rows) {
+    beginResetModel();
+    rows_.clear();
+    rows_.reserve(rows.size());
+    for (const QStringList& cells : rows) {
+        Row r;
+        r.cells = cells;
+        while (r.cells.size() < columns_.size())
+            r.cells << QString();
+        rows_.push_back(std::move(r));
+    }
+    endResetModel();
+}
+
 int CheckListModel::appendRow(const QStringList& cells, const QIcon& image) {
     const int row = static_cast<int>(rows_.size());
     beginInsertRows(QModelIndex(), row, row);

@@ -46,6 +46,8 @@ public:
 
     // Empties the list.
     void clear();
+    // Replaces every row at once (unchecked, without images).
+    void setRows(const QVector<QStringList>& rows);
     // Appends a row with these texts (missing ones empty, unchecked); returns its number.
     int appendRow(const QStringList& cells, const QIcon& image = QIcon());
     // The text shown in a cell; empty outside the rows.

@@ -4,6 +4,8 @@
 #include "app/CheckListView.h"
 #include "app/Prompter.h"
 #include "app/StationIcons.h"
+#include "station/FileGroups.h"
+#include "station/NodeLabels.h"
 #include "store/SystemParameters.h"
 #include "users/CurrentUser.h"
 #include "users/UserRecord.h"
@@ -599,18 +601,56 @@ void CTransferDlg::FillNodeList(int channel) {
     // TODO(seams): the row fill of NodeRows.h.
 }
 
+NodeRecord* CTransferDlg::nodeOfRow(int channel, int row) const {
+    if (channel < 0 || channel >= kChannels || row < 0 || row >= rowNode_[channel].size())
+        return nullptr;
+    return nodeRecords_[channel][rowNode_[channel][row]];
+}
+
 void CTransferDlg::ShowNodeFiles(int channel) {
-    nodeFileModel_->clear();
-    (void)channel;
-    // TODO(seams): ShownNodeFileName of NodeLabels.h.
+    nodeFileRows_.clear();
+    if (const NodeRecord* node = nodeOfRow(channel, selectedRow_[channel & 1]))
+        nodeFileRows_ = NodeFileRows(*node);
+    QVector<QStringList> rows;
+    rows.reserve(static_cast<int>(nodeFileRows_.size()));
+    for (const NodeFileRow& r : nodeFileRows_)
+        rows.push_back({QString::fromStdString(r.noText), QString::fromStdString(r.name),
+                        QString::fromStdString(r.sizeText)});
+    nodeFileModel_->setRows(rows);
 }
 
 void CTransferDlg::ShowGroup(int group, bool withGroupList) {
-    groupFileModel_->clear();
-    (void)group;
-    if (withGroupList)
-        fileGroupModel_->clear();
-    // TODO(seams): the file groups of FileGroups.h.
+    TaskList<FileGroup>& groups = fileGroups();
+    QVector<QStringList> files;
+    if (group >= 0) {
+        if (FileGroup* g = groups.ItemAt(static_cast<size_t>(group))) {
+            const QString type = QString::number(group + 1);
+            const size_t count = g->files.Count();
+            for (size_t k = 0; k < count; ++k)
+                g->files.WithItem(k, [&](const GroupFile& f) {
+                    files.push_back({QString::number(k + 1), type,
+                                     QString::fromStdString(f.name), QString::number(f.size),
+                                     QString::fromStdString(f.folder)});
+                });
+        }
+    }
+    groupFileModel_->setRows(files);
+    if (!withGroupList)
+        return;
+    QVector<QStringList> list;
+    const size_t count = groups.Count();
+    for (size_t i = 0; i < count; ++i)
+        groups.WithItem(i, [&](const FileGroup& g) {
+            list.push_back({QString::number(i + 1), QString::number(g.fileCount),
+                            QString::number(g.totalBytes)});
+        });
+    fileGroupModel_->setRows(list);
+}
+
+int CTransferDlg::shownGroup() const {
+    bool ok = false;
+    const int number = groupFileModel_->cell(0, 1).toInt(&ok);
+    return ok && number >= 1 ? number - 1 : -1;
 }
 
 void CTransferDlg::onNodeRowChosen(int row) {
@@ -699,7 +739,7 @@ void CTransferDlg::closeEvent(QCloseEvent* event) {
 
 void CTransferDlg::tearDown() {
     timer_.stop();
-    // TODO(seams): free every file group of FileGroups.h.
+    FreeFileGroups();
     if (tray_ != nullptr) {
         tray_->hide();
         delete tray_;

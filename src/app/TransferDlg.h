@@ -9,6 +9,7 @@
 
 #include "app/Edition.h"
 #include "link/CommCenter.h"
+#include "station/NodeLabels.h"
 #include "tasks/TransTask.h"
 
 #include <QMainWindow>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 class CheckListModel;
 class CheckListView;
@@ -47,6 +49,12 @@ public:
     void ShowNodeFiles(int channel);
     void ShowGroup(int group, bool withGroupList);
     void ToggleView();
+    // The group whose files the group-file list shows (its first row's "Type"), or -1.
+    int shownGroup() const;
+    // The rows the node-file list shows, with the names Delete File sends.
+    const std::vector<NodeFileRow>& nodeFileRows() const { return nodeFileRows_; }
+    // The node record a node-list row shows, or null.
+    NodeRecord* nodeOfRow(int channel, int row) const;
 
     // --- For the tests and the next commands.
     CheckListView* nodeList() const { return nodeList_; }
@@ -147,6 +155,8 @@ private:
     int selectedRow_[kChannels] = {0, 0};
     int channelOpen_[kChannels] = {0, 0};
     NodeRecord* nodeRecords_[kChannels][kMaxNodes] = {};
+    QVector<int> rowNode_[kChannels]; // node index of each node-list row (hidden machines have none)
+    std::vector<NodeFileRow> nodeFileRows_;
     bool shutDown_ = false;
 
     // Widgets.

@@ -7,6 +7,7 @@
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
 #include "platform/PortNames.h"
+#include "station/NodeRows.h"
 #include "store/EventLog.h"
 #include "store/SystemParameters.h"
 #include "tasks/TaskLayer.h"
@@ -162,16 +163,14 @@ void Session::ShowProgress() {
     std::vector<NodeView> views;
     views.reserve(targets_.size());
     for (int n : targets_) {
-        NodeRecord& node = Node(n);
+        const NodeSnapshot snap = TakeNodeSnapshot(Node(n), ChannelLineLost(c_));
         NodeView v;
         v.label = Label(n);
-        v.status = node.status.load();
-        v.progress = node.progress.load();
-        v.missingCount = node.missingCount.load();
-        v.ended = node.pendingTaskCount.load() == 0;
-        // As the node list does: notes gone before an end state reads as cancelled.
-        if (v.ended && FinalStatusText(v.status) == NodeStatusText(NS_CANCELLED))
-            v.status = NS_CANCELLED;
+        // As the node list shows it: notes gone before an end state reads as cancelled.
+        v.status = ShownStatus(snap, true);
+        v.progress = snap.progress;
+        v.missingCount = snap.missingCount;
+        v.ended = snap.pendingTaskCount == 0;
         views.push_back(std::move(v));
     }
     progress_.Update(views);

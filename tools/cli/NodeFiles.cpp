@@ -1,6 +1,7 @@
 #include "NodeFiles.h"
 
 #include "link/NodeStatus.h"
+#include "station/NodeRows.h"
 #include "tasks/TaskLayer.h"
 
 namespace cli {
@@ -56,18 +57,10 @@ std::vector<std::string> ResolveNodeNames(const std::vector<ListedFile>& listed,
 }
 
 std::string FinalStatusText(int status) {
-    switch (status) {
-    case NS_FILE_DONE:
-    case NS_NO_ROOM:
-    case NS_FILE_NUM_EXCEED:
-    case NS_QUERY_END:
-    case NS_DELETE_END:
-    case NS_CLEAR_END:
-    case NS_CANCELLED:
-        return NodeStatusText(status);
-    default:
-        return NodeStatusText(NS_CANCELLED);
-    }
+    NodeSnapshot ended;
+    ended.status = status;
+    const std::string text = NodeInfoText(ShownStatus(ended, true), 0);
+    return text.empty() ? "status " + std::to_string(status) : text;
 }
 
 } // namespace cli

@@ -32,8 +32,9 @@ std::vector<std::string> ResolveNodeNames(const std::vector<ListedFile>& listed,
                                           const std::vector<std::string>& names,
                                           std::vector<std::string>* missing);
 
-// The status a node ended with, as the windows leave it: its own text for an end state; a node
-// whose task notes ran out before an end state shows "User Has Cancelled Task".
+// The status a node ended with, as the node list shows it: its own text for an end state; a node
+// whose task notes ran out before an end state shows "User Has Cancelled Task"; a code without a
+// text shows as "status N".
 std::string FinalStatusText(int status);
 
 } // namespace cli

@@ -95,13 +95,15 @@ void CheckListModel::clear() {
     endResetModel();
 }
 
-void CheckListModel::setRows(const QVector<QStringList>& rows) {
+void CheckListModel::setRows(const QVector<QStringList>& rows, const QVector<QIcon>& images) {
     beginResetModel();
     rows_.clear();
     rows_.reserve(rows.size());
-    for (const QStringList& cells : rows) {
+    for (int i = 0; i < rows.size(); ++i) {
         Row r;
-        r.cells = cells;
+        r.cells = rows[i];
+        if (i < images.size())
+            r.image = images[i];
         while (r.cells.size() < columns_.size())
             r.cells << QString();
         rows_.push_back(std::move(r));

@@ -46,8 +46,8 @@ public:
 
     // Empties the list.
     void clear();
-    // Replaces every row at once (unchecked, without images).
-    void setRows(const QVector<QStringList>& rows);
+    // Replaces every row at once (unchecked); `images`, when given, holds one per row.
+    void setRows(const QVector<QStringList>& rows, const QVector<QIcon>& images = {});
     // Appends a row with these texts (missing ones empty, unchecked); returns its number.
     int appendRow(const QStringList& cells, const QIcon& image = QIcon());
     // The text shown in a cell; empty outside the rows.

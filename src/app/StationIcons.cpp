@@ -70,7 +70,7 @@ QIcon StationIcon() {
     return icon;
 }
 
-QIcon NodeImage(int image) {
+QIcon NodeListImage(int image) {
     static const QIcon icons[2] = {[] {
                                        QIcon i;
                                        i.addPixmap(nodePixmap(0, 16));

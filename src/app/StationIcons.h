@@ -5,4 +5,4 @@
 #include <QIcon>
 
 QIcon StationIcon();
-QIcon NodeImage(int image);
+QIcon NodeListImage(int image);

@@ -6,6 +6,7 @@
 #include "app/StationIcons.h"
 #include "station/FileGroups.h"
 #include "station/NodeLabels.h"
+#include "station/NodeRows.h"
 #include "store/SystemParameters.h"
 #include "users/CurrentUser.h"
 #include "users/UserRecord.h"
@@ -101,6 +102,7 @@ CTransferDlg::CTransferDlg(const Edition& edition, QWidget* parent)
     setWindowTitle(tr("Quorvelle Network Transfer System"));
     setWindowIcon(StationIcon());
     promptCaption_ = tr("Prompting");
+    std::fill(&nodeRowOf_[0][0], &nodeRowOf_[0][0] + kChannels * kMaxNodes, -1);
     openTimeText_ = openTimeNow(tr("System Open Time:"));
     userText_ = QString::fromStdString(currentUserText());
 
@@ -595,10 +597,32 @@ void CTransferDlg::openChannels() {
 // Lists
 
 void CTransferDlg::FillNodeList(int channel) {
-    nodeModel_->clear();
-    if (channel < 0 || channel >= kChannels || channelOpen_[channel] == 0)
+    if (channel < 0 || channel >= kChannels)
         return;
-    // TODO(seams): the row fill of NodeRows.h.
+    QVector<QStringList> rows;
+    QVector<QIcon> images;
+    rowNode_[channel].clear();
+    std::fill(std::begin(nodeRowOf_[channel]), std::end(nodeRowOf_[channel]), -1);
+    if (channelOpen_[channel] != 0) {
+        const bool lost = ChannelLineLost(channel);
+        for (int j = 0; j < kMaxNodes; ++j) {
+            const NodeRecord* n = nodeRecords_[channel][j];
+            if (n == nullptr)
+                continue;
+            const NodeRowFill fill =
+                FillNodeRow(nodeRows_[channel][j], channel, j, TakeNodeSnapshot(*n, lost));
+            if (!fill.shown)
+                continue; // a hidden machine gets no row
+            QStringList cells;
+            for (const std::string& t : fill.texts)
+                cells << QString::fromStdString(t);
+            nodeRowOf_[channel][j] = static_cast<int>(rows.size());
+            rowNode_[channel].push_back(j);
+            rows.push_back(cells);
+            images.push_back(NodeListImage(fill.image));
+        }
+    }
+    nodeModel_->setRows(rows, images);
 }
 
 NodeRecord* CTransferDlg::nodeOfRow(int channel, int row) const {
@@ -628,9 +652,8 @@ void CTransferDlg::ShowGroup(int group, bool withGroupList) {
             const size_t count = g->files.Count();
             for (size_t k = 0; k < count; ++k)
                 g->files.WithItem(k, [&](const GroupFile& f) {
-                    files.push_back({QString::number(k + 1), type,
-                                     QString::fromStdString(f.name), QString::number(f.size),
-                                     QString::fromStdString(f.folder)});
+                    files.push_back({QString::number(k + 1), type, QString::fromStdString(f.name),
+                                     QString::number(f.size), QString::fromStdString(f.folder)});
                 });
         }
     }
@@ -668,9 +691,33 @@ void CTransferDlg::onGroupRowChosen(int row) {
 }
 
 void CTransferDlg::StatusTick() {
-    if (channelOpen_[currentChannel_] == 0)
+    const int c = currentChannel_;
+    if (channelOpen_[c] == 0)
         return;
-    // TODO(seams): the tick of NodeRows.h.
+    const bool lost = ChannelLineLost(c);
+    const int selectedRow = selectedRow_[c];
+    const int selectedNode =
+        selectedRow >= 0 && selectedRow < rowNode_[c].size() ? rowNode_[c][selectedRow] : -1;
+    bool refreshFiles = false;
+    for (int i = 0; i < kMaxNodes; ++i) {
+        const NodeRecord* n = nodeRecords_[c][i];
+        if (n == nullptr)
+            continue;
+        const NodeRowChange change =
+            TickNodeRow(nodeRows_[c][i], TakeNodeSnapshot(*n, lost), i == selectedNode);
+        if (!change.looked)
+            continue;
+        const int row = nodeRowOf_[c][i];
+        if (row < 0)
+            continue; // a hidden machine: nothing to show
+        if (change.image >= 0)
+            nodeModel_->setImage(row, NodeListImage(change.image));
+        for (const auto& [column, text] : change.cells)
+            nodeModel_->setCell(row, column, QString::fromStdString(text));
+        refreshFiles = refreshFiles || change.refreshFiles;
+    }
+    if (refreshFiles)
+        ShowNodeFiles(c);
 }
 
 void CTransferDlg::ToggleView() {

@@ -10,6 +10,7 @@
 #include "app/Edition.h"
 #include "link/CommCenter.h"
 #include "station/NodeLabels.h"
+#include "station/NodeRows.h"
 #include "tasks/TransTask.h"
 
 #include <QMainWindow>
@@ -155,7 +156,9 @@ private:
     int selectedRow_[kChannels] = {0, 0};
     int channelOpen_[kChannels] = {0, 0};
     NodeRecord* nodeRecords_[kChannels][kMaxNodes] = {};
-    QVector<int> rowNode_[kChannels]; // node index of each node-list row (hidden machines have none)
+    NodeRow nodeRows_[kChannels][kMaxNodes];
+    QVector<int> rowNode_[kChannels];     // node index of each node-list row
+    int nodeRowOf_[kChannels][kMaxNodes]; // row of each node; -1: hidden machine, no row
     std::vector<NodeFileRow> nodeFileRows_;
     bool shutDown_ = false;
 

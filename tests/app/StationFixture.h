@@ -27,6 +27,11 @@
 
 #include "users/ui/LogOnDialog.h"
 
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
 class StationTest : public GuiFixture {
 protected:
     struct Channel {
@@ -103,6 +108,34 @@ protected:
         scriptLogOn(name, password);
         app = std::make_unique<CTransferApp>(kEnglishEdition);
         return app->StartUp();
+    }
+
+    // Ends the running station as a test may (no close request) and starts it again.
+    bool restart(const QString& name = kDefaultAdminName,
+                 const QString& password = kDefaultAdminPassword) {
+        app.reset();
+        CCommCenter::Destroy();
+        CurrentUser = LogOnState{};
+        return start(name, password);
+    }
+
+    // A row of the node list as its cells read.
+    QStringList nodeRow(int row) {
+        QStringList out;
+        for (int c = 0; c < nodes().columnCount(); ++c)
+            out << nodes().cell(row, c);
+        return out;
+    }
+    QStringList nodeLabels() {
+        QStringList out;
+        for (int r = 0; r < nodes().rowCount(); ++r)
+            out << nodes().cell(r, 0);
+        return out;
+    }
+    // Clicks a row of a list, as the operator does.
+    static void clickRow(CheckListView* list, int row, int column = 1) {
+        const QRect cell = list->visualRect(list->model()->index(row, column));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
     }
 
     CTransferDlg& win() { return *app->mainWindow(); }

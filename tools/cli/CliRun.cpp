@@ -135,15 +135,8 @@ int Session::Run(const std::vector<SendFile>& files) {
 }
 
 bool Session::Settled() {
-    CCommCenter& cc = Centre();
-    if (cc.taskActive[c_].load() != 0 || cc.taskQueue[c_].Count() != 0 ||
-        cc.deferredQueue[c_].Count() != 0)
-        return false;
-    for (int n : targets_) {
-        if (Node(n).pendingTaskCount.load() != 0)
-            return false;
-    }
-    return true;
+    // Only this run queues work, and only on its targets.
+    return !ChannelBusy(Centre(), c_);
 }
 
 void Session::CancelUnfinished() {

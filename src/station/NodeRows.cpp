@@ -2,6 +2,7 @@
 
 #include "link/NodeStatus.h"
 #include "station/NodeLabels.h"
+#include "station/StationTexts.h"
 #include "store/SystemParameters.h"
 
 namespace {
@@ -75,14 +76,7 @@ int ShownStatus(const NodeSnapshot& n, bool notesJustRanOut) {
 }
 
 std::string NodeInfoText(int status, int missingCount) {
-    std::string text = NodeStatusText(status);
-    if (text.empty()) {
-        // The link layer's table names these once it sets them.
-        if (status == kStatusFileUnreadable)
-            text = "File Cannot Be Read";
-        else if (status == kStatusLineLost)
-            text = "Line Lost";
-    }
+    std::string text = StationText(StatusTextId(status));
     if (status == NS_SENDING_PACKAGES)
         text += std::to_string(missingCount);
     return text;

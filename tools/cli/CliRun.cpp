@@ -6,7 +6,7 @@
 
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
-#include "platform/PortNames.h"
+#include "station/Centre.h"
 #include "station/NodeRows.h"
 #include "store/EventLog.h"
 #include "store/SystemParameters.h"
@@ -135,15 +135,8 @@ int Session::Run(const std::vector<SendFile>& files) {
 }
 
 bool Session::Settled() {
-    CCommCenter& cc = Centre();
-    if (cc.taskActive[c_].load() != 0 || cc.taskQueue[c_].Count() != 0 ||
-        cc.deferredQueue[c_].Count() != 0)
-        return false;
-    for (int n : targets_) {
-        if (Node(n).pendingTaskCount.load() != 0)
-            return false;
-    }
-    return true;
+    // Only this run queues work, and only on its targets.
+    return !ChannelBusy(Centre(), c_);
 }
 
 void Session::CancelUnfinished() {
@@ -152,11 +145,10 @@ void Session::CancelUnfinished() {
     for (int n : targets_)
         request.nodeMask[n] = Node(n).pendingTaskCount.load() != 0 ? 1 : 0;
     // The Cancel Task dialog with every row ticked.
-    std::vector<CancelEntry> entries = CollectCancelList(cc, c_, request);
-    for (CancelEntry& e : entries)
-        e.ticked = 1;
-    if (FillCancelNumbers(entries, request))
-        cc.CancelTasks(c_, request);
+    std::vector<int32_t> numbers;
+    for (const CancelEntry& e : CollectCancelList(cc, c_, request))
+        numbers.push_back(e.taskNo);
+    CancelTaskNumbers(cc, c_, request.nodeMask, numbers);
 }
 
 void Session::ShowProgress() {
@@ -367,27 +359,21 @@ int Run(const Options& o, RunIo& io) {
     if (port.empty())
         return UsageError(io, channelName + " has no port (Channel" + std::to_string(o.channel) +
                                   "ComID is empty in " + ParametersPath() + ")");
-    const std::string paraIni = ParametersPath();
-    SetPortResolver([paraIni](const std::string& name) { return ResolvePortName(name, paraIni); });
-
     // Only the chosen channel is opened: a missing second line must not matter.
-    std::string ports[kChannels];
-    int counts[kChannels] = {0, 0};
-    int speeds[kChannels] = {0, 0};
-    int modes[kChannels] = {0, 0};
-    ports[c] = port;
-    counts[c] = nodeCount;
-    speeds[c] = p.comSpeed[c];
-    modes[c] = p.comMode[c];
+    CentreSettings settings;
+    settings.port[c] = port;
+    settings.nodeCount[c] = nodeCount;
+    settings.speedIndex[c] = p.comSpeed[c];
+    settings.modeIndex[c] = p.comMode[c];
 
     CentreGuard centre;
     int started;
     {
         SignalsBlocked blocked; // the centre's threads inherit the mask
-        started = CCommCenter::Create(ports, counts, speeds, modes);
+        started = StartCentre(settings);
     }
     if ((started & (1 << c)) == 0) {
-        const std::string device = ResolvePortName(port, paraIni);
+        const std::string device = StationDevice(port);
         CCommCenter::Destroy(); // frees the device before it is examined
         std::string where = port;
         if (!device.empty() && device != port)

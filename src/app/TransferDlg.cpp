@@ -4,9 +4,11 @@
 #include "app/CheckListView.h"
 #include "app/Prompter.h"
 #include "app/StationIcons.h"
+#include "station/Centre.h"
 #include "station/FileGroups.h"
 #include "station/NodeLabels.h"
 #include "station/NodeRows.h"
+#include "station/StationTexts.h"
 #include "store/SystemParameters.h"
 #include "users/CurrentUser.h"
 #include "users/UserRecord.h"
@@ -571,16 +573,8 @@ void CTransferDlg::Initialise(std::unique_ptr<QWidget> loading) {
 
 void CTransferDlg::openChannels() {
     const SystemParameters& p = Params();
-    // TODO(seams): StartCentreFromParameters() replaces this adapter once it lands.
-    int result = 0;
-    {
-        std::string ports[kChannels] = {p.comId[0], p.comId[1]};
-        int counts[kChannels] = {p.comSum[0], p.comSum[1]};
-        int speeds[kChannels] = {p.comSpeed[0], p.comSpeed[1]};
-        int modes[kChannels] = {p.comMode[0], p.comMode[1]};
-        result = CCommCenter::Create(ports, counts, speeds, modes);
-    }
-    panes_[0]->setText(tr(CCommCenter::ResultText(result)));
+    const int result = StartCentreFromParameters();
+    panes_[0]->setText(QString::fromStdString(StationText(ChannelResultTextId(result))));
 
     for (int c = 0; c < kChannels; ++c) {
         NodeRecord* table = CCommCenter::NodeTable(c);

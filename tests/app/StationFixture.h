@@ -35,9 +35,12 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 class StationTest : public GuiFixture {
 protected:
     struct Channel {
+        Channel(std::string port = {}, int count = 0, int first = 0, std::string device = {})
+            : port(std::move(port)), count(count), first(first), device(std::move(device)) {}
         std::string port; // empty: not used
-        int count = 0;
-        int first = 0;
+        int count;
+        int first;
+        std::string device; // when set, section "PORTS" maps `port` ("COM1") to it
     };
 
     void TearDown() override {
@@ -70,6 +73,10 @@ protected:
         }
         out << "ListColor=16759482\r\nFontBKColor=16759482\r\nFontColor=2631720\r\n"
             << "FilePath=" << workDir << "\r\n";
+        out << "[PORTS]\r\n";
+        for (const Channel* c : ch)
+            if (!c->device.empty())
+                out << c->port << "=" << c->device << "\r\n";
     }
 
     // An operator with the given rights (the table is created first when missing).

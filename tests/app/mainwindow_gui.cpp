@@ -10,14 +10,13 @@ TEST_F(StationTest, StatusPanesForOpenAndClosedChannels) {
     startLine(0, 4);
     startLine(1, 3);
 
-    // Both channels open: channel 1 is shown.
-    writeParameters({lines[0]->link(), 4, 0}, {lines[1]->link(), 3, 32});
+    // Both channels open (channel 1 through the working folder's port table): channel 1 shown.
+    writeParameters({"COM1", 4, 0, lines[0]->link()}, {lines[1]->link(), 3, 32});
     ASSERT_TRUE(start());
     EXPECT_EQ(pane(0), "Two Channel Success");
     EXPECT_EQ(pane(3), "Channel1");
     EXPECT_EQ(nodeLabels(), QStringList({"000", "001", "002", "003"}));
-    EXPECT_EQ(nodeRow(0), QStringList({"000", QString::fromStdString(lines[0]->link()), "", "0", "",
-                                       "", "0", "0", ""}));
+    EXPECT_EQ(nodeRow(0), QStringList({"000", "COM1", "", "0", "", "", "0", "0", ""}));
 
     // Only channel 2 open: channel 2 and its nodes.
     writeParameters({"", 4, 0}, {lines[1]->link(), 3, 32});

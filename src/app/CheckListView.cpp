@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QUrl>
 
 namespace {
@@ -21,9 +23,26 @@ QStringList localFiles(const QMimeData* mime) {
     return out;
 }
 
+// Check boxes drawn white with a dark frame, so that they stand out on any list colour.
+class CheckDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->features & QStyleOptionViewItem::HasCheckIndicator) {
+            option->palette.setColor(QPalette::Base, Qt::white);
+            option->palette.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+            option->palette.setColor(QPalette::Text, QColor(0x20, 0x20, 0x20));
+        }
+    }
+};
+
 } // namespace
 
 CheckListView::CheckListView(const QString& accessibleName, QWidget* parent) : QTableView(parent) {
+    setItemDelegate(new CheckDelegate(this));
     setAccessibleName(accessibleName);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -47,6 +66,18 @@ void CheckListView::setCheckModel(CheckListModel* model) {
     for (int c = 0; c < cols.size(); ++c)
         setColumnWidth(c, cols[c].width);
     horizontalHeader()->setMinimumSectionSize(24);
+}
+
+void CheckListView::fitFirstColumn(const QString& sample, bool withImage) {
+    QStyleOptionViewItem opt;
+    initViewItemOption(&opt);
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, this) + 1;
+    int need = style()->pixelMetric(QStyle::PM_IndicatorWidth, &opt, this) + 2 * margin;
+    if (withImage)
+        need += iconSize().width() + 2 * margin;
+    need += fontMetrics().horizontalAdvance(sample) + 2 * margin + 4;
+    if (columnWidth(0) < need)
+        setColumnWidth(0, need);
 }
 
 void CheckListView::setAcceptFileDrops(bool accept) {

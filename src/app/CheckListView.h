@@ -18,6 +18,10 @@ public:
     void setCheckModel(CheckListModel* model);
     CheckListModel* checkModel() const { return model_; }
 
+    // Widens column 0 when its width cannot hold the check box, the image (when `withImage`) and
+    // `sample` side by side.
+    void fitFirstColumn(const QString& sample, bool withImage);
+
     // Accept local files dropped onto the list (reported by filesDropped).
     void setAcceptFileDrops(bool accept);
 

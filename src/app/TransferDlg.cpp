@@ -363,6 +363,11 @@ void CTransferDlg::createLists() {
                 [this, v = view](const QPoint& pos) { showContextMenu(v, pos); });
     }
     nodeList_->setIconSize(QSize(16, 16));
+    // The first column holds a check box (and in the node list an image) before its text.
+    nodeList_->fitFirstColumn(QStringLiteral("0000"), true);
+    nodeFiles_->fitFirstColumn(QStringLiteral("000"), false);
+    groupFiles_->fitFirstColumn(QStringLiteral("000"), false);
+    fileGroups_->fitFirstColumn(QStringLiteral("000"), false);
 
     // Selection tracking: a click on a node shows its files, a click on a group its files. The
     // current row also follows the keyboard, so the arrow keys do the same.

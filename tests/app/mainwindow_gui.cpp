@@ -4,6 +4,9 @@
 #include "NameField.h"
 #include "tasks/TaskLayer.h"
 
+#include <QAccessible>
+#include <QAction>
+
 #include <fstream>
 
 TEST_F(StationTest, StatusPanesForOpenAndClosedChannels) {
@@ -17,6 +20,21 @@ TEST_F(StationTest, StatusPanesForOpenAndClosedChannels) {
     EXPECT_EQ(pane(3), "Channel1");
     EXPECT_EQ(nodeLabels(), QStringList({"000", "001", "002", "003"}));
     EXPECT_EQ(nodeRow(0), QStringList({"000", "COM1", "", "0", "", "", "0", "0", ""}));
+
+    // View File shows the library's place in the upper half, with its button pressed, and back.
+    auto* library = new QLabel("library");
+    win().setLibraryView(library);
+    QAction* viewFile = win().command(32771);
+    ASSERT_NE(viewFile, nullptr);
+    viewFile->trigger();
+    EXPECT_FALSE(win().nodeViewShown());
+    EXPECT_TRUE(viewFile->isChecked());
+    EXPECT_TRUE(library->isVisible());
+    EXPECT_FALSE(win().nodeList()->isVisible());
+    viewFile->trigger();
+    EXPECT_TRUE(win().nodeViewShown());
+    EXPECT_FALSE(viewFile->isChecked());
+    EXPECT_TRUE(win().nodeList()->isVisible());
 
     // Only channel 2 open: channel 2 and its nodes.
     writeParameters({"", 4, 0}, {lines[1]->link(), 3, 32});
@@ -79,4 +97,21 @@ TEST_F(StationTest, HiddenMachineLeavesNoRowAndRowsStillFindTheirNodes) {
     EXPECT_EQ(nodes().data(nodes().index(1, 0), Qt::CheckStateRole).toInt(), Qt::Checked);
     QTest::keyClick(win().nodeList(), Qt::Key_Space);
     EXPECT_FALSE(nodes().isChecked(1));
+
+    // The selection entries act on the active list: Select Other checks all but the highlighted.
+    EXPECT_EQ(win().activeList(), win().nodeList());
+    win().nodeList()->selectRow(0);
+    win().command(32827)->trigger();
+    EXPECT_EQ(nodes().checkedRows(), QVector<int>({1, 2}));
+    win().command(32806)->trigger();
+    EXPECT_TRUE(nodes().checkedRows().isEmpty());
+
+    // Screen readers get the list's name and exactly the text a cell shows.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(win().nodeList());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->text(QAccessible::Name), "Nodes");
+    ASSERT_NE(list->tableInterface(), nullptr);
+    QAccessibleInterface* cell = list->tableInterface()->cellAt(1, kColMachine);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text(QAccessible::Name), "Line A-03");
 }

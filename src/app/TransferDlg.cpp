@@ -432,8 +432,10 @@ void CTransferDlg::createLists() {
     setTabOrder(nodeList_, nodeFiles_);
     setTabOrder(nodeFiles_, groupFiles_);
     setTabOrder(groupFiles_, fileGroups_);
-    // The node-file list is the first to take the focus, so it starts as the active list.
-    activeList_ = nodeFiles_;
+    // The node list takes the focus first, so it starts as the active list: the selection
+    // commands act on the nodes until the operator goes to another list.
+    activeList_ = nodeList_;
+    nodeList_->setFocus();
     resize(nodeList_->contentsWidthHint() + nodeFiles_->contentsWidthHint() + 24, 720);
 }
 

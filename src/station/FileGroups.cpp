@@ -18,6 +18,31 @@ TaskList<FileGroup>& fileGroups() {
     return groups;
 }
 
+std::vector<GroupFileRow> GroupFileRows(int group, TaskList<FileGroup>& groups) {
+    std::vector<GroupFileRow> rows;
+    FileGroup* g = group < 0 ? nullptr : groups.ItemAt(static_cast<size_t>(group));
+    if (!g)
+        return rows;
+    const size_t count = g->files.Count();
+    for (size_t k = 0; k < count; ++k)
+        g->files.WithItem(k, [&](GroupFile& f) {
+            rows.push_back({std::to_string(k + 1), std::to_string(group + 1), f.name,
+                            std::to_string(f.size), f.folder});
+        });
+    return rows;
+}
+
+std::vector<GroupRow> GroupRows(TaskList<FileGroup>& groups) {
+    std::vector<GroupRow> rows;
+    const size_t count = groups.Count();
+    for (size_t i = 0; i < count; ++i)
+        groups.WithItem(i, [&](FileGroup& g) {
+            rows.push_back(
+                {std::to_string(i + 1), std::to_string(g.fileCount), std::to_string(g.totalBytes)});
+        });
+    return rows;
+}
+
 std::string FileProblemText(const FileProblem& p) {
     switch (p.kind) {
     case FileProblemKind::Missing:

@@ -30,6 +30,19 @@ struct FileGroup {
 // The program-wide groups, in creation order.
 TaskList<FileGroup>& fileGroups();
 
+// The rows of the group-file list for group `group` ("No." from 1, "Type" = the group's number,
+// "FileName", "Size", "Path" = the folder); empty for an unknown group.
+struct GroupFileRow {
+    std::string no, type, name, size, path;
+};
+std::vector<GroupFileRow> GroupFileRows(int group, TaskList<FileGroup>& groups = fileGroups());
+
+// The rows of the group list: "Type" = the group's number, "File Num", "Sum Size".
+struct GroupRow {
+    std::string type, fileCount, totalBytes;
+};
+std::vector<GroupRow> GroupRows(TaskList<FileGroup>& groups = fileGroups());
+
 // Why a file was left out.
 enum class FileProblemKind {
     Missing,      // no such file

@@ -117,6 +117,18 @@ TEST(FileGroups, MadeChangedNumberedAndDeleted) {
     EXPECT_EQ(o.show, 1);
     EXPECT_EQ(Files(groups, 1), "b.dst:20");
 
+    // What the two lists show.
+    const auto fileRows = GroupFileRows(1, groups);
+    ASSERT_EQ(fileRows.size(), 1u);
+    EXPECT_EQ(fileRows[0].no, "1");
+    EXPECT_EQ(fileRows[0].type, "2");
+    EXPECT_EQ(fileRows[0].path, dir.path() + "/");
+    EXPECT_TRUE(GroupFileRows(5, groups).empty());
+    const auto groupRows = GroupRows(groups);
+    ASSERT_EQ(groupRows.size(), 2u);
+    EXPECT_EQ(groupRows[0].type + " " + groupRows[0].fileCount + " " + groupRows[0].totalBytes,
+              "1 3 149");
+
     // Deleting groups 1 and 3 of 4 leaves the old 2 and 4 as groups 1 and 2.
     NewGroupFromFiles({c}, groups);
     NewGroupFromFiles({a}, groups);

@@ -645,29 +645,16 @@ void CTransferDlg::ShowNodeFiles(int channel) {
 }
 
 void CTransferDlg::ShowGroup(int group, bool withGroupList) {
-    TaskList<FileGroup>& groups = fileGroups();
+    const auto q = [](const std::string& t) { return QString::fromStdString(t); };
     QVector<QStringList> files;
-    if (group >= 0) {
-        if (FileGroup* g = groups.ItemAt(static_cast<size_t>(group))) {
-            const QString type = QString::number(group + 1);
-            const size_t count = g->files.Count();
-            for (size_t k = 0; k < count; ++k)
-                g->files.WithItem(k, [&](const GroupFile& f) {
-                    files.push_back({QString::number(k + 1), type, QString::fromStdString(f.name),
-                                     QString::number(f.size), QString::fromStdString(f.folder)});
-                });
-        }
-    }
+    for (const GroupFileRow& r : GroupFileRows(group))
+        files.push_back({q(r.no), q(r.type), q(r.name), q(r.size), q(r.path)});
     groupFileModel_->setRows(files);
     if (!withGroupList)
         return;
     QVector<QStringList> list;
-    const size_t count = groups.Count();
-    for (size_t i = 0; i < count; ++i)
-        groups.WithItem(i, [&](const FileGroup& g) {
-            list.push_back({QString::number(i + 1), QString::number(g.fileCount),
-                            QString::number(g.totalBytes)});
-        });
+    for (const GroupRow& r : GroupRows())
+        list.push_back({q(r.type), q(r.fileCount), q(r.totalBytes)});
     fileGroupModel_->setRows(list);
 }
 

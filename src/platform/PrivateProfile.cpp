@@ -495,6 +495,10 @@ std::string safeValue(const std::string& v) {
 
 } // namespace
 
+std::string ProfileLockPath(const std::string& path) {
+    return lockPathOf(path);
+}
+
 std::string ProfileStoredValue(const std::string& value) {
     return std::string(trimView(safeValue(value)));
 }

@@ -49,6 +49,10 @@ std::vector<std::pair<std::string, std::string>> ProfileGetSection(const std::st
 // blanks are gone. Callers that compare a value with what the file holds compare this.
 std::string ProfileStoredValue(const std::string& value);
 
+// The lock file that writers of a data file take ("<file>.lock" beside the file that writes
+// replace); empty for a path that names something other than a file.
+std::string ProfileLockPath(const std::string& path);
+
 // Replaces a file's whole content atomically (same guarantees as the profile writes). For data
 // files that are not profiles, such as copies kept for the record.
 bool WriteFileAtomically(const std::string& path, const std::string& content);

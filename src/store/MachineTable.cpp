@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "station/NodeLabels.h"
 #include "store/IniFile.h"
 #include "store/SystemParameters.h"
 
@@ -17,13 +17,6 @@ namespace {
 
 std::string sectionOf(int channel) {
     return "RTU_PARA" + std::to_string(channel + 1);
-}
-
-std::string nodeText(int number) {
-    char buf[16];
-    // The displayed form "%003d": at least three digits, zero-padded.
-    std::snprintf(buf, sizeof buf, "%03d", number);
-    return buf;
 }
 
 } // namespace
@@ -85,7 +78,7 @@ std::vector<MachineRow> BuildMachineRows() {
             r.channel = c;
             r.node = j;
             r.hidden = p.machineVisible[c][j] == 1;
-            r.nodeText = nodeText(p.comOne[c] + j);
+            r.nodeText = NodeLabelText(p.comOne[c], j);
             r.channelText = p.comId[c];
             r.machine = p.machineName[c][j];
             r.model = p.machineType[c][j];

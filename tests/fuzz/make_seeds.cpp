@@ -308,7 +308,7 @@ void IniSeeds() {
     seed("para", 0, "SYS_PARA", "Channel1ComMode", "2", para);
     seed("para-overwrite", 0, "sys_para", "CHANNEL1COMSUM", "  16  ", para);
     seed("para-delete", 1, "SYS_PARA", "ListColor", "", para);
-    seed("batch", 2, "RTU_PARA1", "RTU_Name0", "Cutter", para);
+    seed("batch", 2, "RTU_PARA1", "RTU_Name0", "Line A-01", para);
     seed("empty-file", 0, "S", "k", "v", "");
     seed("lf-comments-dups", 0, "b", "x", "line\nbreak",
          "; comment\n[a]\nx = 1 \n[B]\n  x=2\nx=3\n\n[a]\nx=4\n");

@@ -52,7 +52,7 @@ TEST_F(MachineTable, RowsFollowTheChannelsAndTheirCounts) {
     Params().comOne[0] = 100;
     Params().comId[1] = "Com2";
     Params().machineVisible[1][0] = 1;
-    Params().machineName[1][0] = "Sewer";
+    Params().machineName[1][0] = "Line B-01";
     Params().machineType[1][0] = "S2";
     auto rows = BuildMachineRows();
     ASSERT_EQ(rows.size(), 37u);
@@ -66,7 +66,7 @@ TEST_F(MachineTable, RowsFollowTheChannelsAndTheirCounts) {
     EXPECT_EQ(rows[32].nodeText, "032");
     EXPECT_EQ(rows[32].channelText, "Com2");
     EXPECT_TRUE(rows[32].hidden);
-    EXPECT_EQ(rows[32].machine, "Sewer");
+    EXPECT_EQ(rows[32].machine, "Line B-01");
     EXPECT_EQ(rows[32].model, "S2");
 
     Params().comOne[1] = 0;
@@ -123,7 +123,7 @@ TEST_F(MachineTable, HideTicksAreSavedAndReloaded) {
     auto rows = BuildMachineRows();
     rows[1].hidden = true; // channel 1, node 1
     rows[4].hidden = true; // channel 2, node 1
-    rows[4].machine = "Embroidery";
+    rows[4].machine = "Line B-02";
     ASSERT_TRUE(SaveMachineRows(rows));
     EXPECT_EQ(Params().machineVisible[0][1], 1);
     EXPECT_EQ(Params().machineVisible[1][1], 1);
@@ -141,7 +141,7 @@ TEST_F(MachineTable, HideTicksAreSavedAndReloaded) {
     ASSERT_TRUE(LoadMachineTable());
     EXPECT_EQ(Params().machineVisible[0][1], 0);
     EXPECT_EQ(Params().machineVisible[1][1], 1);
-    EXPECT_EQ(Params().machineName[1][1], "Embroidery");
+    EXPECT_EQ(Params().machineName[1][1], "Line B-02");
 }
 
 TEST_F(MachineTable, NoRowsMeansNothingWritten) {

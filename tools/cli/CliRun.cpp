@@ -6,7 +6,8 @@
 
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
-#include "platform/PortNames.h"
+#include "station/Centre.h"
+#include "station/NodeRows.h"
 #include "store/EventLog.h"
 #include "store/SystemParameters.h"
 #include "tasks/TaskLayer.h"
@@ -88,7 +89,7 @@ public:
 private:
     CCommCenter& Centre() { return *CCommCenter::Instance(); }
     NodeRecord& Node(int n) { return Centre().nodes[c_][n]; }
-    std::string Label(int n) const { return NodeLabel(Params().comOne[c_], n); }
+    std::string Label(int n) const { return NodeLabel(c_, n); }
 
     // Hands the request to the task layer and waits until the task has ended on every target.
     WaitEnd RunTask(int (*create)(int, CTransTask&), CTransTask& request);
@@ -134,15 +135,8 @@ int Session::Run(const std::vector<SendFile>& files) {
 }
 
 bool Session::Settled() {
-    CCommCenter& cc = Centre();
-    if (cc.taskActive[c_].load() != 0 || cc.taskQueue[c_].Count() != 0 ||
-        cc.deferredQueue[c_].Count() != 0)
-        return false;
-    for (int n : targets_) {
-        if (Node(n).pendingTaskCount.load() != 0)
-            return false;
-    }
-    return true;
+    // Only this run queues work, and only on its targets.
+    return !ChannelBusy(Centre(), c_);
 }
 
 void Session::CancelUnfinished() {
@@ -151,27 +145,24 @@ void Session::CancelUnfinished() {
     for (int n : targets_)
         request.nodeMask[n] = Node(n).pendingTaskCount.load() != 0 ? 1 : 0;
     // The Cancel Task dialog with every row ticked.
-    std::vector<CancelEntry> entries = CollectCancelList(cc, c_, request);
-    for (CancelEntry& e : entries)
-        e.ticked = 1;
-    if (FillCancelNumbers(entries, request))
-        cc.CancelTasks(c_, request);
+    std::vector<int32_t> numbers;
+    for (const CancelEntry& e : CollectCancelList(cc, c_, request))
+        numbers.push_back(e.taskNo);
+    CancelTaskNumbers(cc, c_, request.nodeMask, numbers);
 }
 
 void Session::ShowProgress() {
     std::vector<NodeView> views;
     views.reserve(targets_.size());
     for (int n : targets_) {
-        NodeRecord& node = Node(n);
+        const NodeSnapshot snap = TakeNodeSnapshot(Node(n), ChannelLineLost(c_));
         NodeView v;
         v.label = Label(n);
-        v.status = node.status.load();
-        v.progress = node.progress.load();
-        v.missingCount = node.missingCount.load();
-        v.ended = node.pendingTaskCount.load() == 0;
-        // As the node list does: notes gone before an end state reads as cancelled.
-        if (v.ended && FinalStatusText(v.status) == NodeStatusText(NS_CANCELLED))
-            v.status = NS_CANCELLED;
+        // As the node list shows it: notes gone before an end state reads as cancelled.
+        v.status = ShownStatus(snap, true);
+        v.progress = snap.progress;
+        v.missingCount = snap.missingCount;
+        v.ended = snap.pendingTaskCount == 0;
         views.push_back(std::move(v));
     }
     progress_.Update(views);
@@ -252,7 +243,7 @@ int Session::Query(bool listFiles) {
     if (!ok)
         return kExitFailed;
     for (const ListedFile& f : Node(targets_.front()).ListedFiles())
-        io_.out << DisplayNodeName(f.name) << '\t' << f.length << '\n';
+        io_.out << ShownNodeFileName(f.name) << '\t' << f.length << '\n';
     io_.out.flush();
     return kExitOk;
 }
@@ -277,7 +268,7 @@ int Session::Send(const std::vector<SendFile>& files) {
                 ok = false;
                 if (Node(n).status.load() == NS_FILE_DONE)
                     io_.err << "talvorn-cli: node " << Label(n) << " does not list "
-                            << DisplayNodeName(reinterpret_cast<const uint8_t*>(f.field.data()))
+                            << ShownNodeFileName(reinterpret_cast<const uint8_t*>(f.field.data()))
                             << " with " << f.size << " bytes\n";
             }
         }
@@ -368,27 +359,21 @@ int Run(const Options& o, RunIo& io) {
     if (port.empty())
         return UsageError(io, channelName + " has no port (Channel" + std::to_string(o.channel) +
                                   "ComID is empty in " + ParametersPath() + ")");
-    const std::string paraIni = ParametersPath();
-    SetPortResolver([paraIni](const std::string& name) { return ResolvePortName(name, paraIni); });
-
     // Only the chosen channel is opened: a missing second line must not matter.
-    std::string ports[kChannels];
-    int counts[kChannels] = {0, 0};
-    int speeds[kChannels] = {0, 0};
-    int modes[kChannels] = {0, 0};
-    ports[c] = port;
-    counts[c] = nodeCount;
-    speeds[c] = p.comSpeed[c];
-    modes[c] = p.comMode[c];
+    CentreSettings settings;
+    settings.port[c] = port;
+    settings.nodeCount[c] = nodeCount;
+    settings.speedIndex[c] = p.comSpeed[c];
+    settings.modeIndex[c] = p.comMode[c];
 
     CentreGuard centre;
     int started;
     {
         SignalsBlocked blocked; // the centre's threads inherit the mask
-        started = CCommCenter::Create(ports, counts, speeds, modes);
+        started = StartCentre(settings);
     }
     if ((started & (1 << c)) == 0) {
-        const std::string device = ResolvePortName(port, paraIni);
+        const std::string device = StationDevice(port);
         CCommCenter::Destroy(); // frees the device before it is examined
         std::string where = port;
         if (!device.empty() && device != port)

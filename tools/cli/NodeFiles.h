@@ -3,6 +3,8 @@
 #pragma once
 
 #include "link/CommCenter.h"
+#include "station/FileGroups.h"
+#include "station/NodeLabels.h"
 
 #include <cstdint>
 #include <string>
@@ -13,20 +15,13 @@ namespace cli {
 using ListedFile = NodeRecord::ListedFile;
 
 // A local file to send, as checked before anything is queued.
-struct SendFile {
-    std::string path;  // absolute
-    std::string field; // its 12-byte node name field
-    uint64_t size = 0;
-};
+using SendFile = CollectedFile;
 
 // Checks the files of a send: each a readable regular file of 1 byte to the largest size a node
 // takes, no two under the same node name, no more than a node's list holds. False with a message
 // naming the first bad file.
 bool CheckSendFiles(const std::vector<std::string>& paths, std::vector<SendFile>* out,
                     std::string* error);
-
-// 12-byte name fields compared as the nodes compare them: padding blanks and zero bytes alike.
-bool SameNodeName(const uint8_t* a, const uint8_t* b);
 
 // True when the list holds the file's name with exactly its size.
 bool HoldsFile(const std::vector<ListedFile>& listed, const SendFile& file);
@@ -37,11 +32,9 @@ std::vector<std::string> ResolveNodeNames(const std::vector<ListedFile>& listed,
                                           const std::vector<std::string>& names,
                                           std::vector<std::string>* missing);
 
-// The node number as the windows show it: "%03d" of the channel's first number plus the index.
-std::string NodeLabel(int firstNumber, int index);
-
-// The status a node ended with, as the windows leave it: its own text for an end state; a node
-// whose task notes ran out before an end state shows "User Has Cancelled Task".
+// The status a node ended with, as the node list shows it: its own text for an end state; a node
+// whose task notes ran out before an end state shows "User Has Cancelled Task"; a code without a
+// text shows as "status N".
 std::string FinalStatusText(int status);
 
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "Progress.h"
 
 #include "link/NodeStatus.h"
+#include "station/NodeRows.h"
 
 #include <algorithm>
 
@@ -9,10 +10,7 @@ namespace cli {
 namespace {
 
 std::string StatusText(const NodeView& node) {
-    std::string text = NodeStatusText(node.status);
-    if (node.status == NS_SENDING_PACKAGES)
-        text += std::to_string(node.missingCount);
-    return text;
+    return NodeInfoText(node.status, node.missingCount);
 }
 
 } // namespace

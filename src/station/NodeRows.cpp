@@ -1,0 +1,207 @@
+#include "station/NodeRows.h"
+
+#include "link/NodeStatus.h"
+#include "station/NodeLabels.h"
+#include "station/StationTexts.h"
+#include "store/SystemParameters.h"
+
+namespace {
+
+// The centre's own word on a lost line, where the link layer offers it.
+template <class Centre> bool LineLostOf(Centre& cc, int channel) {
+    if constexpr (requires(Centre & c) { c.LineLost(channel); })
+        return cc.LineLost(channel);
+    else
+        return false;
+}
+
+// Codes a node holds while its task is under way on it.
+bool IsWorkingStatus(int status) {
+    switch (status) {
+    case NS_IDLE:
+    case NS_NEED_HEAD:
+    case NS_BAD_REPLY:
+    case NS_NO_REPLY:
+    case NS_MORE:
+    case NS_LIST_CLIPPED:
+    case NS_REQUEST_SENT:
+    case NS_STOPPED:
+    case NS_QUERYING:
+    case NS_WAITING:
+    case NS_DELETING:
+    case NS_RETRY_DELETE:
+    case NS_CLEARING:
+    case NS_RETRY_CLEAR:
+    case NS_SENDING_HEAD:
+    case NS_SENDING_PACKAGES:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+NodeSnapshot TakeNodeSnapshot(const NodeRecord& node, bool lineLost) {
+    NodeSnapshot s;
+    s.pendingTaskCount = node.pendingTaskCount.load();
+    s.status = node.status.load();
+    s.fileCount = node.fileCount.load();
+    s.freeBytes = node.freeBytes.load();
+    s.progress = node.progress.load();
+    s.currentTaskNo = node.currentTaskNo.load();
+    s.missingCount = node.missingCount.load();
+    s.lineLost = lineLost;
+    return s;
+}
+
+bool ChannelLineLost(int channel) {
+    CCommCenter* cc = CCommCenter::Instance();
+    if (!cc || channel < 0 || channel >= kChannels)
+        return false;
+    return LineLostOf(*cc, channel);
+}
+
+bool IsEndStatus(int status) {
+    return status != -1 && !IsWorkingStatus(status);
+}
+
+int ShownStatus(const NodeSnapshot& n, bool notesJustRanOut) {
+    if (n.lineLost && n.pendingTaskCount != 0)
+        return kStatusLineLost;
+    if (n.pendingTaskCount == 0 &&
+        (IsWorkingStatus(n.status) || (notesJustRanOut && n.status == -1)))
+        return NS_CANCELLED;
+    return n.status;
+}
+
+std::string NodeInfoText(int status, int missingCount) {
+    std::string text = StationText(StatusTextId(status));
+    if (status == NS_SENDING_PACKAGES)
+        text += std::to_string(missingCount);
+    return text;
+}
+
+int NodeImage(int status, int current) {
+    switch (status) {
+    case NS_FILE_DONE:
+    case NS_NO_ROOM:
+    case NS_FILE_NUM_EXCEED:
+    case NS_QUERY_END:
+    case NS_DELETE_END:
+    case NS_CLEAR_END:
+    case NS_DELETING:
+    case NS_CLEARING:
+    case NS_SENDING_HEAD:
+    case NS_SENDING_PACKAGES:
+    case kStatusFileUnreadable:
+        return 1;
+    case NS_QUERYING:
+    case NS_WAITING:
+    case NS_RETRY_DELETE:
+    case NS_RETRY_CLEAR:
+    case kStatusLineLost:
+        return 0;
+    default:
+        return current;
+    }
+}
+
+std::string CurrentTaskText(int taskNo) {
+    return taskNo < 1 ? std::string() : std::to_string(taskNo);
+}
+
+std::string RateText(int progress) {
+    return progress < 1 ? std::string() : std::to_string(progress) + "%";
+}
+
+NodeRowFill FillNodeRow(NodeRow& r, int channel, int node, const NodeSnapshot& n) {
+    const SystemParameters& p = Params();
+    NodeRowFill fill;
+    const bool known = channel >= 0 && channel < SystemParameters::kChannels && node >= 0 &&
+                       node < SystemParameters::kNodes;
+    r.index = node;
+    r.label = NodeLabel(channel, node);
+    r.portName = known ? p.comId[channel] : std::string();
+    r.machineName = known ? p.machineName[channel][node] : std::string();
+    r.pendingTaskCount = n.pendingTaskCount;
+    r.currentTaskNo = n.currentTaskNo;
+    std::string current, rate;
+    if (n.currentTaskNo < 1) {
+        r.progress = 0;
+        r.status = -1;
+    } else {
+        r.progress = n.progress;
+        r.status = ShownStatus(n, false);
+        current = CurrentTaskText(n.currentTaskNo);
+        rate = RateText(n.progress);
+    }
+    const std::string info = NodeInfoText(ShownStatus(n, false), n.missingCount);
+    if (!info.empty())
+        r.infoText = info;
+    r.fileCount = n.fileCount;
+    r.freeBytes = n.freeBytes;
+
+    fill.shown = !(known && p.machineVisible[channel][node] == 1);
+    fill.image = r.image;
+    fill.texts = {r.label,
+                  r.portName,
+                  r.machineName,
+                  std::to_string(n.pendingTaskCount),
+                  current,
+                  rate,
+                  std::to_string(n.fileCount),
+                  std::to_string(n.freeBytes),
+                  r.infoText};
+    return fill;
+}
+
+NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
+    NodeRowChange change;
+    if (n.pendingTaskCount == 0 && r.pendingTaskCount == 0)
+        return change;
+    change.looked = true;
+    const bool ranOut = n.pendingTaskCount == 0;
+    const int shown = ShownStatus(n, ranOut);
+
+    if (n.status == NS_DELETE_END && selected)
+        change.refreshFiles = true;
+    const int image = NodeImage(shown, r.image);
+    if (image != r.image) {
+        r.image = image;
+        change.image = image;
+    }
+    if (n.pendingTaskCount != r.pendingTaskCount) {
+        r.pendingTaskCount = n.pendingTaskCount;
+        change.cells.emplace_back(kColTaskNum, std::to_string(n.pendingTaskCount));
+    }
+    if (n.currentTaskNo != r.currentTaskNo) {
+        r.currentTaskNo = n.currentTaskNo;
+        change.cells.emplace_back(kColCurrentTask, CurrentTaskText(n.currentTaskNo));
+    }
+    if (n.progress != r.progress) {
+        r.progress = n.progress;
+        change.cells.emplace_back(kColRate, RateText(n.progress));
+    }
+    if (n.fileCount != r.fileCount) {
+        r.fileCount = n.fileCount;
+        change.cells.emplace_back(kColFileNum, std::to_string(n.fileCount));
+        if (selected)
+            change.refreshFiles = true;
+    }
+    if (n.freeBytes != r.freeBytes) {
+        r.freeBytes = n.freeBytes;
+        change.cells.emplace_back(kColSpaceRoom, std::to_string(n.freeBytes));
+    }
+    // The text, not only the code, decides: during a send the missing count changes under
+    // status 21. A code without a text leaves the last text standing, except "Line Lost", which
+    // must not outlast the line's return.
+    std::string info = NodeInfoText(shown, n.missingCount);
+    const bool leftLineLost = r.status == kStatusLineLost && shown != kStatusLineLost;
+    r.status = shown;
+    if ((!info.empty() || leftLineLost) && info != r.infoText) {
+        r.infoText = info;
+        change.cells.emplace_back(kColInfo, std::move(info));
+    }
+    return change;
+}

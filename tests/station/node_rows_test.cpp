@@ -1,0 +1,133 @@
+// The node list's row cache: what a filled row shows, and what each timer tick changes.
+#include "link/NodeStatus.h"
+#include "station/NodeRows.h"
+#include "store/SystemParameters.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+NodeSnapshot Snap(int status, int pending, int current = 0, int progress = 0, int missing = 0) {
+    NodeSnapshot s;
+    s.status = status;
+    s.pendingTaskCount = pending;
+    s.currentTaskNo = current;
+    s.progress = progress;
+    s.missingCount = missing;
+    return s;
+}
+
+// The changed cells of a tick as column -> text.
+std::map<int, std::string> Cells(const NodeRowChange& c) {
+    return {c.cells.begin(), c.cells.end()};
+}
+
+TEST(NodeRows, FilledRowShowsTheRecord) {
+    ResetParameters();
+    SystemParameters& p = Params();
+    p.comOne[1] = 32;
+    p.comId[1] = "COM2";
+    p.machineName[1][3] = "Line B-04";
+    p.machineVisible[1][4] = 1;
+
+    NodeRow r;
+    NodeSnapshot n = Snap(NS_QUERY_END, 0);
+    n.fileCount = 12;
+    n.freeBytes = 700000;
+    NodeRowFill f = FillNodeRow(r, 1, 3, n);
+    EXPECT_TRUE(f.shown);
+    EXPECT_EQ(f.texts, (std::array<std::string, kNodeColumns>{"035", "COM2", "Line B-04", "0", "",
+                                                              "", "12", "700000", "Query End"}));
+    EXPECT_EQ(r.label, "035");
+    EXPECT_EQ(r.status, -1); // no task yet: the first tick shows the status again
+
+    f = FillNodeRow(r, 1, 3, Snap(NS_SENDING_PACKAGES, 2, 7, 0, 17));
+    EXPECT_EQ(f.texts[kColTaskNum], "2");
+    EXPECT_EQ(f.texts[kColCurrentTask], "7");
+    EXPECT_EQ(f.texts[kColRate], "");
+    EXPECT_EQ(f.texts[kColInfo], "Sending File's Package...17");
+    EXPECT_EQ(FillNodeRow(r, 1, 3, Snap(NS_SENDING_PACKAGES, 2, 7, 40)).texts[kColRate], "40%");
+    // A code without a text keeps the last text.
+    EXPECT_EQ(FillNodeRow(r, 1, 3, Snap(NS_REQUEST_SENT, 2, 7)).texts[kColInfo],
+              "Sending File's Package...0");
+    // Notes gone before an end state: shown as cancelled; a fresh node shows nothing.
+    EXPECT_EQ(FillNodeRow(r, 1, 3, Snap(NS_WAITING, 0, 7)).texts[kColInfo],
+              "User Has Cancelled Task");
+    NodeRow fresh;
+    EXPECT_EQ(FillNodeRow(fresh, 1, 0, Snap(-1, 0)).texts[kColInfo], "");
+    // A machine hidden in the machine table gets no row.
+    EXPECT_FALSE(FillNodeRow(fresh, 1, 4, Snap(-1, 0)).shown);
+    ResetParameters();
+}
+
+TEST(NodeRows, TickChangesOnlyWhatChanged) {
+    NodeRow r;
+    FillNodeRow(r, 0, 0, Snap(-1, 0));
+    EXPECT_FALSE(TickNodeRow(r, Snap(-1, 0), true).looked); // idle nodes cost nothing
+
+    // A query: "Quering..." with image 0, then "Query End" with image 1 and the count at 0.
+    NodeRowChange c = TickNodeRow(r, Snap(NS_MORE, 1, 1), false);
+    EXPECT_EQ(Cells(c), (std::map<int, std::string>{{kColTaskNum, "1"}, {kColCurrentTask, "1"}}));
+    EXPECT_EQ(c.image, -1);
+    c = TickNodeRow(r, Snap(NS_QUERYING, 1, 1), false);
+    EXPECT_EQ(Cells(c), (std::map<int, std::string>{{kColInfo, "Quering..."}}));
+    NodeSnapshot end = Snap(NS_QUERY_END, 0, 1);
+    end.fileCount = 3;
+    c = TickNodeRow(r, end, true);
+    EXPECT_EQ(c.image, 1);
+    EXPECT_EQ(Cells(c), (std::map<int, std::string>{
+                            {kColTaskNum, "0"}, {kColFileNum, "3"}, {kColInfo, "Query End"}}));
+    EXPECT_TRUE(c.refreshFiles); // the selected node's file count changed
+    EXPECT_FALSE(TickNodeRow(r, end, true).looked);
+
+    // A send: the missing count follows the node while the status stays 21.
+    end.pendingTaskCount = 1;
+    TickNodeRow(r, end, false);
+    EXPECT_EQ(Cells(TickNodeRow(r, Snap(NS_SENDING_PACKAGES, 1, 2, 10, 40), false)),
+              (std::map<int, std::string>{{kColCurrentTask, "2"},
+                                          {kColRate, "10%"},
+                                          {kColFileNum, "0"},
+                                          {kColInfo, "Sending File's Package...40"}}));
+    EXPECT_EQ(
+        Cells(TickNodeRow(r, Snap(NS_SENDING_PACKAGES, 1, 2, 70, 12), false)),
+        (std::map<int, std::string>{{kColRate, "70%"}, {kColInfo, "Sending File's Package...12"}}));
+    // A node whose queue empties after "Send File End" keeps that text.
+    c = TickNodeRow(r, Snap(NS_FILE_DONE, 0, 2, 100), false);
+    EXPECT_EQ(Cells(c)[kColInfo], "Send File End");
+}
+
+TEST(NodeRows, EndingsAreShownForWhatTheyAre) {
+    auto endWith = [](int status, int lastStatus = NS_WAITING) {
+        NodeRow r;
+        TickNodeRow(r, Snap(lastStatus, 1, 4), false);
+        const NodeRowChange c = TickNodeRow(r, Snap(status, 0, 4), false);
+        return std::make_pair(r.infoText, c.image);
+    };
+    // Notes gone while waiting: cancelled, shown by the row alone.
+    EXPECT_EQ(endWith(NS_WAITING).first, "User Has Cancelled Task");
+    EXPECT_EQ(endWith(-1, -1).first, "User Has Cancelled Task"); // cancelled before it began
+    EXPECT_EQ(endWith(NS_STOPPED).first, "User Has Cancelled Task");
+    // Other endings keep their own texts; an unknown code is never taken for a cancel.
+    EXPECT_EQ(endWith(NS_NO_ROOM), std::make_pair(std::string("No Sufficient Room"), 1));
+    EXPECT_EQ(endWith(kStatusFileUnreadable).first, "File Cannot Be Read");
+    EXPECT_EQ(endWith(77).first, "Waiting...");
+
+    // A delete that ends on the selected node shows its files again.
+    NodeRow r;
+    TickNodeRow(r, Snap(NS_QUERYING, 1, 5), true);
+    EXPECT_TRUE(TickNodeRow(r, Snap(NS_DELETE_END, 1, 5), true).refreshFiles);
+    EXPECT_FALSE(TickNodeRow(r, Snap(NS_DELETE_END, 1, 5), false).refreshFiles);
+
+    // A lost line: its busy nodes say so, and the text goes with the line's return.
+    NodeSnapshot lost = Snap(NS_REQUEST_SENT, 1, 6);
+    lost.lineLost = true;
+    NodeRowChange c = TickNodeRow(r, lost, false);
+    EXPECT_EQ(Cells(c)[kColInfo], "Line Lost");
+    EXPECT_EQ(c.image, 0);
+    EXPECT_EQ(Cells(TickNodeRow(r, Snap(NS_REQUEST_SENT, 1, 6), false))[kColInfo], "");
+    EXPECT_EQ(Cells(TickNodeRow(r, Snap(NS_QUERYING, 1, 6), false))[kColInfo], "Quering...");
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 
 #include "store/SystemParameters.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPalette>
@@ -151,7 +152,16 @@ DialogTableView::DialogTableView(const QString& accessibleName, QWidget* parent)
         QPalette pal = palette();
         pal.setColor(QPalette::Base, DialogColorOf(Params().listColor));
         pal.setColor(QPalette::Text, DialogColorOf(Params().fontColor));
+        // Styles outline check boxes in a shade of the window colour, which hardly shows on a
+        // coloured list: outline them in the text colour instead.
+        pal.setColor(QPalette::Window, DialogColorOf(Params().fontColor));
         setPalette(pal);
+        setStyleSheet(QStringLiteral("QTableView { gridline-color: %1; }")
+                          .arg(DialogColorOf(Params().listColor).darker(140).name()));
+        // The header and the scroll bars keep the ordinary colours.
+        horizontalHeader()->setPalette(QApplication::palette(horizontalHeader()));
+        verticalScrollBar()->setPalette(QApplication::palette(verticalScrollBar()));
+        horizontalScrollBar()->setPalette(QApplication::palette(horizontalScrollBar()));
     }
 }
 

@@ -58,9 +58,9 @@ TEST_F(MachineInformation, TwentyBytesAreTheLimitInStoredBytes) {
     Params().comSum[0] = 2;
     Params().comSum[1] = 2;
     const QString line = QString::fromUtf8("\xe7\xba\xbf"); // one character, three bytes
-    const QString seven = line.repeated(7);                  // 21 bytes
-    const QString six = line.repeated(6);                    // 18 bytes
-    const QString twenty = "Line A-01 model 1234";           // 20 bytes
+    const QString seven = line.repeated(7);                 // 21 bytes
+    const QString six = line.repeated(6);                   // 18 bytes
+    const QString twenty = "Line A-01 model 1234";          // 20 bytes
 
     prompts.onDialog([&](QDialog& d) {
         MachineTableDialog& m = as(d);
@@ -70,8 +70,7 @@ TEST_F(MachineInformation, TwentyBytesAreTheLimitInStoredBytes) {
         editCell(m, 1, MachineTableDialog::kModelColumn, twenty);
         EXPECT_EQ(m.table()->tableModel()->cell(1, MachineTableDialog::kMachineColumn), seven);
         QTest::mouseClick(m.okButton(), Qt::LeftButton);
-        EXPECT_EQ(prompts.messages(),
-                  QStringList{seven + "Length Cannot Exceeds 20 ASCII Bytes."});
+        EXPECT_EQ(prompts.messages(), QStringList{seven + "Length Cannot Exceeds 20 ASCII Bytes."});
         EXPECT_EQ(prompts.shown().back().caption, "Please Modify");
         EXPECT_TRUE(m.isVisible());
         EXPECT_EQ(name(0, 1), "");

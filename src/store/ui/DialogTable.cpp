@@ -55,7 +55,8 @@ QVariant DialogTableModel::data(const QModelIndex& index, int role) const {
             return row.checked ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::TextAlignmentRole:
-        return int(Qt::AlignCenter);
+        return columns_[index.column()].centred ? int(Qt::AlignCenter)
+                                                : int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::BackgroundRole:
         return textBackground_.isValid() ? QVariant(textBackground_) : QVariant();
     case Qt::ForegroundRole:

@@ -18,6 +18,7 @@ public:
         QString title;
         int width = 80;
         bool editable = false;
+        bool centred = true; // else left-aligned
     };
 
     // `checkable`: column 0 holds each row's check box.

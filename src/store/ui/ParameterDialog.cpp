@@ -42,6 +42,8 @@ ParameterDialog::ParameterDialog(QWidget* parent)
             auto* l = new QLabel(label, group);
             l->setBuddy(field);
             field->setAccessibleName(label);
+            // Both channels have the same labels: the description tells them apart.
+            field->setAccessibleDescription(titles[c]);
             form->addRow(l, field);
         };
 

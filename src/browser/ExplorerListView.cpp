@@ -9,13 +9,7 @@
 #include <QTimer>
 
 CExplorerListView::CExplorerListView(QWidget* parent) : ExplorerView(parent) {
-    files_ = new QFileSystemModel(this);
-    files_->setIconProvider(LibraryIconProvider::instance());
-    files_->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
-    sort_ = new LibrarySortModel(this);
-    sort_->setSourceModel(files_);
-    sort_->sort(0, Qt::AscendingOrder);
-    setModel(sort_);
+    makeModel();
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -29,11 +23,34 @@ CExplorerListView::CExplorerListView(QWidget* parent) : ExplorerView(parent) {
         if (files_->isDir(source))
             emit folderActivated(files_->filePath(source));
     });
+}
+
+void CExplorerListView::makeModel() {
+    QFileSystemModel* oldFiles = files_;
+    LibrarySortModel* oldSort = sort_;
+    QItemSelectionModel* oldSelection = selectionModel();
+    files_ = new QFileSystemModel(this);
+    files_->setIconProvider(LibraryIconProvider::instance());
+    files_->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
+    sort_ = new LibrarySortModel(this);
+    sort_->setSourceModel(files_);
+    sort_->sort(0, Qt::AscendingOrder);
+    setModel(sort_);
+    delete oldSelection;
+    delete oldSort;
+    delete oldFiles;
     // The shown folder removed outside the program: show the nearest folder above that exists.
     connect(files_, &QAbstractItemModel::rowsRemoved, this, [this] {
         if (!folder_.isEmpty() && !rootIndex().isValid())
             QTimer::singleShot(0, this, &CExplorerListView::folderGone);
     });
+}
+
+void CExplorerListView::refresh() {
+    // A model read afresh: what the file watcher may have missed (a network share) shows up.
+    makeModel();
+    if (!folder_.isEmpty())
+        showFolder(folder_);
 }
 
 void CExplorerListView::folderGone() {

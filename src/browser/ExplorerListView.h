@@ -26,6 +26,10 @@ public:
     QStringList selectedPaths() const override;
     QString currentFolder() const override { return folder_; }
 
+public slots:
+    // Reads the shown folder afresh.
+    void refresh() override;
+
 signals:
     // A folder of the list was opened: the tree selects it.
     void folderActivated(const QString& path);
@@ -36,10 +40,11 @@ protected:
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
 
 private:
+    void makeModel();
     void folderGone();
 
-    QFileSystemModel* files_;
-    LibrarySortModel* sort_;
+    QFileSystemModel* files_ = nullptr;
+    LibrarySortModel* sort_ = nullptr;
     QString folder_;
     QString pendingSelect_;
 };

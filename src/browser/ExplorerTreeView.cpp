@@ -79,17 +79,12 @@ bool CExplorerTreeView::selectFolder(const QString& path) {
 }
 
 void CExplorerTreeView::refresh() {
-    const auto fresh = LibraryRootsModel::defaultRoots();
-    QStringList paths;
-    for (const auto& r : fresh)
-        if (QFileInfo(r.path).isDir())
-            paths << r.path;
-    if (paths == rootPaths())
-        return;
+    // Everything read afresh, the volumes too; the selected folder stays selected.
     const QString keep = selectedFolder();
-    roots_->setRoots(fresh);
-    if (model()->rowCount() > 0)
-        expand(model()->index(0, 0));
+    roots_->setRoots(LibraryRootsModel::defaultRoots());
+    if (model()->rowCount() == 0)
+        return;
+    expand(model()->index(0, 0));
     if (keep.isEmpty() || !selectFolder(keep))
         setCurrentIndex(model()->index(0, 0));
 }

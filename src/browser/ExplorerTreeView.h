@@ -26,7 +26,7 @@ public:
     bool isRemovable(const QString& path) const override;
 
 public slots:
-    // Reads the mounted volumes again.
+    // Reads the folders and the mounted volumes again.
     void refresh() override;
 
 signals:

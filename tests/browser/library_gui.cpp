@@ -206,6 +206,17 @@ TEST_F(LibraryTest, SelectedFolderIsListedFoldersFirstAndFollowsChangesOutside) 
     EXPECT_TRUE(waitUntil([&] { return tree->selectedFolder() == lib; }));
     EXPECT_TRUE(listShows({"A_dir", "10.bin", "9.bin", "B.bin", "a.bin"}));
 
+    // F5 reads both views afresh, and each keeps its place.
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_F5);
+    EXPECT_EQ(tree->selectedFolder(), lib);
+    view->list()->setFocus();
+    QTest::keyClick(view->list(), Qt::Key_F5);
+    EXPECT_EQ(view->currentFolder(), lib);
+    EXPECT_TRUE(listShows({"A_dir", "10.bin", "9.bin", "B.bin", "a.bin"}));
+
     // The roots: the home folder and "/", neither of which is ever deleted or moved.
     EXPECT_EQ(tree->rootPaths().mid(0, 2), (QStringList{QDir::homePath(), "/"}));
     EXPECT_FALSE(tree->isRemovable("/"));

@@ -1,7 +1,15 @@
 #include "platform/FileIo.h"
 
 #include <cerrno>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 bool WriteAllToFd(int fd, const void* data, size_t size) {
@@ -25,4 +33,83 @@ void SyncFolder(const std::string& folder) {
         (void)::fsync(fd);
         ::close(fd);
     }
+}
+
+namespace {
+
+// The locks this process holds. flock() belongs to an open file description, so a second open
+// of the same lock file in this process would wait for itself: holders are tracked here instead.
+struct HeldLock {
+    std::thread::id owner;
+    int depth = 0;
+    int fd = -1;
+};
+
+std::mutex gLocksMutex;
+std::condition_variable gLockReleased;
+std::map<std::pair<uint64_t, uint64_t>, HeldLock> gLocks;
+
+} // namespace
+
+FileLock::FileLock(const std::string& lockPath, unsigned mode) {
+    // Read access is enough for flock, so a lock file made by another account can still be used.
+    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                          static_cast<mode_t>(mode));
+    if (fd < 0) {
+        error_ = errno;
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error_ = errno != 0 ? errno : EINVAL;
+        ::close(fd);
+        return;
+    }
+    dev_ = static_cast<uint64_t>(st.st_dev);
+    ino_ = static_cast<uint64_t>(st.st_ino);
+    const auto key = std::make_pair(dev_, ino_);
+    const auto self = std::this_thread::get_id();
+
+    std::unique_lock<std::mutex> guard(gLocksMutex);
+    for (;;) {
+        auto it = gLocks.find(key);
+        if (it == gLocks.end())
+            break;
+        if (it->second.owner == self) {
+            ++it->second.depth;
+            ::close(fd);
+            held_ = true;
+            return;
+        }
+        gLockReleased.wait(guard);
+    }
+    // Reserved for this thread before the wait for other processes, so that other threads of
+    // this process queue up here rather than on a second open file description.
+    gLocks[key] = HeldLock{self, 1, fd};
+    guard.unlock();
+
+    int r;
+    while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (r != 0) {
+        error_ = errno;
+        guard.lock();
+        gLocks.erase(key);
+        gLockReleased.notify_all();
+        ::close(fd);
+        return;
+    }
+    held_ = true;
+}
+
+FileLock::~FileLock() {
+    if (!held_)
+        return;
+    std::lock_guard<std::mutex> guard(gLocksMutex);
+    auto it = gLocks.find(std::make_pair(dev_, ino_));
+    if (it == gLocks.end() || --it->second.depth > 0)
+        return;
+    ::close(it->second.fd); // releases the lock
+    gLocks.erase(it);
+    gLockReleased.notify_all();
 }

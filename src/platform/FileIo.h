@@ -1,10 +1,39 @@
-// Small POSIX file steps shared by the writers that replace files atomically.
+// Small POSIX file steps shared by the writers that replace files atomically, and the advisory
+// lock that serialises their read-modify-write steps across processes.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Writes all `size` bytes to fd, repeating short writes; false on an error.
 bool WriteAllToFd(int fd, const void* data, size_t size);
 // Makes a rename inside `folder` durable ("" is the current folder); errors are ignored.
 void SyncFolder(const std::string& folder);
+
+// An exclusive advisory lock (flock) on the file `lockPath`, held for the object's life. The lock
+// file is created when missing (with `mode`, less the umask) and never removed: removing it would
+// let a newcomer lock a new file while an old holder still works. Every writer of a data file takes
+// the lock of "<file>.lock" before it reads the file and keeps it until its atomic rewrite is done,
+// so two processes can no longer both read the old content and each write back its own change.
+//
+// Within a process the lock is re-entrant for the thread that holds it (the steps of one change may
+// take it again) and other threads wait for it; it is keyed by the lock file's identity, so two
+// spellings of one path are one lock. Not held when the lock file cannot be opened (error() tells
+// why); a caller must then not write.
+class FileLock {
+public:
+    explicit FileLock(const std::string& lockPath, unsigned mode = 0666);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    bool held() const { return held_; }
+    int error() const { return error_; } // errno of the failed open or lock; 0 when held
+
+private:
+    bool held_ = false;
+    int error_ = 0;
+    uint64_t dev_ = 0;
+    uint64_t ino_ = 0;
+};

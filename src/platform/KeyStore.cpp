@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -192,7 +191,8 @@ bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return false;
-    bool ok = ::fchmod(fd, 0600) == 0 && WriteAllToFd(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    bool ok =
+        ::fchmod(fd, 0600) == 0 && WriteAllToFd(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok)
         ok = ::rename(temp.c_str(), path.c_str()) == 0;
@@ -212,33 +212,12 @@ void keepDamaged(const std::string& path) {
     ::link(path.c_str(), bad.c_str());
 }
 
-class WriterLock {
-public:
-    explicit WriterLock(const std::string& path)
-        : fd_(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
-        if (fd_ >= 0) {
-            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-            }
-        }
-    }
-    ~WriterLock() {
-        if (fd_ >= 0)
-            ::close(fd_); // releases the lock
-    }
-    WriterLock(const WriterLock&) = delete;
-    WriterLock& operator=(const WriterLock&) = delete;
-    bool held() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
 // Read, change, write back under the writer lock. `change` returns false to abandon the write.
 template <typename Change> bool modify(std::string_view key, Change change) {
     std::string path = KeyStore::keyFile(key);
     if (path.empty() || !ensureFolder(folderOf(path)))
         return false;
-    WriterLock lock(path);
+    KeyStoreLock lock(key);
     if (!lock.held())
         return false;
     Table t = load(path);
@@ -303,6 +282,21 @@ std::string KeyStore::keyFile(std::string_view key) {
 bool KeyStore::exists(std::string_view key) {
     std::string path = keyFile(key);
     return !path.empty() && load(path).state == FileState::kOk;
+}
+
+KeyState KeyStore::state(std::string_view key) {
+    std::string path = keyFile(key);
+    if (path.empty())
+        return KeyState::kMissing;
+    switch (load(path).state) {
+    case FileState::kMissing:
+        return KeyState::kMissing;
+    case FileState::kUnreadable:
+        return KeyState::kUnreadable;
+    case FileState::kOk:
+        break;
+    }
+    return KeyState::kOk;
 }
 
 bool KeyStore::create(std::string_view key) {
@@ -389,3 +383,11 @@ bool KeyStore::update(std::string_view key, const std::vector<KeyValueChange>& c
         return true;
     });
 }
+
+KeyStoreLock::KeyStoreLock(std::string_view key) {
+    std::string path = KeyStore::keyFile(key);
+    if (!path.empty() && ensureFolder(folderOf(path)))
+        lock_ = std::make_unique<FileLock>(path + ".lock", 0600);
+}
+
+KeyStoreLock::~KeyStoreLock() = default;

@@ -10,12 +10,17 @@
 // counts as a missing key, a damaged entry as a missing value. Before a write replaces a damaged
 // file, the damaged original is kept beside it as "<key>.key.bad".
 //
-// Only the user-interface thread uses the store; writers of several processes are serialised by
-// an advisory lock on "<key>.key.lock".
+// Only the user-interface thread uses the store. Every change is a read-modify-write under the
+// advisory lock of "<key>.key.lock" (see FileLock); a caller whose own reads decide a change (the
+// next free record number, say) holds a KeyStoreLock across those reads and the change, so that
+// writers in several processes never lose one another's changes.
 #pragma once
+
+#include "platform/FileIo.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +31,14 @@ enum class KeyRead {
     kOk,      // value found
     kNoKey,   // the key does not exist (or its file cannot be read)
     kNoValue, // the key exists, the value does not
+};
+
+// Whether a key's file is there to be read.
+enum class KeyState {
+    kMissing,    // no such key: its file does not exist
+    kUnreadable, // the file exists but cannot be read: no valid header, no permission, I/O error,
+                 // not a regular file
+    kOk,
 };
 
 // One step of KeyStore::update: store `data` under `name`, or delete `name` when `data` is empty
@@ -47,6 +60,10 @@ public:
     static std::string keyFile(std::string_view key);
 
     static bool exists(std::string_view key);
+    // Tells a key that does not exist from one whose file cannot be read, which exists() and the
+    // reads take for missing. A caller that would create a key with defaults when it is missing
+    // must not do so over an unreadable one.
+    static KeyState state(std::string_view key);
     // Creates the key without values when it does not exist; true when it exists afterwards.
     static bool create(std::string_view key);
 
@@ -68,4 +85,20 @@ public:
     // Apply several changes in one atomic rewrite (creating the key when missing): all of them
     // take effect or none. Deleting a value that does not exist is no error here.
     static bool update(std::string_view key, const std::vector<KeyValueChange>& changes);
+};
+
+// Holds a key's writer lock (creating the store's folders when missing) for the object's life:
+// reads and changes made by this thread meanwhile form one step that no writer in another process
+// can interleave with. The store's own changes take the lock again, which is allowed. When the lock
+// cannot be taken, held() is false and the caller must not write.
+class KeyStoreLock {
+public:
+    explicit KeyStoreLock(std::string_view key);
+    ~KeyStoreLock();
+    KeyStoreLock(const KeyStoreLock&) = delete;
+    KeyStoreLock& operator=(const KeyStoreLock&) = delete;
+    bool held() const { return lock_ != nullptr && lock_->held(); }
+
+private:
+    std::unique_ptr<FileLock> lock_;
 };

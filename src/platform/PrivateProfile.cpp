@@ -416,17 +416,33 @@ std::shared_ptr<const ProfileDocument> loadDocument(const std::string& path) {
 
 std::atomic<unsigned> gTempCounter{0};
 
-// Writes content to a new file beside the target and renames it over the target.
-bool atomicReplace(const std::string& path, const std::string& content, FileSig* sigOut) {
+// The file a write replaces: the file a symbolic link points at, not the link.
+std::filesystem::path replaceTarget(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path target(path);
     if (fs::is_symlink(target, ec)) {
-        // Replace the file the link points at, not the link.
         fs::path resolved = fs::weakly_canonical(target, ec);
         if (!ec)
             target = resolved;
     }
+    return target;
+}
+
+// The lock file of a data file, beside the file that writes replace; empty when the path names
+// something other than a file (such a path is never written, and no lock file is left beside it).
+std::string lockPathOf(const std::string& path) {
+    const std::string target = replaceTarget(path).string();
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return {};
+    return target + ".lock";
+}
+
+// Writes content to a new file beside the target and renames it over the target.
+bool atomicReplace(const std::string& path, const std::string& content, FileSig* sigOut) {
+    namespace fs = std::filesystem;
+    const fs::path target = replaceTarget(path);
     fs::path dir = target.parent_path();
     std::string tmp = (dir.empty() ? fs::path(".") : dir) /
                       ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) +
@@ -443,7 +459,8 @@ bool atomicReplace(const std::string& path, const std::string& content, FileSig*
     if (hadOld)
         (void)::fchmod(fd, old.st_mode & 07777);
     struct stat st {};
-    bool ok = WriteAllToFd(fd, content.data(), content.size()) && ::fsync(fd) == 0 && ::fstat(fd, &st) == 0;
+    bool ok = WriteAllToFd(fd, content.data(), content.size()) && ::fsync(fd) == 0 &&
+              ::fstat(fd, &st) == 0;
     if (::close(fd) != 0)
         ok = false;
     if (!ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
@@ -477,6 +494,14 @@ std::string safeValue(const std::string& v) {
 }
 
 } // namespace
+
+std::string ProfileLockPath(const std::string& path) {
+    return lockPathOf(path);
+}
+
+std::string ProfileStoredValue(const std::string& value) {
+    return std::string(trimView(safeValue(value)));
+}
 
 std::string ProfileGetString(const std::string& path, const std::string& section,
                              const std::string& key, const std::string& def) {
@@ -546,7 +571,12 @@ std::vector<std::string> ProfileReader::keyNames(const std::string& section) con
     return doc_->keyNames(section);
 }
 
-ProfileBatch::ProfileBatch(std::string path) : path_(std::move(path)), base_(loadDocument(path_)) {}
+ProfileBatch::ProfileBatch(std::string path) : path_(std::move(path)) {
+    const std::string lockPath = lockPathOf(path_);
+    if (!lockPath.empty())
+        lock_ = std::make_unique<FileLock>(lockPath);
+    base_ = loadDocument(path_);
+}
 ProfileBatch::~ProfileBatch() = default;
 
 ProfileDocument& ProfileBatch::writable() {
@@ -598,6 +628,10 @@ void ProfileBatch::clear() {
 bool ProfileBatch::commit() {
     if (!dirty_)
         return true;
+    // Without the lock another process may be rewriting the file from what it read: writing now
+    // could undo its change or lose ours.
+    if (!lock_ || !lock_->held())
+        return false;
     // An unreadable or oversized file may hold more than we could see: never replace it, unless
     // the caller asked for an empty start.
     if (work_->readOnly)

@@ -10,9 +10,15 @@
 // of the file's inode, size or modification time, and re-checks the content of a file that changed
 // too recently for its time stamp to be trusted.
 //
-// Thread-safe: the cache has its own lock. Two writers of the same file in the same moment can
-// still lose one another's update, as with the platform's own functions.
+// Every change is a read-modify-write under the advisory lock of "<file>.lock" beside the file
+// (see FileLock), taken before the file is read and kept until it is rewritten, so writers in
+// several processes (the station and talvorn-cli on one working folder) never lose one another's
+// changes. Readers take no lock: the atomic rename gives them the old file or the new one.
+//
+// Thread-safe: the cache has its own lock.
 #pragma once
+
+#include "platform/FileIo.h"
 
 #include <cstddef>
 #include <memory>
@@ -38,6 +44,14 @@ bool ProfileDeleteSection(const std::string& path, const std::string& section);
 std::vector<std::string> ProfileGetSectionNames(const std::string& path);
 std::vector<std::pair<std::string, std::string>> ProfileGetSection(const std::string& path,
                                                                    const std::string& section);
+
+// What a value reads back as once stored: line breaks and NUL bytes become "?" and surrounding
+// blanks are gone. Callers that compare a value with what the file holds compare this.
+std::string ProfileStoredValue(const std::string& value);
+
+// The lock file that writers of a data file take ("<file>.lock" beside the file that writes
+// replace); empty for a path that names something other than a file.
+std::string ProfileLockPath(const std::string& path);
 
 // Replaces a file's whole content atomically (same guarantees as the profile writes). For data
 // files that are not profiles, such as copies kept for the record.
@@ -67,6 +81,11 @@ private:
 
 // Collects many changes to one file and writes them with one atomic replace. Reads through the
 // batch see its pending changes. Nothing reaches the file before commit().
+//
+// The batch holds the file's lock from its construction (before it reads the file) to its
+// destruction, so what it read is still what the file holds when it commits: keep batches short.
+// Batches of several files are taken in one fixed order by every caller. A batch whose lock could
+// not be taken reads as usual but never writes (commit() fails).
 class ProfileBatch {
 public:
     explicit ProfileBatch(std::string path);
@@ -100,6 +119,7 @@ private:
     ProfileDocument& writable();
 
     std::string path_;
+    std::unique_ptr<FileLock> lock_; // taken before base_ is read
     std::shared_ptr<const ProfileDocument> base_;
     std::unique_ptr<ProfileDocument> work_;
     bool dirty_ = false;

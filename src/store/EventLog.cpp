@@ -1,7 +1,10 @@
 #include "store/EventLog.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <unordered_map>
@@ -107,6 +110,19 @@ std::vector<int> presentEntries(const Source& src, const std::string& section, i
     return js;
 }
 
+// What identifies the record of one command: its time text, its user and its event type, as the
+// item file holds them. The channel is the file's own. Two commands of one second by different
+// users, or of different types, are two records; one command logging its nodes one by one still
+// makes one.
+std::string recordKey(const std::string& time, const std::string& user, int event) {
+    return time + '\n' + user + '\n' + std::to_string(event);
+}
+
+// A text as it reads back from the item file, so that a new event compares equal to its record.
+std::string asStored(const std::string& text) {
+    return IniStringFromText(ProfileStoredValue(text));
+}
+
 std::string itemSection(int k) {
     return "item" + std::to_string(k);
 }
@@ -202,7 +218,7 @@ public:
 
 private:
     void startDay(const std::string& today);
-    int findRecord(const std::string& time, int count);
+    int findRecord(const std::string& key, int count);
     int findEntry(int s, int items, const std::string& name);
     void createList(int s, const std::string& map, const std::string& name,
                     const std::string& path);
@@ -213,7 +229,7 @@ private:
     // Lookups that the plain algorithm does by walking the files, kept for the command's length;
     // they hold the same first matches as that walk would find.
     bool recordsIndexed_ = false;
-    std::unordered_map<std::string, int> recordByTime_;
+    std::unordered_map<std::string, int> recordByKey_;
     std::unordered_map<int, std::unordered_map<std::string, int>> entryByName_;
 };
 
@@ -225,18 +241,23 @@ void EventLogSession::startDay(const std::string& today) {
     WriteIniInt(items_, "SUM", "count", 0);
     WriteIniInt(lists_, "SUM", "count", 0);
     recordsIndexed_ = false;
-    recordByTime_.clear();
+    recordByKey_.clear();
     entryByName_.clear();
 }
 
-int EventLogSession::findRecord(const std::string& time, int count) {
+int EventLogSession::findRecord(const std::string& key, int count) {
     if (!recordsIndexed_) {
-        for (int k : presentIndexes(items_, count))
-            recordByTime_.emplace(ReadIniString(items_, itemSection(k), "time"), k);
+        for (int k : presentIndexes(items_, count)) {
+            const std::string sec = itemSection(k);
+            recordByKey_.emplace(recordKey(ReadIniString(items_, sec, "time"),
+                                           ReadIniString(items_, sec, "user"),
+                                           ReadIniInt(items_, sec, "event")),
+                                 k);
+        }
         recordsIndexed_ = true;
     }
-    auto it = recordByTime_.find(time);
-    return it == recordByTime_.end() ? -1 : it->second;
+    auto it = recordByKey_.find(key);
+    return it == recordByKey_.end() ? -1 : it->second;
 }
 
 int EventLogSession::findEntry(int s, int items, const std::string& name) {
@@ -270,7 +291,8 @@ bool EventLogSession::log(const std::string& user, const std::string& time, int 
         startDay(today);
 
     const int count = ReadIniInt(items_, "SUM", "count");
-    int k = findRecord(time, count);
+    const std::string key = recordKey(asStored(time), asStored(user), event);
+    int k = findRecord(key, count);
     if (k < 0) {
         k = std::max(count, 0);
         const std::string sec = itemSection(k);
@@ -281,7 +303,7 @@ bool EventLogSession::log(const std::string& user, const std::string& time, int 
         WriteIniInt(items_, sec, "event", event);
         WriteIniString(items_, sec, "node", map);
         if (recordsIndexed_)
-            recordByTime_.emplace(time, k);
+            recordByKey_.emplace(key, k);
         if (name.empty()) {
             WriteIniInt(items_, sec, "subitem", -1);
             return true;
@@ -360,6 +382,62 @@ std::string EventFileListPath(int channel) {
 
 std::string EventArchiveFolder() {
     return DataFilePath("log");
+}
+
+bool EventLogWritable(int channel, std::string* reason) {
+    auto refuse = [reason](const std::string& why) {
+        if (reason)
+            *reason = "cannot write the event log: " + why;
+        return false;
+    };
+    if (!validChannel(channel))
+        return refuse("there is no channel " + std::to_string(channel + 1));
+    const std::string files[2] = {EventItemPath(channel), EventFileListPath(channel)};
+    // Room for both files rewritten, plus what one command may add.
+    off_t room = 64 * 1024;
+    for (const std::string& f : files) {
+        struct stat st {};
+        if (::stat(f.c_str(), &st) != 0) {
+            if (errno == ENOENT)
+                continue;
+            return refuse(f + ": " + std::strerror(errno));
+        }
+        if (!S_ISREG(st.st_mode))
+            return refuse(f + " is not a file");
+        if (static_cast<uint64_t>(st.st_size) > kMaxProfileFileBytes)
+            return refuse(f + " is larger than " + std::to_string(kMaxProfileFileBytes) + " bytes");
+        const int fd = ::open(f.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return refuse(f + ": " + std::strerror(errno));
+        ::close(fd);
+        room += st.st_size;
+    }
+    // The writers' locks, in the order a command takes them.
+    const std::string itemLockPath = ProfileLockPath(files[0]);
+    const std::string listLockPath = ProfileLockPath(files[1]);
+    FileLock itemLock(itemLockPath);
+    if (!itemLock.held())
+        return refuse(itemLockPath + ": " + std::strerror(itemLock.error()));
+    FileLock listLock(listLockPath);
+    if (!listLock.held())
+        return refuse(listLockPath + ": " + std::strerror(listLock.error()));
+
+    // A full disk or a read-only folder shows only when a file is made there and given room.
+    static std::atomic<unsigned> probes{0};
+    const std::string folder = std::filesystem::path(itemLockPath).parent_path().string();
+    const std::string probe = (folder.empty() ? std::string(".") : folder) + "/.item" +
+                              std::to_string(channel + 1) + ".ini.probe" +
+                              std::to_string(::getpid()) + "-" + std::to_string(probes++);
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return refuse(folder + ": " + std::strerror(errno));
+    const int err = ::posix_fallocate(fd, 0, room);
+    ::close(fd);
+    ::unlink(probe.c_str());
+    // A file system that cannot reserve room is taken at its word that it has some.
+    if (err != 0 && err != EOPNOTSUPP && err != ENOSYS)
+        return refuse(folder + ": " + std::strerror(err));
+    return true;
 }
 
 bool LogEvent(int channel, const std::string& user, const std::string& time, int event, int node,

@@ -55,7 +55,16 @@ std::string EventItemPath(int channel);     // workDir + "/item1.ini" or "/item2
 std::string EventFileListPath(int channel); // workDir + "/subitem1.ini" or "/subitem2.ini"
 std::string EventArchiveFolder();           // workDir + "/log"
 
-// Logs one (node, file) event; calls with the same time text fall into one record. `name` is
+// Whether an event can be logged on the channel now: the log's files are files that can be read
+// and rewritten, their writers' locks can be taken, and the working folder takes a new file of
+// their size. False otherwise, with `reason` (when given) set to one line that says why, such as
+// "cannot write the event log: /work/item1.ini is not a file". A send, delete or clear is refused
+// when this is false, before anything is logged or queued; a Log...Command that still fails
+// afterwards (the disk filled in between) refuses the command as well.
+bool EventLogWritable(int channel, std::string* reason);
+
+// Logs one (node, file) event; calls with the same time text, user and event type fall into one
+// record. `name` is
 // empty for an event without a file. False when nothing was logged (bad channel, node or event,
 // or a file that could not be written, in which case the log stays as it was).
 bool LogEvent(int channel, const std::string& user, const std::string& time, int event, int node,

@@ -1,6 +1,5 @@
 #include "users/UserDialogs.h"
 
-#include "platform/KeyStore.h"
 #include "users/CurrentUser.h"
 #include "users/UserStore.h"
 #include "users/UserTexts.h"
@@ -39,7 +38,10 @@ LogOnResult logOnOk(std::string_view name, std::string_view password) {
     LogOnResult result;
     result.userName = std::string(name);
     if (FindUser(name, password, &result.isAdmin, &result.rights) < 1) {
-        result.outcome = message(kIdsNameOrPasswordError, kIdsError);
+        // A table that cannot be read admits nobody, and says so rather than blaming the input.
+        result.outcome = userTableState() == UserTableState::kUnreadable
+                             ? message(kIdsPasswordReadError, kIdsError, MessageIcon::kStop)
+                             : message(kIdsNameOrPasswordError, kIdsError);
         return result;
     }
     result.outcome.accepted = true;
@@ -61,7 +63,9 @@ DialogOutcome modifyPasswordOk(std::string_view oldPassword, std::string_view ne
         return message(kIdsNameOrPasswordTooLong, kIdsError, MessageIcon::kStop);
     uint8_t isAdmin = 0;
     if (FindUser(CurrentUser.userName, oldPassword, &isAdmin, nullptr) < 1)
-        return message(kIdsPasswordError, kIdsError, MessageIcon::kStop);
+        return message(userTableState() == UserTableState::kUnreadable ? kIdsPasswordReadError
+                                                                       : kIdsPasswordError,
+                       kIdsError, MessageIcon::kStop);
     if (changePassword(newPassword, isAdmin) != UserChange::kOk)
         return message(kIdsPasswordReadError, kIdsError, MessageIcon::kStop);
     DialogOutcome o = message(kIdsPasswordChanged, kIdsOk);
@@ -76,12 +80,9 @@ bool canManageUsers() {
 UserManagementOpening userManagementOpen() {
     UserManagementOpening opening;
     opening.outcome.closeDialog = false;
-    if (!KeyStore::exists(kUserKey)) {
-        // The key and its zero count in one write: both or neither.
-        if (!KeyStore::update(kUserKey, {{kUserCountValue, std::vector<uint8_t>{0}}})) {
-            opening.outcome = message(kIdsPasswordReadError, kIdsError, MessageIcon::kStop);
-            return opening;
-        }
+    // A table that cannot be read is neither listed nor replaced by an empty one.
+    if (userTableState() != UserTableState::kReadable && !createUserTable()) {
+        opening.outcome = message(kIdsPasswordReadError, kIdsError, MessageIcon::kStop);
         return opening;
     }
     opening.rows = userRows();
@@ -233,8 +234,8 @@ DialogOutcome userEditOk(UserEditState& state, std::string_view name, std::strin
 uint16_t rightSettingPreset(const UserEditState& state) {
     if (state.modifyMode)
         return state.record.isAdmin != 0 ? kAllRights : state.record.rights() & kAllRights;
-    // Shows the rights the new operator will get, the defaults until changed here.
-    return CurrentUser.newRights() & kAllRights;
+    // A new user's boxes start unticked: what is ticked here is what the user gets.
+    return 0;
 }
 
 void rightSettingOk(UserEditState& state, uint16_t ticked) {

@@ -47,9 +47,11 @@ struct LogOnResult {
     uint16_t rights = 0;
     std::string userName; // the typed name
 };
-// OK: looks the user up. When accepted, CurrentUser's rights are set at once; the caller then
-// completes the log-on with logOn(result.userName, result.isAdmin) (CurrentUser.h). At start-up
-// the caller shows the dialog again after each refusal and ends the program on CANCEL.
+// OK: looks the user up; a user table that exists but cannot be read refuses with "Password Read
+// Error!" (never with the default administrator). When accepted, CurrentUser's rights are set at
+// once; the caller then completes the log-on with logOn(result.userName, result.isAdmin)
+// (CurrentUser.h). At start-up the caller shows the dialog again after each refusal and ends the
+// program on CANCEL.
 LogOnResult logOnOk(std::string_view name, std::string_view password);
 
 // ---- Modify Password ----
@@ -70,7 +72,8 @@ struct UserManagementOpening {
 };
 // Whether the command may run at all: administrators only.
 bool canManageUsers();
-// Opening: creates the table (count 0) when it does not exist.
+// Opening: creates the table (count 0) when it does not exist. A table that exists but cannot be
+// read is left alone: "Password Read Error!" and the dialog closes.
 UserManagementOpening userManagementOpen();
 // The rows in record order (row r is record r + 1); used again after Add.
 std::vector<UserRow> userRows();
@@ -116,7 +119,8 @@ DialogOutcome userEditOk(UserEditState& state, std::string_view name, std::strin
                          std::string_view confirm);
 
 // ---- Right Setting ("Detail") ----
-// Ticked boxes as a mask of kRight... bits.
+// Ticked boxes as a mask of kRight... bits: the record's rights in modify mode (all ten for an
+// administrator), none in add mode.
 uint16_t rightSettingPreset(const UserEditState& state);
 // OK with the ticked boxes; CANCEL changes nothing.
 void rightSettingOk(UserEditState& state, uint16_t ticked);

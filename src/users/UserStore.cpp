@@ -3,6 +3,7 @@
 #include "platform/KeyStore.h"
 #include "users/CurrentUser.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -25,7 +26,67 @@ bool readRawRecord(int record, UserRecord& out, size_t& size) {
     return ReadUserValue(userValueName(record).c_str(), &out, sizeof out, &size);
 }
 
+// The default administrator goes only into a table that does not exist at all; the check is made
+// again under the lock, as another process may have created the table meanwhile. Returns the count
+// of the table afterwards, -1 when there is none that can be read.
+int createDefaultTable() {
+    KeyStoreLock lock(kUserKey);
+    if (!lock.held())
+        return -1;
+    switch (KeyStore::state(kUserKey)) {
+    case KeyState::kUnreadable:
+        return -1;
+    case KeyState::kOk:
+        return std::max(readUserCount(), 0);
+    case KeyState::kMissing:
+        break;
+    }
+    // The default administrator and its count in one write.
+    UserRecord admin = makeUserRecord(kDefaultAdminName, kDefaultAdminPassword, 1, 0);
+    if (!KeyStore::update(
+            kUserKey, {{userValueName(1), recordBytes(admin)}, {kUserCountValue, countBytes(1)}}))
+        return -1;
+    return 1;
+}
+
+// What a change must not go on without: the lock held and a table that is missing or readable.
+UserChange changeBlocked(const KeyStoreLock& lock) {
+    if (!lock.held())
+        return UserChange::kWriteFailed;
+    if (KeyStore::state(kUserKey) == KeyState::kUnreadable)
+        return UserChange::kUnreadable;
+    return UserChange::kOk;
+}
+
 } // namespace
+
+UserTableState userTableState() {
+    switch (KeyStore::state(kUserKey)) {
+    case KeyState::kMissing:
+        return UserTableState::kMissing;
+    case KeyState::kUnreadable:
+        return UserTableState::kUnreadable;
+    case KeyState::kOk:
+        break;
+    }
+    return UserTableState::kReadable;
+}
+
+bool createUserTable() {
+    KeyStoreLock lock(kUserKey);
+    if (!lock.held())
+        return false;
+    switch (KeyStore::state(kUserKey)) {
+    case KeyState::kUnreadable:
+        return false;
+    case KeyState::kOk:
+        return true;
+    case KeyState::kMissing:
+        break;
+    }
+    // The key and its zero count in one write: both or neither.
+    return KeyStore::update(kUserKey, {{kUserCountValue, countBytes(0)}});
+}
 
 std::string userValueName(int record) {
     char name[16];
@@ -34,7 +95,9 @@ std::string userValueName(int record) {
 }
 
 bool WriteUserValue(const char* valueName, const void* bytes, size_t size) {
-    return KeyStore::setValue(kUserKey, valueName, bytes, size);
+    KeyStoreLock lock(kUserKey);
+    return changeBlocked(lock) == UserChange::kOk &&
+           KeyStore::setValue(kUserKey, valueName, bytes, size);
 }
 
 bool ReadUserValue(const char* valueName, void* buffer, size_t size, size_t* storedSize) {
@@ -75,13 +138,8 @@ bool writeUserRecord(int record, const UserRecord& r) {
 int FindUser(std::string_view name, std::optional<std::string_view> password, uint8_t* isAdmin,
              uint16_t* rights) {
     int count = readUserCount();
-    if (count < 0) {
-        // First use: the default administrator and its count in one write.
-        UserRecord admin = makeUserRecord(kDefaultAdminName, kDefaultAdminPassword, 1, 0);
-        KeyStore::update(
-            kUserKey, {{userValueName(1), recordBytes(admin)}, {kUserCountValue, countBytes(1)}});
-        count = 1;
-    }
+    if (count < 0 && (count = createDefaultTable()) < 0)
+        return -1;
     for (int i = 1; i <= count; ++i) {
         UserRecord r;
         if (!readUserRecord(i, r) || userName(r) != name)
@@ -103,6 +161,10 @@ int FindUser(std::string_view name, std::optional<std::string_view> password, ui
 UserChange addUser(const UserRecord& r) {
     if (!isWellFormed(r) || userName(r).empty())
         return UserChange::kBadField;
+    // The count read here decides the new record's number: no other writer until it is written.
+    KeyStoreLock lock(kUserKey);
+    if (UserChange blocked = changeBlocked(lock); blocked != UserChange::kOk)
+        return blocked;
     if (readUserCount() >= kMaxUsers)
         return UserChange::kTableFull;
     if (FindUser(userName(r)) >= 1)
@@ -123,6 +185,9 @@ UserChange addUser(const UserRecord& r) {
 UserChange changeUser(const UserRecord& r) {
     if (!isWellFormed(r))
         return UserChange::kBadField;
+    KeyStoreLock lock(kUserKey);
+    if (UserChange blocked = changeBlocked(lock); blocked != UserChange::kOk)
+        return blocked;
     int record = FindUser(userName(r));
     if (record < 1)
         return UserChange::kNotFound;
@@ -132,6 +197,9 @@ UserChange changeUser(const UserRecord& r) {
 UserChange changePassword(std::string_view newPassword, uint8_t isAdmin) {
     if (!fitsUserField(newPassword) || !fitsUserField(CurrentUser.userName))
         return UserChange::kBadField;
+    KeyStoreLock lock(kUserKey);
+    if (UserChange blocked = changeBlocked(lock); blocked != UserChange::kOk)
+        return blocked;
     int record = CurrentUser.userIndex;
     if (record < 1 || record > readUserCount())
         return UserChange::kNotFound;
@@ -141,6 +209,9 @@ UserChange changePassword(std::string_view newPassword, uint8_t isAdmin) {
 }
 
 UserChange deleteUser(int record) {
+    KeyStoreLock lock(kUserKey);
+    if (UserChange blocked = changeBlocked(lock); blocked != UserChange::kOk)
+        return blocked;
     int count = readUserCount();
     if (record < 1 || record > count)
         return UserChange::kNotFound;

@@ -3,6 +3,14 @@
 // others; deleting moves the following records down.
 //
 // On disk: $XDG_CONFIG_HOME/talvorn/Ornisys.key (see platform/KeyStore.h).
+//
+// A table that exists but cannot be read (no valid header, no permission, an I/O error) is never
+// taken for a missing one: it is left as it is, nobody logs on and no change is written, until
+// someone repairs or removes the file. Only a table that does not exist gets the default
+// administrator, so damaging the file gives nobody the well-known administrator's rights.
+//
+// Every change reads and writes under the table's writer lock, so that two processes (two
+// stations of one account) never lose one another's changes.
 #pragma once
 
 #include "users/UserRecord.h"
@@ -22,7 +30,8 @@ constexpr const char* kDefaultAdminPassword = "kqzwvx";
 // "item%02d" of a record number.
 std::string userValueName(int record);
 
-// Store `size` bytes under the value, creating the key when missing. True when stored.
+// Store `size` bytes under the value, creating the key when missing. True when stored; false,
+// with nothing written, when the table exists but cannot be read.
 bool WriteUserValue(const char* valueName, const void* bytes, size_t size);
 // False when the key does not exist. Otherwise copies at most `size` bytes of the value into the
 // buffer and returns true, also when the value is missing (the buffer is then left as it was).
@@ -31,6 +40,17 @@ bool WriteUserValue(const char* valueName, const void* bytes, size_t size);
 bool ReadUserValue(const char* valueName, void* buffer, size_t size, size_t* storedSize = nullptr);
 // False when the key or the value does not exist.
 bool DeleteUserValue(const char* valueName);
+
+enum class UserTableState {
+    kMissing,    // no table yet: the first lookup creates it with the default administrator
+    kUnreadable, // exists but cannot be read: left alone, every log-on is refused
+    kReadable,
+};
+UserTableState userTableState();
+
+// Creates the table without users ("itemsum" 0) when it does not exist. True when a readable
+// table exists afterwards; false when it could not be created or exists but cannot be read.
+bool createUserTable();
 
 // The count from "itemsum": -1 when the key does not exist, 0 when the value is missing, never
 // more than 99.
@@ -44,8 +64,8 @@ bool writeUserRecord(int record, const UserRecord& r);
 // Looks a user up by name (byte for byte, case matters) and, when `password` is given, checks
 // the password of the first record with that name: a wrong one ends the search with -1. On
 // success with a password, sets *isAdmin, *rights (when given) and CurrentUser.userIndex.
-// Creates the default administrator first when the table does not exist.
-// Returns the record number 1..count, or -1.
+// Creates the default administrator first when the table does not exist (never when it exists but
+// cannot be read: the lookup then finds nobody). Returns the record number 1..count, or -1.
 int FindUser(std::string_view name, std::optional<std::string_view> password = std::nullopt,
              uint8_t* isAdmin = nullptr, uint16_t* rights = nullptr);
 
@@ -57,6 +77,7 @@ enum class UserChange {
     kNotFound,   // no such record or name
     kBadField,   // name or password empty where needed, or longer than 19 bytes
     kWriteFailed,
+    kUnreadable, // the table exists but cannot be read; it is left as it is
 };
 
 // Appends a user as record count + 1 and raises the count, in one atomic write.

@@ -1,5 +1,7 @@
 #include "platform/PrivateProfile.h"
 
+#include "ChildProcesses.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -51,12 +53,11 @@ void writeRaw(const std::string& path, const std::string& data) {
     out << data;
 }
 
+// Entries of a folder other than the writers' lock files, which stay by design.
 int countEntries(const std::string& dir) {
     int n = 0;
-    for (auto& e : fs::directory_iterator(dir)) {
-        (void)e;
-        ++n;
-    }
+    for (auto& e : fs::directory_iterator(dir))
+        n += e.path().extension() == ".lock" ? 0 : 1;
     return n;
 }
 
@@ -79,6 +80,15 @@ TEST_F(Ini, SectionAndKeyNamesIgnoreCaseAndFirstOccurrenceWins) {
     // Only the first occurrence changed, spelled as the file spells it.
     EXPECT_EQ(readAll(f), "[Sys_Para]\r\nChannel1ComID=new\r\nCHANNEL1COMID=second\r\n"
                           "[SYS_PARA]\r\nchannel1comid=third\r\nOther=x\r\n");
+
+    // Every letter folds, the first and the last of the alphabet included.
+    const std::string g = dir.file("az.ini");
+    writeRaw(g, "[ABCDEFGHIJKLMNOPQRSTUVWXYZ]\nabcdefghijklmnopqrstuvwxyz=lower\n");
+    EXPECT_EQ(ProfileGetString(g, "abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", ""),
+              "lower");
+    ASSERT_TRUE(
+        ProfileSetString(g, "abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "z"));
+    EXPECT_EQ(readAll(g), "[ABCDEFGHIJKLMNOPQRSTUVWXYZ]\r\nabcdefghijklmnopqrstuvwxyz=z\r\n");
 }
 
 TEST_F(Ini, MissingFileSectionOrKeyReadsAsDefault) {
@@ -258,18 +268,42 @@ TEST_F(Ini, WriteIntoAReadOnlyFolderFailsAndKeepsTheFile) {
     fs::create_directory(sub);
     const std::string f = sub + "/a.ini";
     ASSERT_TRUE(ProfileSetString(f, "S", "k", "old"));
-    fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
-    {
-        std::ofstream probe(sub + "/probe");
-        if (probe.good()) {
-            fs::permissions(sub, fs::perms::owner_all);
-            GTEST_SKIP() << "running with rights that ignore folder permissions (root)";
-        }
-    }
-    EXPECT_FALSE(ProfileSetString(f, "S", "k", "new"));
+    // Read-only for everyone; the write runs as an account that the folder's modes apply to.
+    const auto readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(dir.path(), readable | fs::perms::owner_write);
+    fs::permissions(sub, readable);
+    const int status = testsupport::RunUnprivileged([&] {
+        if (ProfileSetString(f, "S", "k", "new"))
+            return 1;
+        return ProfileGetString(f, "S", "k", "") == "old" ? 0 : 2;
+    });
     fs::permissions(sub, fs::perms::owner_all);
+    EXPECT_EQ(status, 0) << "1: the write reported success, 2: the file changed";
     EXPECT_EQ(ProfileGetString(f, "S", "k", ""), "old");
-    EXPECT_EQ(countEntries(sub), 1);
+    EXPECT_EQ(countEntries(sub), 1); // no temporary file left
+}
+
+TEST_F(Ini, WritersInTwoProcessesLoseNothing) {
+    // The station and talvorn-cli on one working folder, each changing one file many times.
+    const std::string f = dir.file("shared.ini");
+    ASSERT_TRUE(ProfileSetString(f, "S", "start", "1"));
+    constexpr int kWrites = 50;
+    auto writer = [&](const std::string& who) {
+        return [&f, who] {
+            for (int i = 0; i < kWrites; ++i)
+                if (!ProfileSetString(f, "S", who + std::to_string(i), "v"))
+                    return 1;
+            return 0;
+        };
+    };
+    EXPECT_EQ(testsupport::RunTogether({writer("a"), writer("b")}), (std::vector<int>{0, 0}));
+    int found = 0;
+    for (int i = 0; i < kWrites; ++i)
+        for (const char* who : {"a", "b"})
+            found += ProfileGetString(f, "S", who + std::to_string(i), "") == "v" ? 1 : 0;
+    EXPECT_EQ(found, 2 * kWrites);
+    EXPECT_EQ(ProfileGetString(f, "S", "start", ""), "1");
 }
 
 TEST_F(Ini, WritingThroughASymbolicLinkKeepsTheLink) {

@@ -1,12 +1,14 @@
 #include "store/EventLog.h"
 #include "store/IniFile.h"
 
+#include "ChildProcesses.h"
 #include "TempWorkDir.h"
 
 #include <chrono>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
+#include <set>
 
 #include <sys/resource.h>
 
@@ -149,30 +151,130 @@ TEST_F(EventLog, DeleteRebuildsNamesFromTheNodeNameField) {
     EXPECT_FALSE(fs::exists(item)); // channel 1 untouched
 }
 
-TEST_F(EventLog, CommandsOfTheSameSecondMergeIntoTheFirstRecord) {
+TEST_F(EventLog, OnlyOneUsersCommandsOfOneTypeInOneSecondMerge) {
     ASSERT_TRUE(LogSendCommand(0, "amy", nodesOf({0}), {"/d/A.DST"}));
-    ASSERT_TRUE(LogSendCommand(0, "bob", nodesOf({2}), {"/d/B.DST", "/d/A.DST"}));
-    ASSERT_TRUE(LogClearCommand(0, "bob", nodesOf({5})));
-    EXPECT_EQ(ReadIniInt("SUM", "count", item), 1);
+    ASSERT_TRUE(LogSendCommand(0, "amy", nodesOf({2}), {"/d/B.DST", "/d/A.DST"}));
+    // In the same second: another user's delete, and the first user's clear, each a record of
+    // its own that keeps its user and event type.
+    ASSERT_TRUE(LogDeleteCommand(0, "bob", 5, {"C       DST "}));
+    ASSERT_TRUE(LogClearCommand(0, "amy", nodesOf({6})));
+    EXPECT_EQ(ReadIniInt("SUM", "count", item), 3);
     EXPECT_EQ(ReadIniString("item0", "user", item), "amy");
     EXPECT_EQ(ReadIniInt("item0", "event", item), EV_SEND_FILE);
-    EXPECT_EQ(ReadIniString("item0", "node", item), mapOf({0, 2, 5}));
-    // A.DST is listed once, with the map as it stood when last written; the clear adds no entry.
+    EXPECT_EQ(ReadIniString("item0", "node", item), mapOf({0, 2}));
+    // A.DST is listed once, with the map as it stood when last written.
     EXPECT_EQ(ReadIniInt("subitem0", "items", list), 2);
     EXPECT_EQ(ReadIniString("subitem0", "name0", list), "A.DST");
     EXPECT_EQ(ReadIniString("subitem0", "node0", list), mapOf({0, 2}));
     EXPECT_EQ(ReadIniString("subitem0", "name1", list), "B.DST");
-    EXPECT_EQ(ReadIniString("subitem0", "node1", list), mapOf({0, 2}));
+    EXPECT_EQ(ReadIniString("item1", "user", item), "bob");
+    EXPECT_EQ(ReadIniInt("item1", "event", item), EV_DELETE_FILE);
+    EXPECT_EQ(ReadIniString("item1", "node", item), mapOf({5}));
+    EXPECT_EQ(ReadIniInt("item1", "subitem", item), 1);
+    EXPECT_EQ(ReadIniString("subitem1", "name0", list), "C.DST");
+    EXPECT_EQ(ReadIniString("item2", "user", item), "amy");
+    EXPECT_EQ(ReadIniInt("item2", "event", item), EV_CLEAR_FILE);
+    EXPECT_EQ(ReadIniString("item2", "node", item), mapOf({6}));
+    EXPECT_EQ(QueryEvents(0, "bob", EV_ALL_EVENTS, -1).size(), 1u);
+
+    // A user name with blanks around it still makes one record per command.
+    ASSERT_TRUE(LogSendCommand(0, " eve ", nodesOf({1, 3}), {"/d/A.DST", "/d/B.DST"}));
+    EXPECT_EQ(ReadIniInt("SUM", "count", item), 4);
+    EXPECT_EQ(ReadIniString("item3", "node", item), mapOf({1, 3}));
 
     // The plain entry point merges the same way and refuses what it cannot store.
     const std::string t = FormatLogTime();
-    EXPECT_TRUE(LogEvent(0, "carl", t, EV_SEND_FILE, 31, "C.DST", "/d/C.DST"));
-    EXPECT_EQ(ReadIniString("item0", "node", item), mapOf({0, 2, 5, 31}));
+    EXPECT_TRUE(LogEvent(0, "amy", t, EV_SEND_FILE, 31, "C.DST", "/d/C.DST"));
+    EXPECT_EQ(ReadIniString("item0", "node", item), mapOf({0, 2, 31}));
     EXPECT_EQ(ReadIniInt("subitem0", "items", list), 3);
+    EXPECT_TRUE(LogEvent(0, "carl", t, EV_SEND_FILE, 31, "C.DST", "/d/C.DST"));
+    EXPECT_EQ(ReadIniString("item4", "user", item), "carl");
     EXPECT_FALSE(LogEvent(2, "carl", t, EV_SEND_FILE, 1, "C.DST", "/d/C.DST"));
     EXPECT_FALSE(LogEvent(0, "carl", t, EV_SEND_FILE, 32, "C.DST", "/d/C.DST"));
     EXPECT_FALSE(LogEvent(0, "carl", t, EV_ALL_EVENTS, 1, "", ""));
+    EXPECT_EQ(ReadIniInt("SUM", "count", item), 5);
+}
+
+TEST_F(EventLog, MergingIntoAShortStoredMapPadsItWithZeros) {
+    writeRaw(item, "[DATE]\r\ntoday=2026/12/07\r\n[SUM]\r\ncount=1\r\n[item0]\r\nuser=amy\r\n"
+                   "time=" +
+                       FormatLogTime() + "\r\nevent=1\r\nnode=01\r\nsubitem=-1\r\n");
+    ASSERT_TRUE(LogClearCommand(0, "amy", nodesOf({3})));
     EXPECT_EQ(ReadIniInt("SUM", "count", item), 1);
+    EXPECT_EQ(ReadIniString("item0", "node", item), mapOf({1, 3}));
+    // Nodes the record never covered do not find it.
+    EXPECT_TRUE(QueryEvents(0, "", EV_ALL_EVENTS, 10).empty());
+    EXPECT_EQ(QueryEvents(0, "", EV_ALL_EVENTS, 3).size(), 1u);
+}
+
+TEST_F(EventLog, CommandsOfTwoProcessesAreAllLogged) {
+    // The station and talvorn-cli on one working folder, logging at the same moment.
+    constexpr int kCommands = 20;
+    auto sends = [] {
+        for (int i = 0; i < kCommands; ++i)
+            if (!LogSendCommand(0, "a" + std::to_string(i), nodesOf({i}),
+                                {"/d/F" + std::to_string(i) + ".DST"}))
+                return 1;
+        return 0;
+    };
+    auto deletes = [] {
+        for (int i = 0; i < kCommands; ++i)
+            if (!LogDeleteCommand(0, "b" + std::to_string(i), i, {"G" + std::to_string(i)}))
+                return 1;
+        return 0;
+    };
+    EXPECT_EQ(testsupport::RunTogether({sends, deletes}), (std::vector<int>{0, 0}));
+
+    const auto records = QueryEvents(0, "", EV_ALL_EVENTS, -1);
+    ASSERT_EQ(records.size(), 2u * kCommands);
+    std::set<std::string> users;
+    for (const EventRecord& r : records) {
+        users.insert(r.user);
+        // Each record's own file list: F<i>.DST for a's sends, G<i> for b's deletes.
+        const auto files = QueryEventFiles(0, {r});
+        ASSERT_EQ(files.size(), 1u) << r.user;
+        EXPECT_EQ(files[0].name,
+                  (r.user[0] == 'a' ? "F" + r.user.substr(1) + ".DST" : "G" + r.user.substr(1)));
+    }
+    EXPECT_EQ(users.size(), 2u * kCommands);
+}
+
+TEST_F(EventLog, WritableCheckTellsWhyNot) {
+    std::string reason;
+    EXPECT_TRUE(EventLogWritable(0, &reason)) << reason;
+    for (const auto& e : fs::directory_iterator(dir)) // nothing left but the writers' locks
+        EXPECT_EQ(e.path().extension(), ".lock") << e.path();
+    EXPECT_FALSE(EventLogWritable(2, &reason));
+
+    fs::create_directory(EventItemPath(1));
+    EXPECT_FALSE(EventLogWritable(1, &reason));
+    EXPECT_EQ(reason, "cannot write the event log: " + EventItemPath(1) + " is not a file");
+    EXPECT_FALSE(LogClearCommand(1, "amy", nodesOf({0})));
+
+    // No room: this process may write no file over 1 KiB, as on a full disk.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool roomy = EventLogWritable(0, &reason);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(roomy);
+    EXPECT_EQ(reason, "cannot write the event log: " + dir + ": File too large");
+
+    // A read-only working folder, checked by an account that the folder's modes apply to.
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
+    const int status = testsupport::RunUnprivileged([] {
+        std::string why;
+        if (EventLogWritable(0, &why))
+            return 1;
+        return why.find("Permission denied") != std::string::npos ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0) << "1: a read-only folder passed the check, 2: another reason";
 }
 
 TEST_F(EventLog, FailedWriteLeavesThePreviousLog) {

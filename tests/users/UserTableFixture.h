@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,14 @@ protected:
     }
     static void putRaw(const std::string& valueName, const Bytes& bytes) {
         ASSERT_TRUE(KeyStore::setValue(kUserKey, valueName, bytes.data(), bytes.size()));
+    }
+    static Bytes fileBytes(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    static void writeFile(const std::string& path, const Bytes& bytes) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
     static std::string nameOf(int record) {
         UserRecord r;

@@ -38,6 +38,26 @@ TEST_F(LogOnDialog, StartUpRetriesUntilAccepted) {
     EXPECT_EQ(CurrentUser.userIndex, 2);
 }
 
+TEST_F(LogOnDialog, UnreadableTableRefusesEveryLogOnAndIsLeftAlone) {
+    store({admin("kqzwvx", "kqzwvx"), op("op", "pw")});
+    const std::string file = KeyStore::keyFile(kUserKey);
+    Bytes damaged = fileBytes(file);
+    damaged[0] ^= 0xFF; // a header that is not ours
+    writeFile(file, damaged);
+
+    for (auto [name, password] : {std::pair{"kqzwvx", "kqzwvx"}, std::pair{"op", "pw"}}) {
+        LogOnResult r = logOnOk(name, password);
+        EXPECT_FALSE(r.outcome.accepted) << name;
+        expectMessage(r.outcome, "Password Read Error!", "Error");
+        EXPECT_EQ(r.outcome.icon, MessageIcon::kStop);
+    }
+    // User Management neither lists it nor starts an empty table over it.
+    UserManagementOpening opening = userManagementOpen();
+    expectMessage(opening.outcome, "Password Read Error!", "Error");
+    EXPECT_TRUE(opening.rows.empty());
+    EXPECT_EQ(fileBytes(file), damaged);
+}
+
 class ModifyPasswordDialog : public UserTableTest {
 protected:
     void SetUp() override {
@@ -176,6 +196,12 @@ TEST_F(AddUserDialog, BlankComesFirst) {
     EXPECT_EQ(o.icon, MessageIcon::kStop);
     expectMessage(userEditOk(s, "", "pw", "pw"), "Name or Password can't set blank!", "Error", true,
                   kUserNameField);
+    // Before the length checks too: a blank field beside one too long for its 19 bytes.
+    const std::string tooLong(20, 'x');
+    expectMessage(userEditOk(s, "", tooLong, tooLong), "Name or Password can't set blank!", "Error",
+                  true, kUserNameField);
+    expectMessage(userEditOk(s, tooLong, "", ""), "Name or Password can't set blank!", "Error",
+                  true, kUserNameField);
 }
 
 TEST_F(AddUserDialog, TooLongComesBeforeMismatch) {
@@ -226,10 +252,11 @@ TEST_F(AddUserDialog, AddsOperatorsWithTheirRightsAndAdministratorsWithNone) {
     UserEditState s = userManagementAdd();
     expectMessage(userEditOk(s, "plain", "pw", "pw"), "Adding User Success!", "OK");
 
+    // "Detail" starts with every box unticked; what is ticked is what the new user gets.
     s = userManagementAdd();
-    EXPECT_EQ(rightSettingPreset(s), kDefaultOperatorRights);
+    EXPECT_EQ(rightSettingPreset(s), 0);
     rightSettingOk(s, kRightViewSoftNote);
-    EXPECT_EQ(rightSettingPreset(s), kRightViewSoftNote);
+    EXPECT_EQ(rightSettingPreset(s), 0);
     EXPECT_TRUE(userEditOk(s, "notes", "pw", "pw").accepted);
 
     s = userManagementAdd();

@@ -1,3 +1,4 @@
+#include "ChildProcesses.h"
 #include "UserTableFixture.h"
 
 #include <cstring>
@@ -18,6 +19,57 @@ TEST_F(UserTableTest, FirstLookupCreatesTheDefaultAdministrator) {
     std::memcpy(expected.data() + 20, "kqzwvx", 6);
     expected[40] = 1;
     EXPECT_EQ(raw("item01"), expected);
+}
+
+TEST_F(UserTableTest, UnreadableTableIsNeverReplaced) {
+    store({op("alice", "pw")});
+    const std::string file = KeyStore::keyFile(kUserKey);
+    Bytes damaged = fileBytes(file);
+    damaged[0] ^= 0xFF; // a header that is not ours
+    writeFile(file, damaged);
+
+    EXPECT_EQ(userTableState(), UserTableState::kUnreadable);
+    EXPECT_EQ(FindUser(kDefaultAdminName, kDefaultAdminPassword), -1);
+    EXPECT_EQ(FindUser("alice", "pw"), -1);
+    EXPECT_EQ(addUser(op("mallory", "pw")), UserChange::kUnreadable);
+    EXPECT_EQ(changeUser(op("alice", "new")), UserChange::kUnreadable);
+    EXPECT_EQ(deleteUser(1), UserChange::kUnreadable);
+    EXPECT_FALSE(createUserTable());
+    const uint8_t one = 1;
+    EXPECT_FALSE(WriteUserValue(kUserCountValue, &one, 1));
+    EXPECT_EQ(fileBytes(file), damaged);
+    EXPECT_FALSE(std::filesystem::exists(file + ".bad"));
+
+    // Something other than a file in its place reads no better.
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    EXPECT_EQ(userTableState(), UserTableState::kUnreadable);
+    EXPECT_EQ(FindUser(kDefaultAdminName, kDefaultAdminPassword), -1);
+    EXPECT_TRUE(std::filesystem::is_directory(file));
+
+    // Only a table that is not there at all gets the default administrator.
+    std::filesystem::remove(file);
+    EXPECT_EQ(userTableState(), UserTableState::kMissing);
+    EXPECT_EQ(FindUser(kDefaultAdminName, kDefaultAdminPassword), 1);
+    EXPECT_EQ(userTableState(), UserTableState::kReadable);
+}
+
+TEST_F(UserTableTest, UsersAddedByTwoProcessesAtOnceAreAllKept) {
+    store(users(1));
+    constexpr int kEach = 30;
+    auto adder = [](const std::string& prefix) {
+        return [prefix] {
+            for (int i = 0; i < kEach; ++i)
+                if (addUser(op((prefix + std::to_string(i)).c_str(), "pw")) != UserChange::kOk)
+                    return 1;
+            return 0;
+        };
+    };
+    EXPECT_EQ(testsupport::RunTogether({adder("a"), adder("b")}), (std::vector<int>{0, 0}));
+    EXPECT_EQ(readUserCount(), 1 + 2 * kEach);
+    for (int i = 0; i < kEach; ++i)
+        for (const char* prefix : {"a", "b"})
+            EXPECT_GE(FindUser(prefix + std::to_string(i)), 2) << prefix << i;
 }
 
 TEST_F(UserTableTest, ExistingKeyWithoutCountHoldsNoUsers) {

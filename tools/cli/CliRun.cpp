@@ -105,6 +105,12 @@ private:
     // One line per target: number, tab, final status (and the query's storage figures).
     void ReportNodes(std::ostream& out, bool withFigures);
     bool AllEndedIn(int status);
+    // A command that could not be logged is not run.
+    int Unaudited(const char* what) {
+        io_.err << "talvorn-cli: the " << what << " could not be written to the event log; "
+                << "nothing was queued\n";
+        return kExitFailed;
+    }
 
     const Options& o_;
     RunIo& io_;
@@ -255,7 +261,7 @@ int Session::Send(const std::vector<SendFile>& files) {
         paths.push_back(f.path);
     request.files = paths;
     if (!LogSendCommand(c_, UserName(), Flags(targetSet_), paths))
-        io_.err << "talvorn-cli: warning: the send could not be written to the event log\n";
+        return Unaudited("send");
     RunTask(CreateSendTask, request);
     ReportNodes(io_.out, false);
     bool ok = !interrupted_;
@@ -297,7 +303,7 @@ int Session::Delete() {
     CTransTask request;
     request.files = fields;
     if (!LogDeleteCommand(c_, UserName(), n, fields))
-        io_.err << "talvorn-cli: warning: the delete could not be written to the event log\n";
+        return Unaudited("delete");
     RunTask(CreateDeleteTask, request);
     ReportNodes(io_.out, false);
     return AllEndedIn(NS_DELETE_END) && !interrupted_ ? kExitOk : kExitFailed;
@@ -306,7 +312,7 @@ int Session::Delete() {
 int Session::Clear() {
     CTransTask request;
     if (!LogClearCommand(c_, UserName(), Flags(targetSet_)))
-        io_.err << "talvorn-cli: warning: the clear could not be written to the event log\n";
+        return Unaudited("clear");
     RunTask(CreateClearTask, request);
     ReportNodes(io_.out, false);
     return AllEndedIn(NS_CLEAR_END) && !interrupted_ ? kExitOk : kExitFailed;
@@ -354,6 +360,15 @@ int Run(const Options& o, RunIo& io) {
     std::vector<SendFile> files;
     if (o.command == Command::Send && !CheckSendFiles(o.operands, &files, &error))
         return UsageError(io, error);
+
+    // Every send, delete and clear is logged: one that cannot be is refused before anything runs.
+    std::string unlogged;
+    if ((o.command == Command::Send || o.command == Command::Delete ||
+         o.command == Command::Clear) &&
+        !EventLogWritable(c, &unlogged)) {
+        io.err << "talvorn-cli: " << unlogged << "; nothing was queued\n";
+        return kExitFailed;
+    }
 
     const std::string port = o.port ? *o.port : p.comId[c];
     if (port.empty())

@@ -1,7 +1,8 @@
 #include "users/ui/LogOnDialog.h"
 
-#include "app/Prompter.h"
+#include "store/ui/ByteLengthValidator.h"
 #include "users/UserRecord.h"
+#include "users/ui/UserDialogMessage.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -18,10 +19,10 @@ LogOnDialog::LogOnDialog(QWidget* parent) : QDialog(parent) {
     auto* prompt = new QLabel(tr("Please Input Your PSW:"), this);
     name_ = new QLineEdit(this);
     name_->setObjectName("userName");
-    name_->setMaxLength(static_cast<int>(kMaxUserText));
+    LimitToBytes(name_, kMaxUserText);
     password_ = new QLineEdit(this);
     password_->setObjectName("password");
-    password_->setMaxLength(static_cast<int>(kMaxUserText));
+    LimitToBytes(password_, kMaxUserText);
     password_->setEchoMode(QLineEdit::Password);
 
     auto* nameLabel = new QLabel(tr("User Name:"), this);
@@ -54,16 +55,6 @@ LogOnDialog::LogOnDialog(QWidget* parent) : QDialog(parent) {
 
 void LogOnDialog::onOk() {
     result_ = logOnOk(name_->text().toStdString(), password_->text().toStdString());
-    ShowDialogOutcome(this, result_.outcome);
+    ShowUserDialogMessage(this, result_.outcome);
     accept();
-}
-
-void ShowDialogOutcome(QWidget* parent, const DialogOutcome& outcome) {
-    if (outcome.messageId == 0 && outcome.message.empty())
-        return;
-    const QString text = QString::fromStdString(outcome.message);
-    const QString caption = QString::fromStdString(outcome.caption);
-    const Prompter::Icon icon =
-        outcome.icon == MessageIcon::kStop ? Prompter::Icon::Stop : Prompter::Icon::None;
-    prompter().message(parent, caption, text, icon);
 }

@@ -33,6 +33,3 @@ private:
     QPushButton* cancel_;
     LogOnResult result_;
 };
-
-// Shows a user dialog's outcome message through the Prompter, when it has one.
-void ShowDialogOutcome(QWidget* parent, const DialogOutcome& outcome);

@@ -1,0 +1,23 @@
+#include "users/ui/UserDialogMessage.h"
+
+#include "app/Prompter.h"
+
+namespace {
+
+Prompter::Icon iconOf(const DialogOutcome& outcome) {
+    return outcome.icon == MessageIcon::kStop ? Prompter::Icon::Stop : Prompter::Icon::None;
+}
+
+} // namespace
+
+void ShowUserDialogMessage(QWidget* parent, const DialogOutcome& outcome) {
+    if (outcome.message.empty())
+        return;
+    prompter().message(parent, QString::fromStdString(outcome.caption),
+                       QString::fromStdString(outcome.message), iconOf(outcome));
+}
+
+bool AskUserDialogQuestion(QWidget* parent, const DialogOutcome& outcome) {
+    return prompter().question(parent, QString::fromStdString(outcome.caption),
+                               QString::fromStdString(outcome.message), iconOf(outcome));
+}

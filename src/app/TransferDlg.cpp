@@ -436,7 +436,9 @@ void CTransferDlg::createLists() {
     // commands act on the nodes until the operator goes to another list.
     activeList_ = nodeList_;
     nodeList_->setFocus();
-    resize(nodeList_->contentsWidthHint() + nodeFiles_->contentsWidthHint() + 24, 720);
+    // Restored, the window is wide enough for the lists' columns and the whole toolbar.
+    const int listsWidth = nodeList_->contentsWidthHint() + nodeFiles_->contentsWidthHint() + 24;
+    resize(std::max(listsWidth, toolBar_->sizeHint().width() + 8), 720);
 }
 
 void CTransferDlg::createContextMenus() {

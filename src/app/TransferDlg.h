@@ -45,7 +45,7 @@ public:
     // shows it). The window takes ownership; a widget put there before is deleted.
     void setLibraryView(QWidget* view);
 
-    // --- What the lists are built from (Part of the window's own state).
+    // --- The lists: rebuilt from the records on demand (never by the timer).
     void FillNodeList(int channel);
     void ShowNodeFiles(int channel);
     void ShowGroup(int group, bool withGroupList);

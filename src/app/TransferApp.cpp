@@ -1,0 +1,78 @@
+#include "app/TransferApp.h"
+
+#include "app/LoadingWindow.h"
+#include "app/Prompter.h"
+#include "app/StationIcons.h"
+#include "app/TransferDlg.h"
+#include "link/CommCenter.h"
+#include "store/MachineTable.h"
+#include "store/SystemParameters.h"
+#include "users/CurrentUser.h"
+#include "users/ui/LogOnDialog.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <filesystem>
+#include <system_error>
+
+CTransferApp::CTransferApp(const Edition& edition) : edition_(edition) {}
+
+CTransferApp::~CTransferApp() {
+    mainWindow_.reset();
+}
+
+bool CTransferApp::StartUp() {
+    std::error_code ec;
+    Params().workDir = std::filesystem::current_path(ec).string();
+    if (!LoadParameters()) {
+        loadFailed_ = true;
+        prompter().message(
+            nullptr, QString(),
+            QCoreApplication::translate("CTransferApp", "Loading Data Base Failed!"));
+        return false;
+    }
+    caption_ = QCoreApplication::translate("CTransferApp", "Quorvelle Network Transfer System");
+    (void)LoadMachineTable(); // without it the machines are unnamed; nothing to report
+    if (!LogOnLoop())
+        return false;
+
+    auto loading = std::make_unique<LoadingWindow>();
+    loading->setWindowTitle(caption_);
+    loading->showNow();
+    mainWindow_ = std::make_unique<CTransferDlg>(edition_);
+    mainWindow_->setWindowTitle(caption_);
+    mainWindow_->Initialise(std::move(loading));
+    return true;
+}
+
+bool CTransferApp::LogOnLoop() {
+    for (;;) {
+        LogOnDialog dialog;
+        if (prompter().exec(dialog) != QDialog::Accepted)
+            return false; // CANCEL or the window closed: the program ends quietly
+        if (dialog.accepted()) {
+            logOn(dialog.result().userName, dialog.result().isAdmin);
+            return true;
+        }
+    }
+}
+
+int RunStation(int argc, char** argv, const Edition& edition) {
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(StationIcon());
+    int status = 0;
+    {
+        CTransferApp station(edition);
+        if (station.StartUp()) {
+            QObject::connect(station.mainWindow(), &CTransferDlg::closed, &app,
+                             &QCoreApplication::quit, Qt::QueuedConnection);
+            status = QApplication::exec();
+        } else if (station.loadFailed()) {
+            status = 1;
+        }
+    }
+    // However the loop ended, the channels' threads stop and the ports close.
+    CCommCenter::Destroy();
+    return status;
+}

@@ -1,0 +1,155 @@
+// Base of the main window's tests: a working folder with a Para.ini written by the test, the
+// station started through its own start-up (log-on dialog answered by the scripted Prompter), and
+// simulated lines on pseudo-terminals for the channels.
+#pragma once
+
+#include "GuiFixture.h"
+#include "TestSupport.h"
+
+#include "app/CheckListModel.h"
+#include "app/CheckListView.h"
+#include "app/TransferApp.h"
+#include "app/TransferDlg.h"
+#include "link/CommCenter.h"
+#include "users/CurrentUser.h"
+#include "users/UserStore.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "users/ui/LogOnDialog.h"
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+class StationTest : public GuiFixture {
+protected:
+    struct Channel {
+        Channel(std::string port = {}, int count = 0, int first = 0, std::string device = {})
+            : port(std::move(port)), count(count), first(first), device(std::move(device)) {}
+        std::string port; // empty: not used
+        int count;
+        int first;
+        std::string device; // when set, section "PORTS" maps `port` ("COM1") to it
+    };
+
+    void TearDown() override {
+        app.reset();
+        lines[0].reset();
+        lines[1].reset();
+        GuiFixture::TearDown();
+    }
+
+    // A simulated line of `nodes` nodes for channel c (0 or 1).
+    testsupport::SimLine& startLine(int c, int nodes, nodesim::Config config = {}) {
+        config.nodeCount = nodes;
+        lines[c] = std::make_unique<testsupport::SimLine>(std::move(config));
+        std::string error;
+        EXPECT_TRUE(lines[c]->Start(&error)) << error;
+        return *lines[c];
+    }
+
+    // Para.ini with both channels at 115200 bps and the default colours.
+    void writeParameters(const Channel& one, const Channel& two) {
+        std::ofstream out(file("Para.ini"), std::ios::trunc);
+        const Channel* ch[2] = {&one, &two};
+        out << "[SYS_PARA]\r\n";
+        for (int c = 0; c < 2; ++c) {
+            const std::string k = "Channel" + std::to_string(c + 1);
+            out << k << "ComID=" << ch[c]->port << "\r\n"
+                << k << "ComSum=" << ch[c]->count << "\r\n"
+                << k << "ComOne=" << ch[c]->first << "\r\n"
+                << k << "ComSpeed=3\r\n";
+        }
+        out << "ListColor=16759482\r\nFontBKColor=16759482\r\nFontColor=2631720\r\n"
+            << "FilePath=" << workDir << "\r\n";
+        out << "[PORTS]\r\n";
+        for (const Channel* c : ch)
+            if (!c->device.empty())
+                out << c->port << "=" << c->device << "\r\n";
+    }
+
+    // An operator with the given rights (the table is created first when missing).
+    static void addOperator(const std::string& name, const std::string& password, uint16_t rights) {
+        (void)FindUser("");
+        ASSERT_EQ(addUser(makeUserRecord(name, password, 0, rights)), UserChange::kOk);
+    }
+
+    // Scripts the next Log On dialog: types the name and password and presses OK.
+    void scriptLogOn(const QString& name, const QString& password) {
+        prompts.onDialog([name, password](QDialog& d) {
+            auto* dlg = qobject_cast<LogOnDialog*>(&d);
+            EXPECT_NE(dlg, nullptr);
+            if (dlg == nullptr)
+                return int(QDialog::Rejected);
+            QTest::keyClicks(dlg->nameEdit(), name);
+            QTest::keyClicks(dlg->passwordEdit(), password);
+            QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
+            return -1;
+        });
+    }
+    void scriptLogOnCancel() {
+        prompts.onDialog([](QDialog& d) {
+            auto* dlg = qobject_cast<LogOnDialog*>(&d);
+            EXPECT_NE(dlg, nullptr);
+            if (dlg != nullptr)
+                QTest::mouseClick(dlg->cancelButton(), Qt::LeftButton);
+            return -1;
+        });
+    }
+
+    // Starts the station as the default administrator (or as `name`); true when the main window
+    // runs.
+    bool start(const QString& name = kDefaultAdminName,
+               const QString& password = kDefaultAdminPassword) {
+        scriptLogOn(name, password);
+        app = std::make_unique<CTransferApp>(kEnglishEdition);
+        return app->StartUp();
+    }
+
+    // Ends the running station as a test may (no close request) and starts it again.
+    bool restart(const QString& name = kDefaultAdminName,
+                 const QString& password = kDefaultAdminPassword) {
+        app.reset();
+        CCommCenter::Destroy();
+        CurrentUser = LogOnState{};
+        return start(name, password);
+    }
+
+    // A row of the node list as its cells read.
+    QStringList nodeRow(int row) {
+        QStringList out;
+        for (int c = 0; c < nodes().columnCount(); ++c)
+            out << nodes().cell(row, c);
+        return out;
+    }
+    QStringList nodeLabels() {
+        QStringList out;
+        for (int r = 0; r < nodes().rowCount(); ++r)
+            out << nodes().cell(r, 0);
+        return out;
+    }
+    // Clicks a row of a list, as the operator does.
+    static void clickRow(CheckListView* list, int row, int column = 1) {
+        const QRect cell = list->visualRect(list->model()->index(row, column));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    CTransferDlg& win() { return *app->mainWindow(); }
+    CheckListModel& nodes() { return *win().nodeList()->checkModel(); }
+    CheckListModel& nodeFiles() { return *win().nodeFileList()->checkModel(); }
+    QString pane(int i) { return win().statusPane(i)->text(); }
+
+    std::unique_ptr<testsupport::SimLine> lines[2];
+    std::unique_ptr<CTransferApp> app;
+};

@@ -1,5 +1,7 @@
 #include "app/TransferDlg.h"
 
+#include "browser/LibraryView.h"
+
 #include "app/CheckListModel.h"
 #include "app/CheckListView.h"
 #include "app/Prompter.h"
@@ -575,6 +577,12 @@ void CTransferDlg::onTrayExitSystem() {
 void CTransferDlg::Initialise(std::unique_ptr<QWidget> loading) {
     createTray();
     openChannels();
+    if (libraryView_ == nullptr) {
+        // The library opens at the folder File Path chose, when it exists.
+        auto* library = new LibraryView;
+        library->startAt(QString::fromStdString(Params().filePath));
+        setLibraryView(library);
+    }
     showMaximized();
     loading.reset();
     timer_.start();
@@ -777,6 +785,7 @@ void CTransferDlg::closeEvent(QCloseEvent* event) {
 void CTransferDlg::tearDown() {
     timer_.stop();
     FreeFileGroups();
+    setLibraryView(nullptr); // its file watching threads end with it
     if (tray_ != nullptr) {
         tray_->hide();
         delete tray_;

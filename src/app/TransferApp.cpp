@@ -1,5 +1,6 @@
 #include "app/TransferApp.h"
 
+#include "app/EditionLanguage.h"
 #include "app/LoadingWindow.h"
 #include "app/Prompter.h"
 #include "app/StationIcons.h"
@@ -61,6 +62,7 @@ bool CTransferApp::LogOnLoop() {
 int RunStation(int argc, char** argv, const Edition& edition) {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(StationIcon());
+    const EditionLanguage language(edition); // before the first window
     int status = 0;
     {
         CTransferApp station(edition);

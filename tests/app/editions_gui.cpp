@@ -6,6 +6,7 @@
 #include "store/ui/ParameterDialog.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHeaderView>
 
 namespace {
@@ -125,6 +126,12 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
     EXPECT_EQ(kTraditionalChineseEdition.groupFileWidths[4], 390);
     EXPECT_EQ(kSimplifiedChineseEdition.fileGroupWidths[1], 65);
     EXPECT_EQ(kEnglishEdition.fileGroupWidths[1], 70);
+    // The help files: one for English, one for both Chinese editions, beside the programs.
     EXPECT_STREQ(kEnglishEdition.helpFile, "TALVORN_ENU.html");
+    EXPECT_STREQ(kSimplifiedChineseEdition.helpFile, "TALVORN_CHS.html");
     EXPECT_STREQ(kTraditionalChineseEdition.helpFile, "TALVORN_CHS.html");
+    for (const EditionCase& c : cases)
+        EXPECT_TRUE(
+            QFileInfo::exists(QStringLiteral(TALVORN_BINARY_DIR "/src/") + c.edition->helpFile))
+            << c.edition->helpFile;
 }

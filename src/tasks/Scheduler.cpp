@@ -18,7 +18,13 @@ void CCommCenter::SchedulerThread() {
 
 void CCommCenter::SchedulerCycle() {
     for (int c = 0; c < kChannels; ++c) {
-        if (taskActive[c].load() == 0)
+        const bool lost = LineLost(c);
+        if (lost || lineWasLost[c])
+            ShowLineState(c, lost);
+        lineWasLost[c] = lost;
+        // No task starts on a lost line: its work waits, queued or deferred, until the line is
+        // back. The task under way winds down: its commands end at once and its nodes defer.
+        if (taskActive[c].load() == 0 && !lost)
             StartTask(c);
     }
     for (int c = 0; c < kChannels; ++c) {
@@ -29,6 +35,22 @@ void CCommCenter::SchedulerCycle() {
             stepActive[c] = 1;
         } else if (CompleteStep(c, runningType[c])) {
             stepActive[c] = 0;
+        }
+    }
+}
+
+void CCommCenter::ShowLineState(int c, bool lost) {
+    const int count = channels[c].nodeCount.load();
+    for (int n = 0; n < count; ++n) {
+        NodeRecord& node = nodes[c][n];
+        if (lost) {
+            // Every node with work on the line says why it does not go on.
+            if (node.pendingTaskCount.load() > 0)
+                StoreStatusUnlessCancelled(node, NS_LINE_LOST);
+        } else {
+            // The line is back: the work waits for its turn again.
+            int expected = NS_LINE_LOST;
+            node.status.compare_exchange_strong(expected, NS_WAITING);
         }
     }
 }
@@ -566,7 +588,8 @@ void CCommCenter::CompleteQuery(int c, int n) {
     } else if (status == NS_CANCELLED) {
         FinishNode(c, n, nullptr, false);
     } else {
-        if (DeferNode(c, n))
+        // A lost line keeps saying so; any other failure waits for its deferred turn.
+        if (DeferNode(c, n) && status != NS_LINE_LOST)
             node.status.store(NS_WAITING);
         node.totalBytes.store(0);
         node.fileCount.store(0);
@@ -580,6 +603,8 @@ void CCommCenter::CompleteDeleteOrClear(int c, int n) {
     if (node.status.load() == NS_CANCELLED) {
         FinishNode(c, n, nullptr, false);
         node.progress.store(0);
+    } else if (node.status.load() == NS_LINE_LOST) {
+        DeferNode(c, n); // the delete or clear runs again once the line is back
     } else {
         node.status.store(NS_QUERYING);
         AdvanceCursor(c, n);

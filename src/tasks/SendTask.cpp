@@ -284,6 +284,8 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         if (status == NS_CANCELLED) {
             FinishNode(c, n, nullptr, false);
             node.progress.store(0);
+        } else if (status == NS_LINE_LOST) {
+            DeferNode(c, n); // the file goes out again once the line is back
         } else {
             node.status.store(NS_QUERYING);
             AdvanceCursor(c, n);
@@ -312,7 +314,7 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         SeekCursor(c, n, 3, cmd);
         break;
     default:
-        if (DeferNode(c, n))
+        if (DeferNode(c, n) && status != NS_LINE_LOST)
             node.status.store(NS_WAITING);
         break;
     }

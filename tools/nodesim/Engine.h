@@ -89,6 +89,7 @@ public:
     void SetDropRate(int node, double rate); // negative: back to the common rate
     void SetCorruptRate(double rate);
     void SetLateMs(int ms) { config_.lateMs = ms; }
+    void SetLateMs(int node, int ms) { config_.setNodeLateMs(node, ms); } // negative: common
     void IgnoreNextDeletes(int node, int count);
 
     Statistics stats() const;

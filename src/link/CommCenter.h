@@ -113,6 +113,9 @@ struct NodeRecord {
     std::atomic<int32_t> missingCount{0};
     std::atomic<int32_t> needPackage[kMaxPackages];
     std::atomic<int32_t> packageTotal{0};
+    // Task layer: a file of the running send could not go to this node (NS_FILE_UNREADABLE or
+    // NS_DUPLICATE_NAME); the node's end status says so once its part of the send is over.
+    std::atomic<int32_t> fileFailure{0};
 
     struct ListedFile {
         uint8_t name[kNameFieldSize];
@@ -140,6 +143,14 @@ struct PackageStore {
 struct PreparedFile {
     std::string path;
     uint8_t fileTag[4] = {0, 0, 0, 0};
+    uint8_t nodeName[12] = {}; // the name the nodes keep it under (AssignNodeNames)
+};
+
+// The files of one send as read before it starts: what goes out, and the failure that its left-out
+// files leave on every node of the send (NS_FILE_UNREADABLE, NS_DUPLICATE_NAME, or 0).
+struct PreparedSet {
+    std::vector<PreparedFile> files;
+    int32_t failure = 0;
 };
 
 // How the link turns a configured port name into a port. Tests install scripted ports here.
@@ -306,6 +317,15 @@ public:
 
     // Send-file task.
     void PrepareFiles(int channel, const std::vector<std::string>& files);
+    // Reads and checks the files of a send (tags, node names): file I/O only, no shared state, so
+    // the scheduler runs it outside its cycle lock.
+    static PreparedSet ReadPreparedFiles(const std::vector<std::string>& files);
+    void InstallPrepared(int channel, PreparedSet set);
+    // The node name of a prepared file of the running send, else the file's own node name.
+    void PreparedNodeName(int channel, const std::string& path, uint8_t field[12]);
+    // Called on the scheduler thread whenever it reads files, outside the cycle lock (tests hold
+    // it there to show that cancel does not wait for file I/O).
+    std::function<void(int channel)> fileWorkHook;
     bool BuildPackages(int channel, const std::string& path, const uint8_t fileTag[4]);
     void MarkPackagesNeeded(int channel);
     void SetPackageTotal(int channel, int count);
@@ -315,6 +335,28 @@ public:
     int CancelTasks(int channel, const CTransTask& request);
 
 private:
+    // File work of the scheduler thread, done outside the cycle lock: the next send task's files
+    // are read ahead, and a head or packages start loads the package store after the cycle.
+    void PrepareAhead();
+    void FinishPendingStart(int channel, bool built);
+    struct Ahead {
+        bool valid = false;
+        int32_t taskNo = 0;
+        std::vector<std::string> files;
+        PreparedSet set;
+    };
+    struct PendingBuild {
+        bool active = false;
+        std::string path;
+        uint8_t fileTag[4] = {0, 0, 0, 0};
+    };
+    bool fileWorkOutsideLock_ = false; // set by the scheduler thread for its own cycles
+    Ahead ahead_[kChannels];
+    PendingBuild pendingBuild_[kChannels];
+    int32_t preparedFailure_[kChannels] = {0, 0};
+
+    // At the end of a send: a node whose file could not go out ends with that failure.
+    void ShowFileFailure(NodeRecord& node);
     void CompleteQuery(int channel, int node);
     void CompleteSendStep(int channel, int node, int type);
     void CompleteDeleteOrClear(int channel, int node);

@@ -203,6 +203,11 @@ public:
 
     // True while the channel's port has failed and is not open again yet.
     bool LineLost(int channel);
+    // The port failed: the line is lost until ReopenPort has it open and configured again.
+    void MarkLineLost(int channel);
+    void ReopenPort(int channel);
+    // The sender's answer to a lost line: the command under way ends, its nodes show the loss.
+    void AbandonCommand(int channel);
 
     // --- Reply parser.
     bool FindSync(int channel);
@@ -374,11 +379,6 @@ private:
     bool WriteAll(int channel, const uint8_t* data, size_t count);
     // Waits until what was written has left the port.
     bool WaitSent(int channel);
-    // The port failed: the line is lost until ReopenPort has it open and configured again.
-    void MarkLineLost(int channel);
-    void ReopenPort(int channel);
-    // The sender's answer to a lost line: the command under way ends, its nodes show the loss.
-    void AbandonCommand(int channel);
 
     std::thread readerThread_[kChannels];
     std::thread parserThread_[kChannels];

@@ -48,6 +48,10 @@ TEST_F(Packages, ExactlyOnePackageAt512Bytes) {
 }
 
 TEST_F(Packages, ShortLastPackageIsZeroPadded) {
+    // A longer file of non-zero bytes first, so that stale bytes would show in the padding.
+    ASSERT_TRUE(WriteFile(dir / "long.dst", std::vector<uint8_t>(4000, 0xA5)));
+    ASSERT_TRUE(ComputeFileTag(dir / "long.dst", kMaxPrepareBytes, tag));
+    ASSERT_TRUE(cc->BuildPackages(0, dir / "long.dst", tag));
     std::vector<uint8_t> data;
     ASSERT_TRUE(Build(513, &data));
     const PackageStore& s = cc->stores[0];

@@ -352,10 +352,10 @@ private:
     };
     struct PendingBuild {
         bool active = false;
+        int32_t type = 0;
         std::string path;
         uint8_t fileTag[4] = {0, 0, 0, 0};
     };
-    bool fileWorkOutsideLock_ = false; // set by the scheduler thread for its own cycles
     Ahead ahead_[kChannels];
     PendingBuild pendingBuild_[kChannels];
     int32_t preparedFailure_[kChannels] = {0, 0};

@@ -443,7 +443,8 @@ bool atomicReplace(const std::string& path, const std::string& content, FileSig*
     if (hadOld)
         (void)::fchmod(fd, old.st_mode & 07777);
     struct stat st {};
-    bool ok = WriteAllToFd(fd, content.data(), content.size()) && ::fsync(fd) == 0 && ::fstat(fd, &st) == 0;
+    bool ok = WriteAllToFd(fd, content.data(), content.size()) && ::fsync(fd) == 0 &&
+              ::fstat(fd, &st) == 0;
     if (::close(fd) != 0)
         ok = false;
     if (!ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
@@ -549,6 +550,16 @@ std::vector<std::string> ProfileReader::keyNames(const std::string& section) con
 ProfileBatch::ProfileBatch(std::string path) : path_(std::move(path)), base_(loadDocument(path_)) {}
 ProfileBatch::~ProfileBatch() = default;
 
+std::unique_ptr<ProfileBatch> ProfileBatch::FromText(std::string_view text) {
+    auto batch = std::make_unique<ProfileBatch>(std::string());
+    batch->base_ = parse(text);
+    return batch;
+}
+
+std::string ProfileBatch::text() const {
+    return (work_ ? *work_ : *base_).serialize();
+}
+
 ProfileDocument& ProfileBatch::writable() {
     if (!work_)
         work_ = std::make_unique<ProfileDocument>(*base_);
@@ -598,6 +609,8 @@ void ProfileBatch::clear() {
 bool ProfileBatch::commit() {
     if (!dirty_)
         return true;
+    if (path_.empty())
+        return false; // a batch over text has no file to write
     // An unreadable or oversized file may hold more than we could see: never replace it, unless
     // the caller asked for an empty start.
     if (work_->readOnly)

@@ -5,10 +5,18 @@
 #include "link/NodeStatus.h"
 #include "tasks/TaskTiming.h"
 
+namespace {
+
+// True on a scheduler thread: its cycles leave file I/O for after the cycle lock. Steps called
+// on any other thread (tests driving them by hand) read the files in place.
+thread_local bool t_fileWorkOutsideLock = false;
+
+} // namespace
+
 void CCommCenter::SchedulerThread() {
     // Files are read outside the cycle lock, so that cancel (which takes it on the window thread)
     // never waits for file I/O: at most for one short list step.
-    fileWorkOutsideLock_ = true;
+    t_fileWorkOutsideLock = true;
     while (schedulerRun.load() != 0) {
         if (!stop_.SleepFor(kSchedulerPeriodMs))
             break;
@@ -69,21 +77,20 @@ void CCommCenter::FinishPendingStart(int c, bool built) {
     // Cancel may have taken every node out meanwhile and handed the channel back.
     if (ch.cmdType.load() != CMD_PREPARING)
         return;
-    CTransTask& cmd = runningCmd[c];
     if (!built) {
-        SkipFile(c, cmd);
+        SkipFile(c, runningCmd[c]); // the working copy of the command, as StartNextCommand left it
         ch.cmdType.store(CMD_IDLE, std::memory_order_release);
         return;
     }
     MarkPackagesNeeded(c);
-    if (cmd.type == CMD_SEND_HEAD) {
+    if (b.type == CMD_SEND_HEAD) {
         SetPackageTotal(c, stores[c].packageCount.load());
     } else {
         ch.progressTotal.store(stores[c].packageCount.load());
         ch.progressDone.store(0);
         ch.progressBusy.store(1);
     }
-    ch.cmdType.store(cmd.type, std::memory_order_release);
+    ch.cmdType.store(b.type, std::memory_order_release);
 }
 
 void CCommCenter::SchedulerCycle() {
@@ -140,7 +147,7 @@ void CCommCenter::StartTask(int c) {
     CTransTask* task = queue->ItemAt(0);
     if (!task)
         return;
-    if (task->type == TASK_SEND_FILE && fileWorkOutsideLock_) {
+    if (task->type == TASK_SEND_FILE && t_fileWorkOutsideLock) {
         // Its files were read ahead, outside the cycle lock; if not (yet), the next cycle does.
         Ahead& a = ahead_[c];
         if (!a.valid || a.taskNo != task->taskNo || a.files != task->files)
@@ -149,7 +156,7 @@ void CCommCenter::StartTask(int c) {
     ResetNodeStatus(c, *task);
     if (task->type == TASK_SEND_FILE) {
         sendPrepared[c] = 1;
-        if (fileWorkOutsideLock_) {
+        if (t_fileWorkOutsideLock) {
             InstallPrepared(c, std::move(ahead_[c].set));
             ahead_[c].valid = false;
         } else {
@@ -330,6 +337,7 @@ int CCommCenter::StartCommand(int c, CTransTask& cmd) {
     auto buildLater = [&] {
         PendingBuild& b = pendingBuild_[c];
         b.active = true;
+        b.type = cmd.type;
         b.path = cmd.fileName;
         std::copy(std::begin(cmd.fileTag), std::end(cmd.fileTag), b.fileTag);
         return 1;
@@ -351,7 +359,7 @@ int CCommCenter::StartCommand(int c, CTransTask& cmd) {
         clearPending();
         if (!Target(c, cmd, false))
             return giveUp();
-        if (fileWorkOutsideLock_)
+        if (t_fileWorkOutsideLock)
             return buildLater(); // the head always reloads the file
         if (!BuildPackages(c, cmd.fileName, cmd.fileTag)) {
             SkipFile(c, cmd);
@@ -365,7 +373,7 @@ int CCommCenter::StartCommand(int c, CTransTask& cmd) {
         if (!Target(c, cmd, false))
             return giveUp();
         if (stores[c].storedPath != cmd.fileName) {
-            if (fileWorkOutsideLock_)
+            if (t_fileWorkOutsideLock)
                 return buildLater();
             if (!BuildPackages(c, cmd.fileName, cmd.fileTag)) {
                 SkipFile(c, cmd);

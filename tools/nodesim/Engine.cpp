@@ -68,6 +68,32 @@ Engine::Engine(Config config)
     config_.clusterBytes = std::clamp<uint32_t>(config_.clusterBytes, 1, 65535);
 }
 
+void Engine::Reset(Config config) {
+    config_ = std::move(config);
+    configError_.clear();
+    ValidateConfig(config_, &configError_);
+    config_.clusterBytes = std::clamp<uint32_t>(config_.clusterBytes, 1, 65535);
+    nodes_.resize(static_cast<size_t>(std::clamp(config_.nodeCount, 1, kMaxNodes)));
+    for (Node& n : nodes_) {
+        n.files.clear();
+        n.rx.state = Reception::State::None;
+        n.rx.name = {};
+        n.rx.length = 0;
+        n.rx.tag = {};
+        n.rx.packageCount = 0;
+        n.rx.missing = 0;
+        n.rx.have.reset();
+        n.rx.data.clear();
+        n.ignoreDeletes = 0;
+        n.stats = {};
+        n.packageLog.clear();
+        n.packageLogNext = 0;
+    }
+    parser_.Reset();
+    stats_ = {};
+    rng_.seed(config_.seed);
+}
+
 void Engine::Log(const char* format, ...) const {
     if (!config_.log)
         return;

@@ -94,7 +94,13 @@ void CCommCenter::AbandonCommand(int channel) {
     ch.GetTargetMask(mask);
     const int count = ch.nodeCount.load();
     for (int n = 0; n < count && n < kMaxNodes; ++n) {
-        if (MaskTest(mask, n))
+        // A node that has already answered this command keeps its answer; the others, and every
+        // node of a broadcast that may not have gone out whole, show the loss.
+        const int status = nodes[channel][n].status.load();
+        const bool asked = type == CMD_CHECK_FILE || type == CMD_QUERY_NODE;
+        const bool open = ch.nodePending[n].load() != 0 || status == NS_REQUEST_SENT ||
+                          (type == CMD_QUERY_NODE && status == NS_MORE);
+        if (MaskTest(mask, n) && (!asked || open))
             StoreStatusUnlessCancelled(nodes[channel][n], NS_LINE_LOST);
         ch.nodePending[n].store(0);
     }

@@ -136,6 +136,14 @@ TEST_F(Channel, ALostLineEndsTheCommandAndIsOpenedAgainWhenItIsBack) {
     ch.cmdType.store(CMD_CLEAR_NODE);
     cc->SenderStep(0);
     EXPECT_TRUE(cc->LineLost(0));
+    // A file check lost half-way: a node that has answered keeps its answer.
+    cc->nodes[0][1].status.store(NS_FILE_DONE);
+    cc->nodes[0][2].status.store(NS_IDLE);
+    ch.nodePending[2].store(1);
+    ch.cmdType.store(CMD_CHECK_FILE);
+    cc->SenderStep(0);
+    EXPECT_EQ(cc->nodes[0][1].status.load(), NS_FILE_DONE);
+    EXPECT_EQ(cc->nodes[0][2].status.load(), NS_LINE_LOST);
     cc->linkRun.store(0);
 }
 

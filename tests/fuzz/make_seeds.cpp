@@ -18,6 +18,9 @@ namespace {
 std::string g_root;
 
 void Save(const std::string& target, const std::string& name, const Bytes& bytes) {
+    // The request parser's inputs are the node engine's too.
+    if (target == "fuzz_request_parser")
+        Save("fuzz_node_engine", name, bytes);
     const fs::path dir = fs::path(g_root) / target;
     fs::create_directories(dir);
     std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);

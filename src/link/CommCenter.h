@@ -285,6 +285,8 @@ public:
     uint8_t sendPrepared[kChannels] = {0, 0};
     std::atomic<int32_t> taskCounter[kChannels];
     uint8_t lineWasLost[kChannels] = {0, 0}; // scheduler: the line was lost at its last cycle
+    // StopNodes emptied the command under way: no step on the channel before this time.
+    std::atomic<int64_t> stopSettleUntil[kChannels] = {0, 0};
     // Held by the scheduler for each cycle and by cancel while it edits the lists, so cancel never
     // edits a list under a cycle that has already begun.
     std::mutex cycleMutex;

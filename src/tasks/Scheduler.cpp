@@ -105,6 +105,8 @@ void CCommCenter::SchedulerCycle() {
             StartTask(c);
     }
     for (int c = 0; c < kChannels; ++c) {
+        if (NowMs() < stopSettleUntil[c].load())
+            continue; // a command just lost its nodes: let the sender notice first
         if (stepActive[c] == 0) {
             runningType[c] = StartNextCommand(c);
             if (runningType[c] == -1)
@@ -624,7 +626,9 @@ void CCommCenter::StopNodes(int c) {
     ch.GetTargetMask(mask);
     if (MaskEmpty(mask)) {
         ch.cmdType.store(CMD_IDLE, std::memory_order_release);
-        Pause(kStopNodesPauseMs);
+        // The channel rests for the pause before its next step, without anyone sleeping in it:
+        // neither the scheduler under its cycle lock (cancel would wait) nor cancel itself.
+        stopSettleUntil[c].store(NowMs() + kStopNodesPauseMs);
     }
 }
 

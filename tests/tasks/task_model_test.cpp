@@ -294,10 +294,19 @@ TEST_F(TaskLayer, StopNodesStopsPendingNodesOnce) {
     // A node cancelled after the first stop stays cancelled through a second one.
     cc->nodes[0][0].status.store(NS_CANCELLED);
     ch.nodePending[2].store(1);
+    std::vector<int> pauses;
+    cc->pauseHook = [&](int ms) {
+        pauses.push_back(ms);
+        return true;
+    };
     cc->StopNodes(0);
     EXPECT_EQ(cc->nodes[0][0].status.load(), NS_CANCELLED);
     EXPECT_EQ(cc->nodes[0][2].status.load(), NS_STOPPED);
     EXPECT_EQ(ch.cmdType.load(), CMD_IDLE); // nobody left in the command
+    // The channel rests before its next step, but nobody sleeps for it (cancel, or the scheduler
+    // under its cycle lock, would make the window wait).
+    EXPECT_TRUE(pauses.empty());
+    EXPECT_GT(cc->stopSettleUntil[0].load(), cc->NowMs());
 }
 
 TEST_F(TaskLayer, NewTaskRunsBeforeADeferredOne) {

@@ -30,7 +30,9 @@ using namespace nodesim;
 
 namespace {
 
-constexpr size_t kMaxStream = 256 * 1024;
+// Enough for a head, a few packages and the checks around them; longer streams only repeat what
+// shorter ones reach, and would cost the fuzzer most of its speed.
+constexpr size_t kMaxStream = 2 * 1024;
 
 struct Recorded {
     std::vector<uint8_t> frame; // mask, length, code, payload
@@ -243,13 +245,19 @@ Config MakeConfig(FuzzInput& in) {
 }
 
 // Feeds `stream` through a parser and engine; `chunks` empty means all at once.
-std::vector<Recorded> Run(const std::vector<uint8_t>& stream, const std::vector<uint8_t>& chunks,
-                          Engine& engine) {
-    std::vector<Recorded> out;
-    RequestParser parser;
+// Returns the number of frames recorded into `out`.
+size_t Run(const std::vector<uint8_t>& stream, const std::vector<uint8_t>& chunks, Engine& engine,
+           std::vector<Recorded>& out) {
+    size_t used = 0;
+    static RequestParser parser;
+    parser.Reset();
     auto sink = [&](const Request& r) {
         CheckRequest(r);
-        Recorded rec;
+        // Records are kept from input to input, so that their buffers are not allocated anew.
+        if (out.size() <= used)
+            out.emplace_back();
+        Recorded& rec = out[used++];
+        rec.reply.clear();
         rec.frame.assign(r.mask, r.mask + kMaskSize);
         rec.frame.push_back(static_cast<uint8_t>(r.length));
         rec.frame.push_back(static_cast<uint8_t>(r.length >> 8));
@@ -260,7 +268,6 @@ std::vector<Recorded> Run(const std::vector<uint8_t>& stream, const std::vector<
             CheckReply(r, reply, engine);
             rec.reply.assign(reply.bytes.begin(), reply.bytes.begin() + reply.size);
         }
-        out.push_back(std::move(rec));
     };
     if (chunks.empty()) {
         parser.Feed(stream.data(), stream.size(), sink);
@@ -274,11 +281,11 @@ std::vector<Recorded> Run(const std::vector<uint8_t>& stream, const std::vector<
         }
     }
     const ParserStatistics& st = parser.stats();
-    FUZZ_CHECK(st.frames == out.size(), "parser counted %llu frames, handed over %zu",
-               static_cast<unsigned long long>(st.frames), out.size());
+    FUZZ_CHECK(st.frames == used, "parser counted %llu frames, handed over %zu",
+               static_cast<unsigned long long>(st.frames), used);
     FUZZ_CHECK(parser.buffered() <= RequestParser::kMaxFrame, "parser holds %zu bytes",
                parser.buffered());
-    return out;
+    return used;
 }
 
 void CheckStorage(const Engine& e, const Config& c) {
@@ -302,39 +309,45 @@ void CheckStorage(const Engine& e, const Config& c) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Kept from input to input and reset, so that an input costs no allocation it need not.
+    static std::vector<uint8_t> stream, chunks;
+    static std::vector<Recorded> a, b;
+    static std::vector<std::vector<uint8_t>> replies;
+    static Engine whole{Config()}, split{Config()}, fed{Config()};
+    stream.clear();
+    chunks.clear();
     FuzzInput in(data, size);
     const Config config = MakeConfig(in);
-    std::vector<uint8_t> stream;
-    std::vector<uint8_t> chunks;
     AppendRecipes(in, stream, chunks);
     if (std::all_of(chunks.begin(), chunks.end(), [](uint8_t c) { return c == 0; }))
         chunks.assign(1, 1); // always exercise a split feed: one byte at a time
 
-    Engine whole(config);
-    Engine split(config);
-    const std::vector<Recorded> a = Run(stream, {}, whole);
-    const std::vector<Recorded> b = Run(stream, chunks, split);
-    FUZZ_CHECK(a.size() == b.size(), "%zu frames fed whole, %zu fed in pieces", a.size(), b.size());
-    for (size_t i = 0; i < a.size(); ++i) {
+    whole.Reset(config);
+    split.Reset(config);
+    const size_t na = Run(stream, {}, whole, a);
+    const size_t nb = Run(stream, chunks, split, b);
+    FUZZ_CHECK(na == nb, "%zu frames fed whole, %zu fed in pieces", na, nb);
+    for (size_t i = 0; i < na; ++i) {
         FUZZ_CHECK(a[i].frame == b[i].frame, "frame %zu differs between whole and split feed", i);
         FUZZ_CHECK(a[i].reply == b[i].reply, "reply %zu differs between whole and split feed", i);
     }
     CheckStorage(whole, config);
 
     // The engine's own feed path gives the same replies.
-    Engine fed(config);
-    std::vector<std::vector<uint8_t>> replies;
+    fed.Reset(config);
+    size_t nr = 0;
     fed.Feed(stream.data(), stream.size(), [&](const Reply& r) {
-        replies.emplace_back(r.bytes.begin(), r.bytes.begin() + r.size);
+        if (replies.size() <= nr)
+            replies.emplace_back();
+        replies[nr++].assign(r.bytes.begin(), r.bytes.begin() + r.size);
     });
     size_t k = 0;
-    for (const Recorded& r : a) {
-        if (r.reply.empty())
+    for (size_t i = 0; i < na; ++i) {
+        if (a[i].reply.empty())
             continue;
-        FUZZ_CHECK(k < replies.size() && replies[k] == r.reply, "Engine::Feed reply %zu differs",
-                   k);
+        FUZZ_CHECK(k < nr && replies[k] == a[i].reply, "Engine::Feed reply %zu differs", k);
         ++k;
     }
-    FUZZ_CHECK(k == replies.size(), "Engine::Feed gave %zu replies, Handle %zu", replies.size(), k);
+    FUZZ_CHECK(k == nr, "Engine::Feed gave %zu replies, Handle %zu", nr, k);
     return 0;
 }

@@ -260,6 +260,23 @@ TEST_F(TaskLayer, DeferNodeMakesOneSingleNodeCopyPerTask) {
     EXPECT_EQ(cc->currentTask[0].nodeMask[5], 0);
 }
 
+TEST_F(TaskLayer, ANodeFailingTheQueryPhaseOfASendStaysForTheSendPhase) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir / "a.dst", DesignBytes(600, 1)));
+    CTransTask req;
+    req.nodeMask[1] = req.nodeMask[2] = 1;
+    req.files = {dir / "a.dst"};
+    cc->CreateTask(0, req, TASK_SEND_FILE);
+    cc->StartTask(0);
+    ASSERT_EQ(cc->currentTask[0].type, TASK_QUERY_NODE);
+    EXPECT_TRUE(cc->DeferNode(0, 1));
+    EXPECT_EQ(cc->deferredQueue[0].Count(), 0u); // no deferred query copy
+    EXPECT_EQ(cc->currentTask[0].nodeMask[1], 1);
+    cc->EndTask(0); // the send phase takes it along
+    EXPECT_EQ(cc->currentTask[0].type, TASK_SEND_FILE);
+    EXPECT_EQ(cc->currentTask[0].nodeMask[1], 1);
+}
+
 TEST_F(TaskLayer, StopNodesStopsPendingNodesOnce) {
     ChannelState& ch = cc->channels[0];
     uint8_t mask[8] = {0x07};

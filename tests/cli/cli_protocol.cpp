@@ -294,6 +294,68 @@ TEST(CliProtocolTest, AnEarlyEndCancelsOnlyTheNodesThatHadNotEnded) {
     EXPECT_EQ(r.out, "007\tUser Has Cancelled Task\n");
 }
 
+TEST(CliProtocolTest, ALineLostMidSendEndsTheRunAtOnce) {
+    nodesim::Config config = Nodes(2);
+    config.baud = 115200; // the packages take their time on the line
+    CliLine line(config);
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(2, 1);
+    const std::string file = line.WriteFile("big.dst", Bytes(200000, 7));
+
+    ChildProcess child({kCli, "--workdir", line.workDir(), "send", "1-2", file});
+    ASSERT_TRUE(child.started());
+    const auto until = std::chrono::steady_clock::now() + 60s;
+    while (line.sim().nodeStats(0).packagesAccepted == 0 &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_GT(line.sim().nodeStats(0).packagesAccepted, 0u);
+    // The machines' end of the line goes away mid-send.
+    line.sim().Stop();
+    const auto stopped = std::chrono::steady_clock::now();
+    const ProcessResult r = child.Finish(60s);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "001\tLine Lost\n002\tLine Lost\n");
+    EXPECT_NE(r.err.find("the line of channel 1 is lost"), std::string::npos) << r.err;
+    // At once: not after the silence, let alone a time-out.
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 25s);
+}
+
+TEST(CliProtocolTest, NamesOnTheMachineAreDeletedAsPrinted) {
+    CliLine line(Nodes(1));
+    // A name with a blank and a byte outside ASCII, as another station may have left it.
+    const std::string odd = std::string("MY FIL\xE9 DST ", 12);
+    line.sim().AddFile(0, odd, Bytes(500, 8));
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(1, 1);
+    const std::string file = line.WriteFile("night-shift-batch-07.dst", Bytes(5000, 9));
+
+    // send prints the name the long-named file gets on the machine.
+    ProcessResult r = line.Cli({"send", "1", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string prefix = "sending " + file + " as ";
+    const size_t at = r.err.find(prefix);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string name =
+        r.err.substr(at + prefix.size(), r.err.find('\n', at) - at - prefix.size());
+    EXPECT_EQ(name.rfind("NIG~", 0), 0u) << name;
+    EXPECT_EQ(line.sim().fileBytes(0, nodesim::NodeNameField(name)), Bytes(5000, 9)) << name;
+
+    // list prints both names as delete takes them.
+    r = line.Cli({"list", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string printedOdd = "'MY\\x20FIL\\xE9.DST'";
+    EXPECT_EQ(r.out, printedOdd + "\t500\n" + name + "\t5000\n");
+
+    // Both pasted into a shell command line as list printed them.
+    r = RunProcess(
+        {"/bin/sh", "-c",
+         kCli + " --workdir '" + line.workDir() + "' delete 1 " + name + " " + printedOdd},
+        kRunDeadline);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "001\tDelete End\n");
+    EXPECT_TRUE(line.sim().files(0).empty());
+}
+
 TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
     CliLine line(Nodes(2));
     ASSERT_TRUE(line.Start());

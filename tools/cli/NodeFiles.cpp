@@ -24,6 +24,11 @@ bool CheckSendFiles(const std::vector<std::string>& paths, std::vector<SendFile>
         *error = FileProblemText(collected.problems.front());
         return false;
     }
+    // The names the send will give them on the machines, as the task layer assigns them.
+    const std::vector<AssignedName> names = AssignNodeNames(collected.Paths());
+    for (size_t i = 0; i < names.size() && i < collected.files.size(); ++i)
+        collected.files[i].field.assign(reinterpret_cast<const char*>(names[i].field),
+                                        kNameFieldSize);
     *out = std::move(collected.files);
     return true;
 }

@@ -19,7 +19,7 @@ using SendFile = CollectedFile;
 
 // Checks the files of a send: each a readable regular file of 1 byte to the largest size a node
 // takes, no two under the same node name, no more than a node's list holds. False with a message
-// naming the first bad file.
+// naming the first bad file. Each file's `field` is the name the send gives it on the machines.
 bool CheckSendFiles(const std::vector<std::string>& paths, std::vector<SendFile>* out,
                     std::string* error);
 

@@ -177,6 +177,7 @@ NodeView View(const std::string& label, int status, int progress = 0, int missin
     v.label = label;
     v.status = status;
     v.progress = progress;
+    v.overall = progress;
     v.missingCount = missing;
     v.ended = ended;
     return v;
@@ -215,6 +216,17 @@ TEST(ProgressTest, TheLiveLineShowsTheOverallState) {
     EXPECT_EQ(ProgressSummary(nodes, {"Send File End", "Sending File's Package...9",
                                       "Sending File's Package...30", "Waiting..."}),
               "1/4 done  45%  slowest 003 Sending File's Package...30 20%");
+    // Over a send of four files, the overall per cent counts the files done.
+    EXPECT_EQ(OverallPercent(0, 50, 4), 12);
+    EXPECT_EQ(OverallPercent(2, 50, 4), 62);
+    EXPECT_EQ(OverallPercent(4, 0, 4), 99); // 100 only once the node has ended
+    EXPECT_EQ(OverallPercent(0, 30, 0), 30);
+    std::vector<NodeView> send = {View("001", NS_SENDING_PACKAGES, 80, 3),
+                                  View("002", NS_SENDING_PACKAGES, 10, 40)};
+    send[0].overall = OverallPercent(0, 80, 2);
+    send[1].overall = OverallPercent(1, 10, 2);
+    EXPECT_EQ(ProgressSummary(send, {"Sending File's Package...3", "Sending File's Package...40"}),
+              "0/2 done  47%  slowest 001 Sending File's Package...3 80%");
     EXPECT_EQ(ProgressSummary({View("001", NS_MORE), View("002", NS_MORE)}, {"", ""}),
               "0/2 done  0%  slowest 001 ...");
     EXPECT_EQ(ProgressSummary({View("001", NS_QUERY_END, 0, 0, true)}, {"Query End"}),
@@ -228,7 +240,7 @@ TEST(ProgressTest, TheLiveLineShowsTheOverallState) {
         many.push_back(View("0" + std::to_string(10 + i), NS_SENDING_PACKAGES, 50, 7));
     view.Update(many);
     view.Update(many);
-    many[5].progress = 10;
+    many[5].progress = many[5].overall = 10;
     view.Update(many);
     view.Finish();
     EXPECT_EQ(out.str(), "\r0/32 done  50%  slowest 010 Sending Fil\x1b[K"

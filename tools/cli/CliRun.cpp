@@ -160,6 +160,8 @@ private:
     EndCause cause_ = EndCause::None;
     int signal_ = 0;
     int32_t lastPackagesDone_ = -1;
+    std::map<int, int> filesDone_;  // per node: the send's files seen done
+    std::map<int, int> lastStatus_; // per node: its status at the last poll
     // Nodes the run ended itself (given up, cancelled): the text their line shows unless they
     // reached their success after all.
     std::map<int, std::string> verdicts_;
@@ -231,10 +233,20 @@ std::vector<NodeObservation> Session::Observe(Command phase) {
         o.ended = snap.pendingTaskCount == 0 || ReachedEnd(phase, snap.status, holds);
         seen.push_back(o);
 
+        // A send's files, each done in its turn: the node's part is done file by file.
+        int& filesDone = filesDone_[n];
+        if (phase == Command::Send && snap.status == NS_FILE_DONE && lastStatus_[n] != NS_FILE_DONE)
+            ++filesDone;
+        lastStatus_[n] = snap.status;
+
         NodeView v;
         v.label = Label(n);
         v.status = ShownStatus(snap, false); // as the node list shows it
         v.progress = snap.progress;
+        // At "Send File End" the file in transfer is the one just counted done.
+        const int filePercent = snap.status == NS_FILE_DONE ? 0 : snap.progress;
+        v.overall = phase == Command::Send ? OverallPercent(filesDone, filePercent, files_.size())
+                                           : snap.progress;
         v.missingCount = snap.missingCount;
         v.ended = o.ended;
         views.push_back(std::move(v));
@@ -244,13 +256,15 @@ std::vector<NodeObservation> Session::Observe(Command phase) {
 }
 
 bool Session::LineMoved() {
-    // Reading the send's files, or packages going out: the station is at work even while no
-    // node has anything to say.
-    ChannelState& ch = Centre().channels[c_];
+    // Reading the send's files (ahead of the task's start, or a file's packages at a command's),
+    // or packages going out: the station is at work even while no node has anything to say.
+    CCommCenter& cc = Centre();
+    ChannelState& ch = cc.channels[c_];
     const int command = ch.cmdType.load();
     const int32_t done = ch.progressDone.load();
-    const bool moved =
-        command == CMD_PREPARING || (command == CMD_SEND_PACKAGES && done != lastPackagesDone_);
+    const bool waitingToStart = cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
+    const bool moved = waitingToStart || command == CMD_PREPARING ||
+                       (command == CMD_SEND_PACKAGES && done != lastPackagesDone_);
     lastPackagesDone_ = done;
     return moved;
 }

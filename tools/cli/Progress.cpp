@@ -3,10 +3,13 @@
 #include "link/NodeStatus.h"
 #include "station/NodeRows.h"
 
+#include <algorithm>
+
 namespace cli {
 
 namespace {
 
+// The per cent of the file in transfer, while its packages go out.
 std::string WithPercent(const std::string& text, const NodeView& node) {
     if (node.status == NS_SENDING_PACKAGES && node.progress > 0)
         return text + " " + std::to_string(node.progress) + "%";
@@ -14,6 +17,12 @@ std::string WithPercent(const std::string& text, const NodeView& node) {
 }
 
 } // namespace
+
+int OverallPercent(int filesDone, int filePercent, size_t fileCount) {
+    const long files = fileCount == 0 ? 1 : static_cast<long>(fileCount);
+    const long percent = (std::max(filesDone, 0) * 100L + std::clamp(filePercent, 0, 100)) / files;
+    return static_cast<int>(std::clamp(percent, 0L, 99L));
+}
 
 std::string ProgressSummary(const std::vector<NodeView>& nodes,
                             const std::vector<std::string>& texts) {
@@ -28,8 +37,8 @@ std::string ProgressSummary(const std::vector<NodeView>& nodes,
             sum += 100;
             continue;
         }
-        sum += n.progress;
-        if (!slowest || n.progress < slowest->progress) {
+        sum += n.overall;
+        if (!slowest || n.overall < slowest->overall) {
             slowest = &n;
             slowestAt = i;
         }

@@ -15,14 +15,20 @@ struct NodeView {
     std::string label;    // the node number as the windows show it
     int status = -1;      // as the node list shows it
     int progress = 0;     // percent of the file in transfer
+    int overall = 0;      // percent of the node's whole part of the run (all files of a send)
     int missingCount = 0; // packages the node still lacks
     bool ended = false;   // the node has reached its end for the run
 };
 
+// A node's per cent of a send of `fileCount` files: the files it has done and the per cent of
+// the one in transfer, below 100 until the node has reached its end.
+int OverallPercent(int filesDone, int filePercent, size_t fileCount);
+
 // The live line for `nodes`, whose shown texts are `texts` (same order; "" where a node has shown
-// none yet): "3/8 done  62%  slowest 005 Sending File's Package...40 12%". The per cent is the
-// mean over the nodes of each one's per cent of the file in transfer, an ended node counting 100;
-// the slowest node is the unfinished one with the lowest per cent (the first of equals).
+// none yet): "3/8 done  62%  slowest 005 Sending File's Package...40 12%". The overall per cent
+// is the mean of the nodes' `overall`, an ended node counting 100; the slowest node is the
+// unfinished one with the lowest `overall` (the first of equals), shown with its state and the
+// per cent of its file in transfer.
 std::string ProgressSummary(const std::vector<NodeView>& nodes,
                             const std::vector<std::string>& texts);
 

@@ -6,6 +6,7 @@
 #include "tasks/TaskLayer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -279,46 +280,88 @@ std::vector<std::string> SendCollection::Paths() const {
     return paths;
 }
 
+namespace {
+
+std::string UpperFileName(const std::string& path) {
+    std::string name = fs::path(path).filename().string();
+    for (char& ch : name)
+        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return name;
+}
+
+} // namespace
+
 SendCollection CollectSendPaths(const std::vector<std::string>& paths) {
-    SendCollection out;
-    for (const std::string& path : paths) {
+    // Problems keep the order of the paths they belong to.
+    std::vector<std::pair<size_t, FileProblem>> problems;
+    std::vector<size_t> at; // position in `paths` of each candidate
+    std::vector<CollectedFile> candidates;
+    for (size_t i = 0; i < paths.size(); ++i) {
         GroupFile file;
         FileProblem problem;
-        if (!ProbeFile(path, &file, &problem)) {
-            out.problems.push_back(problem);
+        if (!ProbeFile(paths[i], &file, &problem)) {
+            problems.emplace_back(i, problem);
             continue;
         }
         if (file.size == 0 || file.size > kMaxSendBytes) {
             problem.kind = file.size == 0 ? FileProblemKind::Empty : FileProblemKind::TooLarge;
             problem.size = file.size;
-            out.problems.push_back(problem);
+            problems.emplace_back(i, problem);
             continue;
         }
         CollectedFile f;
         f.path = file.folder + file.name;
-        uint8_t field[kNameFieldSize];
-        NodeNameField(f.path, field);
-        f.field.assign(reinterpret_cast<const char*>(field), kNameFieldSize);
         f.size = file.size;
-        // Only a file that a node would store under the same name as one already collected is
-        // skipped: a name that merely occurs inside another path is a different file.
-        const auto same = std::find_if(out.files.begin(), out.files.end(), [&](const auto& c) {
-            return SameNodeName(reinterpret_cast<const uint8_t*>(c.field.data()), field);
-        });
-        if (same != out.files.end()) {
-            problem.kind = FileProblemKind::SameNodeName;
-            problem.otherPath = same->path;
-            problem.nodeName = ShownNodeFileName(field);
-            out.problems.push_back(problem);
-            continue;
-        }
-        if (out.files.size() >= static_cast<size_t>(kMaxEntries)) {
-            problem.kind = FileProblemKind::TooMany;
-            out.problems.push_back(problem);
-            continue;
-        }
-        out.files.push_back(std::move(f));
+        candidates.push_back(std::move(f));
+        at.push_back(i);
     }
+    // The names the task layer gives the files of a send: only a file that would replace another
+    // on the node (the same name from two folders) is skipped; two long names whose short forms
+    // meet are both sent, under names of their own.
+    std::vector<std::string> candidatePaths;
+    for (const CollectedFile& f : candidates)
+        candidatePaths.push_back(f.path);
+    const std::vector<AssignedName> names = AssignNodeNames(candidatePaths);
+    std::vector<size_t> kept;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        FileProblem problem;
+        problem.path = paths[at[i]];
+        if (names[i].duplicate) {
+            // The file collected before under that name: the same short name, or the same long
+            // name in any case.
+            const std::string name = UpperFileName(candidates[i].path);
+            const auto other = std::find_if(kept.begin(), kept.end(), [&](size_t k) {
+                return SameNodeName(names[k].field, names[i].field) ||
+                       UpperFileName(candidates[k].path) == name;
+            });
+            problem.kind = FileProblemKind::SameNodeName;
+            if (other != kept.end()) {
+                problem.otherPath = candidates[*other].path;
+                problem.nodeName = ShownNodeFileName(names[*other].field);
+            } else {
+                problem.nodeName = ShownNodeFileName(names[i].field);
+            }
+            problems.emplace_back(at[i], problem);
+            continue;
+        }
+        if (kept.size() >= static_cast<size_t>(kMaxEntries)) {
+            problem.kind = FileProblemKind::TooMany;
+            problems.emplace_back(at[i], problem);
+            continue;
+        }
+        kept.push_back(i);
+    }
+    SendCollection out;
+    for (size_t k : kept)
+        out.files.push_back(std::move(candidates[k]));
+    // Named as the task layer will name exactly these files.
+    const std::vector<AssignedName> sent = AssignNodeNames(out.Paths());
+    for (size_t i = 0; i < out.files.size(); ++i)
+        out.files[i].field.assign(reinterpret_cast<const char*>(sent[i].field), kNameFieldSize);
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& p : problems)
+        out.problems.push_back(std::move(p.second));
     return out;
 }
 

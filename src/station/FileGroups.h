@@ -127,8 +127,10 @@ struct SendCollection {
 };
 
 // The rules of a send over local paths, in order: a file must be a readable regular file of 1 to
-// kMaxSendBytes bytes; one whose node name equals that of a file already collected is skipped;
-// at most kMaxEntries files are collected. Every file left out is reported.
+// kMaxSendBytes bytes; one that the task layer would name as a file already collected
+// (AssignNodeNames: the same name from another folder) is skipped; at most kMaxEntries files are
+// collected. Every file left out is reported. `field` is the name the task layer gives the file
+// in a send of exactly the collected files.
 SendCollection CollectSendPaths(const std::vector<std::string>& paths);
 
 // Send File: the files of the checked groups (indexes, taken in ascending order), each group's

@@ -185,6 +185,22 @@ TEST(FileGroups, SendSkipsOnlyTheSameNodeNameAndReportsWhatItLeavesOut) {
     EXPECT_EQ(FileProblemText(s.problems[1]),
               many.back() + ": left out; a node holds at most 224 files");
     EXPECT_EQ(CollectSendPaths({dir.path()}).problems[0].kind, FileProblemKind::NotRegular);
+
+    // Two long names with one short form both go, named as the task layer names them; the same
+    // long name from another folder is the one left out.
+    const std::string one = Make(dir, "long/samplefile06758.dst", 3);
+    const std::string two = Make(dir, "long/samplefile09966.dst", 4);
+    const std::string again = Make(dir, "again/SampleFile06758.dst", 5);
+    s = CollectSendPaths({one, two, again});
+    EXPECT_EQ(s.Paths(), (std::vector<std::string>{one, two}));
+    const std::vector<AssignedName> names = AssignNodeNames({one, two});
+    ASSERT_EQ(s.files.size(), 2u);
+    EXPECT_EQ(s.files[0].field, std::string(reinterpret_cast<const char*>(names[0].field), 12));
+    EXPECT_EQ(s.files[1].field, std::string(reinterpret_cast<const char*>(names[1].field), 12));
+    EXPECT_NE(s.files[0].field, s.files[1].field);
+    ASSERT_EQ(s.problems.size(), 1u);
+    EXPECT_EQ(s.problems[0].kind, FileProblemKind::SameNodeName);
+    EXPECT_EQ(s.problems[0].otherPath, one);
 }
 
 TEST(FileGroups, LibraryLookupFindsWhatANodeHolds) {

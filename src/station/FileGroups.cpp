@@ -389,8 +389,14 @@ std::string LibraryLookup::MissingText() const {
 namespace {
 
 // The library's folders: the folder itself, then depth first every folder below it, each before
-// its own sub-folders, in name order. Links to folders are not followed, so a loop ends.
-void ListFolders(const fs::path& folder, std::vector<fs::path>* out, int depth) {
+// its own sub-folders, in name order. Links to folders are not followed, so a loop ends; at most
+// `limit` folders are listed, so a library at "/" cannot hold the window for long.
+void ListFolders(const fs::path& folder, std::vector<fs::path>* out, int depth, size_t limit,
+                 bool* cut) {
+    if (out->size() >= limit) {
+        *cut = true;
+        return;
+    }
     out->push_back(folder);
     if (depth > 64)
         return;
@@ -404,18 +410,19 @@ void ListFolders(const fs::path& folder, std::vector<fs::path>* out, int depth) 
     }
     std::sort(subs.begin(), subs.end());
     for (const fs::path& sub : subs)
-        ListFolders(sub, out, depth + 1);
+        ListFolders(sub, out, depth + 1, limit, cut);
 }
 
 } // namespace
 
 LibraryLookup FindLibraryFiles(const std::string& libraryFolder,
-                               const std::vector<std::string>& nodeFields) {
+                               const std::vector<std::string>& nodeFields, size_t maxFolders) {
     LibraryLookup out;
     std::vector<fs::path> folders;
     std::error_code ec;
     if (!libraryFolder.empty() && fs::is_directory(libraryFolder, ec))
-        ListFolders(fs::absolute(libraryFolder, ec).lexically_normal(), &folders, 0);
+        ListFolders(fs::absolute(libraryFolder, ec).lexically_normal(), &folders, 0, maxFolders,
+                    &out.cut);
     // Per folder, its readable files in name order with the node name field of each; built on
     // first use. The short form of a long name takes a look at the whole folder, so long names
     // are named only when a wanted field can be a short form at all (it holds a "~").

@@ -146,8 +146,13 @@ SendCollection CollectSendFiles(const std::vector<int>& checkedGroups,
 struct LibraryLookup {
     std::vector<std::string> paths;   // found, in the order asked
     std::vector<std::string> missing; // shown names of the fields not found
+    bool cut = false;                 // the library has more folders than were looked in
     // The message for the missing ones: the names joined with "," followed by "Invalid File!".
     std::string MissingText() const;
 };
+// At most `maxFolders` folders are looked in (links to folders are not followed), so a library
+// at "/" or a link loop cannot hold the window.
+constexpr size_t kMaxLibraryFolders = 4096;
 LibraryLookup FindLibraryFiles(const std::string& libraryFolder,
-                               const std::vector<std::string>& nodeFields);
+                               const std::vector<std::string>& nodeFields,
+                               size_t maxFolders = kMaxLibraryFolders);

@@ -2,6 +2,7 @@
 
 #include "link/LinkTiming.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -242,13 +243,21 @@ void CCommCenter::StopThreads(int channel) {
     linkRun.store(0);
     stop_.RequestStop();
     replyGate[channel].Set();
+    ChannelState& ch = channels[channel];
+    {
+        // Closed from this side first: a sender blocked in a write or a drain returns at once,
+        // and the reader can no longer reopen the device behind our back.
+        std::lock_guard lock(ch.portMutex);
+        ch.portShutdown = true;
+        if (ch.hPort && threadsStarted[channel].load())
+            ch.hPort->Close();
+    }
     for (std::thread* t :
          {&parserThread_[channel], &readerThread_[channel], &senderThread_[channel]}) {
         if (t->joinable())
             t->join();
     }
     threadsStarted[channel].store(0);
-    ChannelState& ch = channels[channel];
     if (ch.portOpen.load() == 1 && ch.hPort) {
         ch.hPort->Close();
         ch.portOpen.store(0);
@@ -266,6 +275,53 @@ bool CCommCenter::Pause(int ms) {
     return stop_.SleepFor(ms);
 }
 
+int64_t CCommCenter::NowMs() {
+    if (clockHook)
+        return clockHook();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool CCommCenter::LineLost(int channel) {
+    return channel >= 0 && channel < kChannels && channels[channel].lineLost.load() != 0;
+}
+
+void CCommCenter::MarkLineLost(int channel) {
+    ChannelState& ch = channels[channel];
+    if (ch.lineLost.exchange(1) == 0) {
+        // Nobody will answer the open request: the sender must not wait it out.
+        ch.openRequest.store(0);
+        replyGate[channel].Set();
+    }
+}
+
+void CCommCenter::ReopenPort(int channel) {
+    ChannelState& ch = channels[channel];
+    std::lock_guard lock(ch.portMutex);
+    if (ch.portShutdown || !ch.hPort || linkRun.load() != 1)
+        return;
+    ch.hPort->Close();
+    const std::string device = ResolveConfiguredPort(ch.portName);
+    if (device.empty() || !ch.hPort->Open(device))
+        return;
+    LineSettings s;
+    if (ch.hPort->GetSettings(s)) {
+        s.baud = BaudOfSpeedIndex(ch.speedIndex);
+        s.dataBits = 8;
+        s.stopBits = 1;
+        s.parity = Parity::Space;
+        ch.hPort->SetSettings(s);
+    }
+    if (!ch.hPort->SetReadReturnsAtOnce()) {
+        ch.hPort->Close();
+        return;
+    }
+    RingReset(channel);
+    ch.syncMatch.store(0);
+    ch.lineLost.store(0);
+}
+
 bool CCommCenter::ChannelIdle(int channel) {
     // Both loads sequentially consistent, paired with the sender's store of senderActive before
     // its load of cmdType (see SenderStep).
@@ -278,6 +334,9 @@ bool CCommCenter::ChannelIdle(int channel) {
 
 int CCommCenter::OpenPort(int channel, const std::string& portName, int speedIndex) {
     ChannelState& ch = channels[channel];
+    ch.portName = portName;
+    ch.speedIndex = speedIndex;
+    ch.baud.store(BaudOfSpeedIndex(speedIndex));
     if (ch.portOpen.load() == 0) {
         const std::string device = ResolveConfiguredPort(portName);
         std::unique_ptr<SerialPort> port = MakePort();
@@ -333,6 +392,8 @@ void CCommCenter::RingReset(int channel) {
     std::lock_guard lock(ch.ringLock);
     ch.rxRead.store(0, std::memory_order_relaxed);
     ch.rxWrite.store(0, std::memory_order_relaxed);
+    // Bytes a reader pass took from the port before this reset belong to the time before it.
+    ch.ringGeneration.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool CCommCenter::IsRxIdle(int channel) {
@@ -342,23 +403,31 @@ bool CCommCenter::IsRxIdle(int channel) {
 void CCommCenter::ReaderStep(int channel) {
     ChannelState& ch = channels[channel];
     int freeRoom;
+    uint32_t generation;
     {
         std::lock_guard lock(ch.ringLock);
         freeRoom = (ch.rxRead.load(std::memory_order_relaxed) -
                     ch.rxWrite.load(std::memory_order_relaxed) + 2047) %
                    static_cast<int>(kRingSize);
+        generation = ch.ringGeneration.load(std::memory_order_relaxed);
     }
     uint8_t local[kRingSize];
     long got = 0;
-    if (freeRoom > 0 && ch.hPort)
+    if (ch.hPort)
         got = ch.hPort->Read(local, static_cast<size_t>(freeRoom));
-    if (got < 0)
-        got = 0; // a failed read brings nothing
+    if (got < 0) {
+        // A read error or a hang-up: the line is dead until its device is open again.
+        got = 0;
+        MarkLineLost(channel);
+    }
     // No wait on port events here: on this platform it could only hold up the sender.
     ch.rxIdle.store(got == 0 ? 1 : 0);
     if (got == 0)
         return;
+    ch.lastRxMs.store(NowMs());
     std::lock_guard lock(ch.ringLock);
+    if (ch.ringGeneration.load(std::memory_order_relaxed) != generation)
+        return; // read before a reset: stale
     // The room can only have grown since it was measured (the parser and a reset free bytes).
     int w = ch.rxWrite.load(std::memory_order_relaxed);
     for (long i = 0; i < got; ++i) {
@@ -368,55 +437,90 @@ void CCommCenter::ReaderStep(int channel) {
     ch.rxWrite.store(static_cast<uint16_t>(w), std::memory_order_relaxed);
 }
 
-void CCommCenter::SetParity(int channel, Parity parity) {
+bool CCommCenter::SetParity(int channel, Parity parity) {
     SerialPort* port = channels[channel].hPort.get();
+    if (!port || channels[channel].lineLost.load())
+        return false;
     LineSettings s;
-    if (port && port->GetSettings(s)) {
-        s.parity = parity;
-        port->SetSettings(s);
+    if (!port->GetSettings(s)) {
+        MarkLineLost(channel); // the device is gone
+        return false;
     }
+    s.parity = parity;
+    port->SetSettings(s); // a line that refuses a setting still carries the frame
+    return true;
 }
 
-void CCommCenter::WriteAll(int channel, const uint8_t* data, size_t count) {
-    SerialPort* port = channels[channel].hPort.get();
-    if (!port)
-        return;
+bool CCommCenter::WriteAll(int channel, const uint8_t* data, size_t count) {
+    ChannelState& ch = channels[channel];
+    SerialPort* port = ch.hPort.get();
+    if (!port || ch.lineLost.load())
+        return false;
+    // A line that takes nothing for this long (a terminal nobody reads) is as good as dead.
+    int64_t stallLimit = NowMs() + kWriteStallMs + LineMs(ch.baud.load(), count);
     while (count > 0) {
         const long n = port->Write(data, count);
-        if (n < 0)
-            return; // the port is gone; nothing more can be written
+        if (n < 0) {
+            MarkLineLost(channel); // the port is gone; nothing more can be written
+            return false;
+        }
         if (n == 0) {
+            if (NowMs() >= stallLimit) {
+                MarkLineLost(channel);
+                return false;
+            }
             if (!Pause(1))
-                return;
+                return false;
             continue;
         }
         data += n;
         count -= static_cast<size_t>(n);
+        stallLimit = NowMs() + kWriteStallMs + LineMs(ch.baud.load(), count);
     }
+    return true;
 }
 
-void CCommCenter::SendFrame(int channel, size_t length, bool setEventMask) {
+bool CCommCenter::WaitSent(int channel) {
+    SerialPort* port = channels[channel].hPort.get();
+    if (!port || channels[channel].lineLost.load())
+        return false;
+    if (!port->WaitTransmitEmpty()) {
+        MarkLineLost(channel);
+        return false;
+    }
+    return true;
+}
+
+bool CCommCenter::SendFrame(int channel, size_t length, bool setEventMask) {
     ChannelState& ch = channels[channel];
     (void)setEventMask; // the POSIX port needs no event mask to wait for an empty transmitter
-    SetParity(channel, Parity::Mark);
+    if (!SetParity(channel, Parity::Mark))
+        return false;
     for (size_t i = 0; i < kSyncSize; ++i) {
-        WriteAll(channel, &ch.txFrame[i], 1);
-        if (ch.hPort)
-            ch.hPort->WaitTransmitEmpty();
+        if (!WriteAll(channel, &ch.txFrame[i], 1) || !WaitSent(channel))
+            return false;
     }
-    SetParity(channel, Parity::Space);
-    WriteAll(channel, ch.txFrame + kSyncSize, length);
+    return SetParity(channel, Parity::Space) && WriteAll(channel, ch.txFrame + kSyncSize, length);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Thread loops
 
 void CCommCenter::ReaderThread(int channel) {
+    int64_t nextReopen = 0;
     while (linkRun.load() == 1) {
         if (!stop_.SleepFor(kReaderPeriodMs))
             break;
-        if (channels[channel].portOpen.load() == 0)
+        ChannelState& ch = channels[channel];
+        if (ch.portOpen.load() == 0)
             continue;
+        if (ch.lineLost.load()) {
+            if (NowMs() >= nextReopen) {
+                nextReopen = NowMs() + kReopenPeriodMs;
+                ReopenPort(channel);
+            }
+            continue;
+        }
         ReaderStep(channel);
     }
 }

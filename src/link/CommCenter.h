@@ -10,6 +10,7 @@
 // read by other threads (window, command line) through the node's entriesLock.
 #pragma once
 
+#include "link/CommandType.h"
 #include "link/Frame.h"
 #include "platform/SerialPort.h"
 #include "platform/Sync.h"
@@ -23,17 +24,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-enum CommandType : int32_t {
-    CMD_IDLE = 0,
-    CMD_QUERY_NODE = 1,
-    CMD_SEND_HEAD = 2,
-    CMD_SEND_PACKAGES = 3,
-    CMD_CHECK_FILE = 4,
-    CMD_DELETE_FILES = 5,
-    CMD_CLEAR_NODE = 6,
-    CMD_PREPARING = 20,
-};
 
 constexpr int kChannels = 2;
 constexpr size_t kTxFrameSize = 2048;
@@ -76,6 +66,28 @@ struct ChannelState {
     // Three parties touch the ring indexes (reader, parser, and the sender's reset); this small
     // lock keeps each index update whole against the others.
     std::mutex ringLock;
+    std::atomic<uint32_t> ringGeneration{0}; // counts ring resets; older reads are dropped
+
+    // Replies. Each request that awaits a reply gets a number; the reply is credited only while
+    // its number is still open. Either the parser (reply decoded) or the sender (given up) closes
+    // it, whichever comes first.
+    std::atomic<uint32_t> requestSeq{0};
+    std::atomic<uint32_t> openRequest{0};    // 0: no reply is awaited
+    std::atomic<int32_t> replyInProgress{0}; // 1 while the parser reads a reply
+    std::atomic<int64_t> requestSentMs{0};   // when the open request left
+    std::atomic<int32_t> replyWaitMs{0};     // how long it may wait, from the line rate
+    std::atomic<int64_t> quietAfterMs{0};    // after a give-up: the next request's earliest time
+    std::atomic<int64_t> lastRxMs{-1000000}; // when the reader last brought bytes
+    std::atomic<uint32_t> baud{0};
+
+    // A dead line: 1 from the moment the reader or the sender sees the port fail (read or write
+    // error, hang-up, device gone) until the same device is open and configured again. The
+    // reader tries to reopen it every kReopenPeriodMs.
+    std::atomic<int32_t> lineLost{0};
+    std::string portName; // as configured, for reopening
+    int32_t speedIndex = 0;
+    std::mutex portMutex;      // reopening against teardown
+    bool portShutdown = false; // guarded by portMutex: teardown has begun, never reopen
 
     void GetTargetMask(uint8_t out[kMaskSize]) const;
     void SetTargetMask(const uint8_t in[kMaskSize]);
@@ -101,6 +113,9 @@ struct NodeRecord {
     std::atomic<int32_t> missingCount{0};
     std::atomic<int32_t> needPackage[kMaxPackages];
     std::atomic<int32_t> packageTotal{0};
+    // Task layer: a file of the running send could not go to this node (NS_FILE_UNREADABLE or
+    // NS_DUPLICATE_NAME); the node's end status says so once its part of the send is over.
+    std::atomic<int32_t> fileFailure{0};
 
     struct ListedFile {
         uint8_t name[kNameFieldSize];
@@ -109,6 +124,11 @@ struct NodeRecord {
     // The first fileCount entries, read consistently.
     std::vector<ListedFile> ListedFiles() const;
 };
+
+// Stores a status written by the link unless the node is cancelled; false when it was.
+bool StoreStatusUnlessCancelled(NodeRecord& node, int32_t status);
+
+struct ReplyOutcome;
 
 struct PackageStore {
     PackageStore();
@@ -123,6 +143,14 @@ struct PackageStore {
 struct PreparedFile {
     std::string path;
     uint8_t fileTag[4] = {0, 0, 0, 0};
+    uint8_t nodeName[12] = {}; // the name the nodes keep it under (AssignNodeNames)
+};
+
+// The files of one send as read before it starts: what goes out, and the failure that its left-out
+// files leave on every node of the send (NS_FILE_UNREADABLE, NS_DUPLICATE_NAME, or 0).
+struct PreparedSet {
+    std::vector<PreparedFile> files;
+    int32_t failure = 0;
 };
 
 // How the link turns a configured port name into a port. Tests install scripted ports here.
@@ -168,15 +196,43 @@ public:
     bool IsRxIdle(int channel);
     // Sends txFrame: the six sync bytes alone with mark parity, then `length` bytes from byte 6
     // with space parity. `setEventMask` is false for packages, which rely on the earlier mask.
-    void SendFrame(int channel, size_t length, bool setEventMask = true);
+    // False when the port failed on the way (the line is then marked lost).
+    bool SendFrame(int channel, size_t length, bool setEventMask = true);
     // One pass of the reader's loop body: move what has arrived into the ring.
     void ReaderStep(int channel);
+
+    // True while the channel's port has failed and is not open again yet.
+    bool LineLost(int channel);
+    // The port failed: the line is lost until ReopenPort has it open and configured again.
+    void MarkLineLost(int channel);
+    void ReopenPort(int channel);
+    // The sender's answer to a lost line: the command under way ends, its nodes show the loss.
+    void AbandonCommand(int channel);
 
     // --- Reply parser.
     bool FindSync(int channel);
     void ParseQueryReply(int channel);
     void ParseCheckReply(int channel);
     void ParserStep(int channel);
+    // Reads one reply for `command`, decodes it and applies it: the one place where a reply
+    // reaches a node record.
+    void ParseReply(int channel, int command);
+    void ApplyOutcome(int channel, int node, int command, uint32_t request,
+                      const ReplyOutcome& outcome);
+
+    // --- Replies and the line, for the transmitters.
+    // Numbers a request that awaits a reply and closes the gate; call right before it is sent.
+    uint32_t OpenRequest(int channel);
+    // After the request is out: when it was sent and how long it may wait.
+    void RequestSent(int channel, int requestBytes, int longestReplyBytes);
+    // Waits for the open request's reply, or gives it up once its time is over.
+    void AwaitReply(int channel);
+    // After a give-up: waits until a late reply can no longer land in the next request's window.
+    // False when the centre is stopping or the line is lost.
+    bool AwaitQuietLine(int channel);
+    // Steady clock in milliseconds; tests may replace it.
+    int64_t NowMs();
+    std::function<int64_t()> clockHook;
 
     // --- Transmitters.
     void SenderStep(int channel);
@@ -228,6 +284,9 @@ public:
     std::atomic<uint8_t> schedulerHold{0};
     uint8_t sendPrepared[kChannels] = {0, 0};
     std::atomic<int32_t> taskCounter[kChannels];
+    uint8_t lineWasLost[kChannels] = {0, 0}; // scheduler: the line was lost at its last cycle
+    // StopNodes emptied the command under way: no step on the channel before this time.
+    std::atomic<int64_t> stopSettleUntil[kChannels] = {0, 0};
     // Held by the scheduler for each cycle and by cancel while it edits the lists, so cancel never
     // edits a list under a cycle that has already begun.
     std::mutex cycleMutex;
@@ -242,6 +301,8 @@ public:
     int EnqueueTask(int channel, const CTransTask& request);
 
     // Scheduler steps.
+    // Lost line: its nodes with work show NS_LINE_LOST; back: those show NS_WAITING again.
+    void ShowLineState(int channel, bool lost);
     void StartTask(int channel);
     void ExpandTask(int channel, const CTransTask& task);
     void ResetNodeStatus(int channel, const CTransTask& task);
@@ -263,6 +324,15 @@ public:
 
     // Send-file task.
     void PrepareFiles(int channel, const std::vector<std::string>& files);
+    // Reads and checks the files of a send (tags, node names): file I/O only, no shared state, so
+    // the scheduler runs it outside its cycle lock.
+    static PreparedSet ReadPreparedFiles(const std::vector<std::string>& files);
+    void InstallPrepared(int channel, PreparedSet set);
+    // The node name of a prepared file of the running send, else the file's own node name.
+    void PreparedNodeName(int channel, const std::string& path, uint8_t field[12]);
+    // Called on the scheduler thread whenever it reads files, outside the cycle lock (tests hold
+    // it there to show that cancel does not wait for file I/O).
+    std::function<void(int channel)> fileWorkHook;
     bool BuildPackages(int channel, const std::string& path, const uint8_t fileTag[4]);
     void MarkPackagesNeeded(int channel);
     void SetPackageTotal(int channel, int count);
@@ -272,6 +342,28 @@ public:
     int CancelTasks(int channel, const CTransTask& request);
 
 private:
+    // File work of the scheduler thread, done outside the cycle lock: the next send task's files
+    // are read ahead, and a head or packages start loads the package store after the cycle.
+    void PrepareAhead();
+    void FinishPendingStart(int channel, bool built);
+    struct Ahead {
+        bool valid = false;
+        int32_t taskNo = 0;
+        std::vector<std::string> files;
+        PreparedSet set;
+    };
+    struct PendingBuild {
+        bool active = false;
+        int32_t type = 0;
+        std::string path;
+        uint8_t fileTag[4] = {0, 0, 0, 0};
+    };
+    Ahead ahead_[kChannels];
+    PendingBuild pendingBuild_[kChannels];
+    int32_t preparedFailure_[kChannels] = {0, 0};
+
+    // At the end of a send: a node whose file could not go out ends with that failure.
+    void ShowFileFailure(NodeRecord& node);
     void CompleteQuery(int channel, int node);
     void CompleteSendStep(int channel, int node, int type);
     void CompleteDeleteOrClear(int channel, int node);
@@ -281,12 +373,14 @@ private:
     void ReaderThread(int channel);
     void ParserThread(int channel);
     void SenderThread(int channel);
-    // Reads the 3-byte reply header and the body into `body`; -1 when the reply failed (status
-    // already set per the rules), else the body length.
+    // Reads the 3-byte reply header and the body into `body`; -1 when the framing failed (no
+    // header, header check wrong, body incomplete), else the body length.
     int ReadReply(int channel, bool isQuery, uint8_t* body);
     void Drain(int channel, int limit);
-    void SetParity(int channel, Parity parity);
-    void WriteAll(int channel, const uint8_t* data, size_t count);
+    bool SetParity(int channel, Parity parity);
+    bool WriteAll(int channel, const uint8_t* data, size_t count);
+    // Waits until what was written has left the port.
+    bool WaitSent(int channel);
 
     std::thread readerThread_[kChannels];
     std::thread parserThread_[kChannels];

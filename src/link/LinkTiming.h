@@ -5,7 +5,9 @@ constexpr int kReaderPeriodMs = 100;
 constexpr int kParserPeriodMs = 110;
 constexpr int kSenderPeriodMs = 130;
 
-constexpr int kGateGiveUpMs = 200; // a reply not decoded by then is given up
+#include <cstdint>
+
+constexpr int kGateGiveUpMs = 200; // a reply not decoded by then is given up (plus its line time)
 constexpr int kGateProbeMs = 1;    // transmitters only look whether the gate is open
 constexpr int kCheckGapMs = 10;    // after the gate, before the next file check
 constexpr int kCheckNodeMs = 20;   // per node passed by a file check
@@ -18,6 +20,29 @@ constexpr int kReplyPollMs = 20;        // body waits and drains poll at this pe
 constexpr int kBodyWaitPolls = 51;
 constexpr int kQueryDrainPolls = 11;
 constexpr int kCheckDrainPolls = 51;
+
+// A reply whose bytes have reached the ring, or that the parser is reading, by the time the wait
+// runs out is read to its end: at most the parser's own waits (header, body, drain) and a period.
+constexpr int kReplyReadBoundMs = 2500;
+// After a give-up the next request waits until this long after the wait ran out, and then for a
+// quiet line, so that a reply that comes late cannot land in the next node's window.
+constexpr int kLateGraceMs = 500;
+constexpr int kQuietMs = 250;         // no byte for this long: two reader passes found nothing
+constexpr int kBabbleLimitMs = 2000;  // a line that never goes quiet is not waited for longer
+constexpr int kReopenPeriodMs = 1000; // a lost line's device is tried again this often
+constexpr int kWriteStallMs = 3000;   // a port that takes no byte for this long has failed
+
+// The line carries 11 bits a byte (start, 8 data, the ninth bit, stop).
+constexpr int kBitsPerByte = 11;
+// Milliseconds that `bytes` take on a line of `baud` bits per second, rounded up.
+constexpr int LineMs(uint32_t baud, int64_t bytes) {
+    return baud == 0 ? 0 : static_cast<int>((bytes * kBitsPerByte * 1000 + baud - 1) / baud);
+}
+// How long a request may wait for its reply: the give-up time of a fast line plus the line time
+// of the request and of the longest reply it can bring.
+constexpr int ReplyWaitMs(uint32_t baud, int requestBytes, int longestReplyBytes) {
+    return kGateGiveUpMs + LineMs(baud, requestBytes + longestReplyBytes);
+}
 
 // Pause after a delete batch of n names.
 constexpr int DeletePauseMs(int n) {

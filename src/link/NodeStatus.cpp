@@ -32,6 +32,12 @@ const char* NodeStatusText(int status) {
         return "Sending File's Package...";
     case NS_CANCELLED:
         return "User Has Cancelled Task";
+    case NS_FILE_UNREADABLE:
+        return "File Cannot Be Read";
+    case NS_LINE_LOST:
+        return "Line Lost";
+    case NS_DUPLICATE_NAME:
+        return "Duplicate File Name";
     default:
         return "";
     }

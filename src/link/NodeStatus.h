@@ -25,6 +25,14 @@ enum NodeStatus : int {
     NS_SENDING_HEAD = 20,
     NS_SENDING_PACKAGES = 21,
     NS_CANCELLED = 22,
+    // A file of the send could not be read (vanished, changed or unreadable) when it was due; the
+    // node went on with the task's next files. An end state that callers report as a failure.
+    NS_FILE_UNREADABLE = 23,
+    // The node has work on a line whose port failed; its work waits until the line is back.
+    NS_LINE_LOST = 24,
+    // A file of the send would have had the node name of another file of the same send; it was
+    // not sent, so that it cannot replace the other on the machine. A failure, as 23.
+    NS_DUPLICATE_NAME = 25,
 };
 
 // The text the windows show for a status, or "" for codes without one.

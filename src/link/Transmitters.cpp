@@ -4,6 +4,112 @@
 #include "link/LinkTiming.h"
 #include "link/NodeStatus.h"
 
+// Sizes on the line of the requests that await a reply and of the longest reply each can bring.
+constexpr int kQueryRequestBytes = kSyncSize + 14;
+constexpr int kCheckRequestBytes = kSyncSize + 17;
+constexpr int kStorageReplyBytes = kSyncSize + kReplyHeaderSize + kStorageBodySize;
+constexpr int kListReplyBytes = kSyncSize + kReplyHeaderSize + 3 + 16 * kEntriesPerBlock;
+constexpr int kCheckReplyBytes = kSyncSize + kReplyHeaderSize + kFullCheckBodySize;
+
+uint32_t CCommCenter::OpenRequest(int channel) {
+    ChannelState& ch = channels[channel];
+    uint32_t seq = ch.requestSeq.fetch_add(1) + 1;
+    if (seq == 0)
+        seq = ch.requestSeq.fetch_add(1) + 1; // 0 means "none"
+    replyGate[channel].Reset();
+    ch.openRequest.store(seq);
+    ch.requestSentMs.store(NowMs());
+    ch.replyWaitMs.store(kGateGiveUpMs);
+    return seq;
+}
+
+void CCommCenter::RequestSent(int channel, int requestBytes, int longestReplyBytes) {
+    ChannelState& ch = channels[channel];
+    ch.replyWaitMs.store(ReplyWaitMs(ch.baud.load(), requestBytes, longestReplyBytes));
+    ch.requestSentMs.store(NowMs());
+}
+
+void CCommCenter::AwaitReply(int channel) {
+    ChannelState& ch = channels[channel];
+    const uint32_t seq = ch.openRequest.load();
+    if (seq == 0)
+        return; // nothing is awaited
+    const int64_t due = ch.requestSentMs.load() + ch.replyWaitMs.load();
+    for (;;) {
+        if (replyGate[channel].IsSet() || linkRun.load() != 1 || ch.lineLost.load())
+            return;
+        const int64_t now = NowMs();
+        if (now >= due) {
+            // A reply that has begun to arrive is read to its end, within the parser's bounds.
+            const bool arriving = ch.replyInProgress.load() != 0 || RingCount(channel) > 0;
+            if (!arriving || now >= due + kReplyReadBoundMs)
+                break;
+        }
+        const int64_t slice = now < due ? due - now : kReplyPollMs;
+        if (pauseHook) {
+            if (!Pause(static_cast<int>(slice < kReplyPollMs ? slice : kReplyPollMs)))
+                return;
+        } else {
+            replyGate[channel].Wait(static_cast<int>(slice < kReplyPollMs ? slice : kReplyPollMs));
+        }
+    }
+    uint32_t open = seq;
+    if (ch.openRequest.compare_exchange_strong(open, 0)) {
+        // Given up. A reply may still come: the next request leaves only once it cannot land in
+        // that request's window.
+        ch.quietAfterMs.store(due + kLateGraceMs);
+        replyGate[channel].Set();
+    } else {
+        replyGate[channel].Wait(kReplyReadBoundMs); // the parser has it and is applying it
+    }
+}
+
+bool CCommCenter::AwaitQuietLine(int channel) {
+    ChannelState& ch = channels[channel];
+    const int64_t after = ch.quietAfterMs.load();
+    if (after == 0)
+        return true;
+    const int64_t limit = after + kBabbleLimitMs;
+    for (;;) {
+        if (linkRun.load() != 1 || ch.lineLost.load())
+            return false;
+        const int64_t now = NowMs();
+        if (now >= after && now - ch.lastRxMs.load() >= kQuietMs)
+            break;
+        if (now >= limit)
+            break; // a node that babbles is skipped, not waited for
+        if (!Pause(kReplyPollMs))
+            return false;
+    }
+    ch.quietAfterMs.store(0);
+    return true;
+}
+
+void CCommCenter::AbandonCommand(int channel) {
+    ChannelState& ch = channels[channel];
+    const int type = ch.cmdType.load(std::memory_order_acquire);
+    if (type == CMD_IDLE || type == CMD_PREPARING)
+        return;
+    uint8_t mask[kMaskSize];
+    ch.GetTargetMask(mask);
+    const int count = ch.nodeCount.load();
+    for (int n = 0; n < count && n < kMaxNodes; ++n) {
+        // A node that has already answered this command keeps its answer; the others, and every
+        // node of a broadcast that may not have gone out whole, show the loss.
+        const int status = nodes[channel][n].status.load();
+        const bool asked = type == CMD_CHECK_FILE || type == CMD_QUERY_NODE;
+        const bool open = ch.nodePending[n].load() != 0 || status == NS_REQUEST_SENT ||
+                          (type == CMD_QUERY_NODE && status == NS_MORE);
+        if (MaskTest(mask, n) && (!asked || open))
+            StoreStatusUnlessCancelled(nodes[channel][n], NS_LINE_LOST);
+        ch.nodePending[n].store(0);
+    }
+    ch.openRequest.store(0);
+    replyGate[channel].Set();
+    ch.progressBusy.store(0);
+    ch.cmdType.store(CMD_IDLE, std::memory_order_release);
+}
+
 void CCommCenter::SenderStep(int channel) {
     ChannelState& ch = channels[channel];
     if (ch.portOpen.load() == 0)
@@ -11,10 +117,14 @@ void CCommCenter::SenderStep(int channel) {
     // Announce activity before looking at the command (both sequentially consistent, paired with
     // ChannelIdle): the scheduler never starts a new command while a transmitter still runs.
     ch.senderActive.store(1);
+    if (ch.lineLost.load()) {
+        AbandonCommand(channel);
+        ch.senderActive.store(0);
+        return;
+    }
     switch (ch.cmdType.load()) {
     case CMD_QUERY_NODE:
-        if (!replyGate[channel].Wait(kGateGiveUpMs))
-            replyGate[channel].Set(); // the reply is given up
+        AwaitReply(channel);
         TransmitQuery(channel);
         break;
     case CMD_SEND_HEAD:
@@ -24,8 +134,7 @@ void CCommCenter::SenderStep(int channel) {
         TransmitPackages(channel);
         break;
     case CMD_CHECK_FILE:
-        if (!replyGate[channel].Wait(kGateGiveUpMs))
-            replyGate[channel].Set();
+        AwaitReply(channel);
         Pause(kCheckGapMs);
         TransmitCheck(channel);
         break;
@@ -61,16 +170,25 @@ void CCommCenter::TransmitQuery(int channel) {
         SetIdle(ch);
         return;
     }
+    if (!AwaitQuietLine(channel))
+        return;
+    // Only a node still waiting for its next block is asked (not one cancelled meanwhile).
+    int expected = NS_MORE;
+    if (!nodes[channel][node].status.compare_exchange_strong(expected, NS_REQUEST_SENT)) {
+        Pause(kQueryEndMs);
+        SetIdle(ch);
+        return;
+    }
     ch.queryBlock.store(block);
     nodes[channel][node].replied.store(0);
-    nodes[channel][node].status.store(NS_REQUEST_SENT);
     uint8_t mask[kMaskSize];
     ch.GetTargetMask(mask);
     BuildQueryRequest(ch.txFrame + kSyncSize, mask, static_cast<uint8_t>(block));
     RingReset(channel);
-    // Closed before the request leaves, so a reply decoded at once can never be shut out.
-    replyGate[channel].Reset();
-    SendFrame(channel, 14);
+    // Opened before the request leaves, so a reply decoded at once can never be shut out.
+    OpenRequest(channel);
+    if (SendFrame(channel, 14))
+        RequestSent(channel, kQueryRequestBytes, block == 0 ? kStorageReplyBytes : kListReplyBytes);
 }
 
 void CCommCenter::TransmitHead(int channel) {
@@ -78,7 +196,8 @@ void CCommCenter::TransmitHead(int channel) {
     uint8_t mask[kMaskSize];
     ch.GetTargetMask(mask);
     BuildDataRequest(ch.txFrame + kSyncSize, mask, stores[channel].packagePtr[0], kHeadSize);
-    SendFrame(channel, kRequestHeaderSize + kHeadSize);
+    if (!SendFrame(channel, kRequestHeaderSize + kHeadSize))
+        return; // the line is lost: the next pass ends the command
     Pause(kAfterHeadMs);
     SetIdle(ch);
 }
@@ -118,9 +237,9 @@ void CCommCenter::TransmitPackages(int channel) {
         if (needed == 0)
             continue;
         BuildDataRequest(ch.txFrame + kSyncSize, mask, store.packagePtr[i], kPackageSize);
-        SendFrame(channel, kRequestHeaderSize + kPackageSize, false);
-        if (ch.hPort)
-            ch.hPort->WaitTransmitEmpty(); // the whole frame has left before the pause counts
+        // The whole frame has left before the pause counts.
+        if (!SendFrame(channel, kRequestHeaderSize + kPackageSize, false) || !WaitSent(channel))
+            return; // the line is lost: the next pass ends the command
         if (!Pause(ch.packageDelayMs.load()))
             return; // the centre is stopping
         ch.progressDone.fetch_add(1);
@@ -133,6 +252,8 @@ void CCommCenter::TransmitCheck(int channel) {
     ChannelState& ch = channels[channel];
     if (!replyGate[channel].Wait(kGateProbeMs))
         return;
+    if (!AwaitQuietLine(channel))
+        return;
     const int count = ch.nodeCount.load();
     for (int i = ch.replyNode.load() + 1; i >= 0 && i < count; ++i) {
         ch.progressDone.fetch_add(1);
@@ -143,15 +264,16 @@ void CCommCenter::TransmitCheck(int channel) {
         uint8_t target[kMaskSize];
         ch.GetTargetMask(target);
         // A node taken out of the command (cancel) is not asked, even if still marked pending.
-        if (ch.nodePending[i].load() && MaskTest(target, i)) {
+        if (ch.nodePending[i].load() && MaskTest(target, i) &&
+            StoreStatusUnlessCancelled(nodes[channel][i], NS_REQUEST_SENT)) {
             ch.nodePending[i].store(0);
             uint8_t mask[kMaskSize] = {};
             MaskSet(mask, i);
             BuildCheckRequest(ch.txFrame + kSyncSize, mask, ch.command.fileTag);
             RingReset(channel);
-            nodes[channel][i].status.store(NS_REQUEST_SENT);
-            replyGate[channel].Reset();
-            SendFrame(channel, 17);
+            OpenRequest(channel);
+            if (SendFrame(channel, 17))
+                RequestSent(channel, kCheckRequestBytes, kCheckReplyBytes);
             return;
         }
         ch.nodePending[i].store(0);
@@ -182,7 +304,8 @@ void CCommCenter::TransmitDelete(int channel) {
         if (n < 1 || n > kMaxDeleteNames)
             break;
         const size_t length = BuildDeleteRequest(ch.txFrame + kSyncSize, mask, names, n);
-        SendFrame(channel, length);
+        if (!SendFrame(channel, length))
+            return; // the line is lost: the next pass ends the command
         if (!Pause(DeletePauseMs(n)))
             return;
     }
@@ -194,7 +317,8 @@ void CCommCenter::TransmitClear(int channel) {
     uint8_t mask[kMaskSize];
     ch.GetTargetMask(mask);
     BuildClearRequest(ch.txFrame + kSyncSize, mask);
-    SendFrame(channel, kRequestHeaderSize);
+    if (!SendFrame(channel, kRequestHeaderSize))
+        return; // the line is lost: the next pass ends the command
     Pause(kAfterClearMs);
     SetIdle(ch);
 }

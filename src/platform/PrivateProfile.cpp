@@ -572,12 +572,23 @@ std::vector<std::string> ProfileReader::keyNames(const std::string& section) con
 }
 
 ProfileBatch::ProfileBatch(std::string path) : path_(std::move(path)) {
-    const std::string lockPath = lockPathOf(path_);
+    // A batch over text (FromText) has no file, and so no lock file beside one.
+    const std::string lockPath = path_.empty() ? std::string() : lockPathOf(path_);
     if (!lockPath.empty())
         lock_ = std::make_unique<FileLock>(lockPath);
     base_ = loadDocument(path_);
 }
 ProfileBatch::~ProfileBatch() = default;
+
+std::unique_ptr<ProfileBatch> ProfileBatch::FromText(std::string_view text) {
+    auto batch = std::make_unique<ProfileBatch>(std::string());
+    batch->base_ = parse(text);
+    return batch;
+}
+
+std::string ProfileBatch::text() const {
+    return (work_ ? *work_ : *base_).serialize();
+}
 
 ProfileDocument& ProfileBatch::writable() {
     if (!work_)
@@ -628,6 +639,8 @@ void ProfileBatch::clear() {
 bool ProfileBatch::commit() {
     if (!dirty_)
         return true;
+    if (path_.empty())
+        return false; // a batch over text has no file to write
     // Without the lock another process may be rewriting the file from what it read: writing now
     // could undo its change or lose ours.
     if (!lock_ || !lock_->held())

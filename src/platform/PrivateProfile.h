@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -90,6 +91,11 @@ class ProfileBatch {
 public:
     explicit ProfileBatch(std::string path);
     ~ProfileBatch();
+    // A batch over text in memory instead of a file, for tests and fuzzers: reads and changes
+    // work as on a file's batch, text() shows the result, and commit() always fails.
+    static std::unique_ptr<ProfileBatch> FromText(std::string_view text);
+    // The content that commit() writes.
+    std::string text() const;
     ProfileBatch(const ProfileBatch&) = delete;
     ProfileBatch& operator=(const ProfileBatch&) = delete;
 

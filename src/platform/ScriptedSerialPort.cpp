@@ -2,9 +2,11 @@
 
 bool ScriptedSerialPort::Open(const std::string& device) {
     std::lock_guard lock(mutex_);
-    if (faults_.failOpen)
+    if (faults_.failOpen || gone_)
         return false;
     open_ = true;
+    failed_ = false;
+    ++opens_;
     device_ = device;
     return true;
 }
@@ -41,12 +43,12 @@ bool ScriptedSerialPort::SetReadReturnsAtOnce() {
 bool ScriptedSerialPort::WaitTransmitEmpty() {
     std::lock_guard lock(mutex_);
     ++drains_;
-    return open_;
+    return open_ && !failed_;
 }
 
 long ScriptedSerialPort::Read(uint8_t* dst, size_t maxCount) {
     std::lock_guard lock(mutex_);
-    if (!open_)
+    if (!open_ || failed_)
         return -1;
     size_t n = 0;
     while (n < maxCount && !input_.empty()) {
@@ -60,8 +62,13 @@ long ScriptedSerialPort::Write(const uint8_t* src, size_t count) {
     std::function<void(const uint8_t*, size_t)> hook;
     size_t n = count;
     {
-        std::lock_guard lock(mutex_);
-        if (!open_)
+        std::unique_lock lock(mutex_);
+        if (faults_.blockWrites && open_) {
+            writeBlocked_ = true;
+            closed_.wait(lock, [&] { return !open_; });
+            writeBlocked_ = false;
+        }
+        if (!open_ || failed_)
             return -1;
         if (faults_.maxWriteChunk > 0 && n > faults_.maxWriteChunk)
             n = faults_.maxWriteChunk;
@@ -76,8 +83,32 @@ long ScriptedSerialPort::Write(const uint8_t* src, size_t count) {
 }
 
 void ScriptedSerialPort::Close() {
+    {
+        std::lock_guard lock(mutex_);
+        open_ = false;
+    }
+    closed_.notify_all();
+}
+
+void ScriptedSerialPort::Fail(bool gone) {
     std::lock_guard lock(mutex_);
-    open_ = false;
+    failed_ = true;
+    gone_ = gone;
+}
+
+void ScriptedSerialPort::Restore() {
+    std::lock_guard lock(mutex_);
+    gone_ = false;
+}
+
+int ScriptedSerialPort::Opens() const {
+    std::lock_guard lock(mutex_);
+    return opens_;
+}
+
+bool ScriptedSerialPort::WriteBlocked() const {
+    std::lock_guard lock(mutex_);
+    return writeBlocked_;
 }
 
 void ScriptedSerialPort::QueueInput(const uint8_t* data, size_t count) {

@@ -5,6 +5,7 @@
 
 #include "platform/SerialPort.h"
 
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -21,6 +22,7 @@ public:
         bool failOpen = false;
         bool failSetTimeouts = false;
         size_t maxWriteChunk = 0; // >0: each Write takes at most this many bytes
+        bool blockWrites = false; // Write blocks until the port is closed (a line nobody reads)
     };
 
     ScriptedSerialPort() = default;
@@ -46,6 +48,12 @@ public:
     std::string Device() const;
     // Called after each Write with the bytes it took; lets a test answer a request in place.
     void SetOnWrite(std::function<void(const uint8_t*, size_t)> fn);
+    // The device fails (a hang-up, the adapter pulled): reads and writes fail until it is opened
+    // again; while `gone`, opening fails too.
+    void Fail(bool gone);
+    void Restore(); // the device is back: the next Open succeeds
+    int Opens() const;
+    bool WriteBlocked() const; // a Write is blocked right now
 
 private:
     mutable std::mutex mutex_;
@@ -59,4 +67,9 @@ private:
     int writeCalls_ = 0;
     int drains_ = 0;
     std::function<void(const uint8_t*, size_t)> onWrite_;
+    bool failed_ = false;
+    bool gone_ = false;
+    int opens_ = 0;
+    bool writeBlocked_ = false;
+    std::condition_variable closed_;
 };

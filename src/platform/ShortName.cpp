@@ -1,10 +1,8 @@
 #include "platform/ShortName.h"
 
-#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
-#include <system_error>
-#include <vector>
 
 namespace {
 
@@ -38,43 +36,29 @@ void Split(const std::string& name, std::string& base, std::string& ext) {
     }
 }
 
-std::string StemOf(const std::string& name, std::string* ext) {
-    std::string base, e;
-    Split(name, base, e);
-    if (ext)
-        *ext = Clean(e, 3);
-    return Clean(base, 6);
+uint32_t Fnv1a(const std::string& s, uint32_t h = 2166136261u) {
+    for (unsigned char ch : s)
+        h = (h ^ ch) * 16777619u;
+    return h;
 }
+
+constexpr char kHashDigits[] = "0123456789ABCDEFGHJKMNPQRSTVWXYZ"; // 32, no I, L, O, U
 
 } // namespace
 
-std::string ShortFileName(const std::string& path) {
-    namespace fs = std::filesystem;
-    const fs::path p(path);
-    const std::string name = p.filename().string();
-    std::string ext;
-    const std::string stem = StemOf(name, &ext);
-
-    // Rank among the long names of the folder that share stem and extension.
-    std::vector<std::string> peers;
-    std::error_code ec;
-    for (fs::directory_iterator it(p.parent_path().empty() ? fs::path(".") : p.parent_path(), ec),
-         end;
-         !ec && it != end; it.increment(ec)) {
-        const std::string other = it->path().filename().string();
-        std::string otherBase, otherExt, cleanExt;
-        Split(other, otherBase, otherExt);
-        if (otherBase.size() < 9)
-            continue;
-        if (StemOf(other, &cleanExt) == stem && cleanExt == ext)
-            peers.push_back(other);
-    }
-    std::sort(peers.begin(), peers.end());
-    size_t rank = 1;
-    const auto found = std::find(peers.begin(), peers.end(), name);
-    if (found != peers.end())
-        rank = static_cast<size_t>(found - peers.begin()) + 1;
-    std::string tail = "~" + std::to_string(rank);
-    std::string base = stem.substr(0, 8 - std::min<size_t>(tail.size(), 7)) + tail;
-    return ext.empty() ? base : base + "." + ext;
+std::string ShortFileName(const std::string& path, int probe) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    std::string base, ext;
+    Split(name, base, ext);
+    std::string upper;
+    for (unsigned char ch : name)
+        upper.push_back(static_cast<char>(std::toupper(ch)));
+    uint32_t h = Fnv1a(upper);
+    if (probe > 0)
+        h = Fnv1a("#" + std::to_string(probe), h);
+    std::string shortBase = Clean(base, 3) + "~";
+    for (int i = 0; i < 4; ++i)
+        shortBase.push_back(kHashDigits[(h >> (5 * i)) & 31]);
+    const std::string shortExt = Clean(ext, 3);
+    return shortExt.empty() ? shortBase : shortBase + "." + shortExt;
 }

@@ -5,23 +5,108 @@
 #include "link/NodeStatus.h"
 #include "tasks/TaskTiming.h"
 
+namespace {
+
+// True on a scheduler thread: its cycles leave file I/O for after the cycle lock. Steps called
+// on any other thread (tests driving them by hand) read the files in place.
+thread_local bool t_fileWorkOutsideLock = false;
+
+} // namespace
+
 void CCommCenter::SchedulerThread() {
+    // Files are read outside the cycle lock, so that cancel (which takes it on the window thread)
+    // never waits for file I/O: at most for one short list step.
+    t_fileWorkOutsideLock = true;
     while (schedulerRun.load() != 0) {
         if (!stop_.SleepFor(kSchedulerPeriodMs))
             break;
         if (schedulerHold.load() != 0)
             continue;
-        std::lock_guard lock(cycleMutex);
-        SchedulerCycle();
+        PrepareAhead();
+        {
+            std::lock_guard lock(cycleMutex);
+            SchedulerCycle();
+        }
+        for (int c = 0; c < kChannels; ++c) {
+            if (!pendingBuild_[c].active)
+                continue;
+            if (fileWorkHook)
+                fileWorkHook(c);
+            // The channel is CMD_PREPARING: the sender leaves the store alone meanwhile.
+            const bool built = BuildPackages(c, pendingBuild_[c].path, pendingBuild_[c].fileTag);
+            std::lock_guard lock(cycleMutex);
+            FinishPendingStart(c, built);
+        }
     }
+}
+
+namespace {
+
+// A copy of the task StartTask would take next: a new one first, else a deferred one.
+bool PeekNextTask(TaskList<CTransTask>& queue, TaskList<CTransTask>& deferred, CTransTask& out) {
+    if (queue.WithItem(0, [&](CTransTask& t) { out = t; }))
+        return true;
+    return deferred.WithItem(0, [&](CTransTask& t) { out = t; });
+}
+
+} // namespace
+
+void CCommCenter::PrepareAhead() {
+    for (int c = 0; c < kChannels; ++c) {
+        if (taskActive[c].load() != 0 || LineLost(c))
+            continue;
+        CTransTask next;
+        if (!PeekNextTask(taskQueue[c], deferredQueue[c], next) || next.type != TASK_SEND_FILE)
+            continue;
+        Ahead& a = ahead_[c];
+        if (a.valid && a.taskNo == next.taskNo && a.files == next.files)
+            continue;
+        if (fileWorkHook)
+            fileWorkHook(c);
+        a.set = ReadPreparedFiles(next.files);
+        a.taskNo = next.taskNo;
+        a.files = next.files;
+        a.valid = true;
+    }
+}
+
+void CCommCenter::FinishPendingStart(int c, bool built) {
+    PendingBuild& b = pendingBuild_[c];
+    b.active = false;
+    ChannelState& ch = channels[c];
+    // Cancel may have taken every node out meanwhile and handed the channel back.
+    if (ch.cmdType.load() != CMD_PREPARING)
+        return;
+    if (!built) {
+        SkipFile(c, runningCmd[c]); // the working copy of the command, as StartNextCommand left it
+        ch.cmdType.store(CMD_IDLE, std::memory_order_release);
+        return;
+    }
+    MarkPackagesNeeded(c);
+    if (b.type == CMD_SEND_HEAD) {
+        SetPackageTotal(c, stores[c].packageCount.load());
+    } else {
+        ch.progressTotal.store(stores[c].packageCount.load());
+        ch.progressDone.store(0);
+        ch.progressBusy.store(1);
+    }
+    ch.cmdType.store(b.type, std::memory_order_release);
 }
 
 void CCommCenter::SchedulerCycle() {
     for (int c = 0; c < kChannels; ++c) {
-        if (taskActive[c].load() == 0)
+        const bool lost = LineLost(c);
+        if (lost || lineWasLost[c])
+            ShowLineState(c, lost);
+        lineWasLost[c] = lost;
+        // No task starts on a lost line: its work waits, queued or deferred, until the line is
+        // back. The task under way winds down: its commands end at once and its nodes defer.
+        if (taskActive[c].load() == 0 && !lost)
             StartTask(c);
     }
     for (int c = 0; c < kChannels; ++c) {
+        if (NowMs() < stopSettleUntil[c].load())
+            continue; // a command just lost its nodes: let the sender notice first
         if (stepActive[c] == 0) {
             runningType[c] = StartNextCommand(c);
             if (runningType[c] == -1)
@@ -29,6 +114,22 @@ void CCommCenter::SchedulerCycle() {
             stepActive[c] = 1;
         } else if (CompleteStep(c, runningType[c])) {
             stepActive[c] = 0;
+        }
+    }
+}
+
+void CCommCenter::ShowLineState(int c, bool lost) {
+    const int count = channels[c].nodeCount.load();
+    for (int n = 0; n < count; ++n) {
+        NodeRecord& node = nodes[c][n];
+        if (lost) {
+            // Every node with work on the line says why it does not go on.
+            if (node.pendingTaskCount.load() > 0)
+                StoreStatusUnlessCancelled(node, NS_LINE_LOST);
+        } else {
+            // The line is back: the work waits for its turn again.
+            int expected = NS_LINE_LOST;
+            node.status.compare_exchange_strong(expected, NS_WAITING);
         }
     }
 }
@@ -48,10 +149,21 @@ void CCommCenter::StartTask(int c) {
     CTransTask* task = queue->ItemAt(0);
     if (!task)
         return;
+    if (task->type == TASK_SEND_FILE && t_fileWorkOutsideLock) {
+        // Its files were read ahead, outside the cycle lock; if not (yet), the next cycle does.
+        Ahead& a = ahead_[c];
+        if (!a.valid || a.taskNo != task->taskNo || a.files != task->files)
+            return;
+    }
     ResetNodeStatus(c, *task);
     if (task->type == TASK_SEND_FILE) {
         sendPrepared[c] = 1;
-        PrepareFiles(c, task->files);
+        if (t_fileWorkOutsideLock) {
+            InstallPrepared(c, std::move(ahead_[c].set));
+            ahead_[c].valid = false;
+        } else {
+            PrepareFiles(c, task->files);
+        }
         task->type = TASK_QUERY_NODE; // the query phase runs first
     }
     const int count = channels[c].nodeCount.load();
@@ -69,6 +181,7 @@ void CCommCenter::ResetNodeStatus(int c, const CTransTask& task) {
     for (int n = 0; n < count; ++n) {
         if (task.nodeMask[n]) {
             nodes[c][n].status.store(NS_IDLE);
+            nodes[c][n].fileFailure.store(0);
             nodeSlots[c][n].cmdCursor.store(0);
         }
     }
@@ -222,6 +335,15 @@ int CCommCenter::StartCommand(int c, CTransTask& cmd) {
         for (int n = 0; n < count; ++n)
             ch.nodePending[n].store(0);
     };
+    // The channel stays CMD_PREPARING while the scheduler thread loads the store after its cycle.
+    auto buildLater = [&] {
+        PendingBuild& b = pendingBuild_[c];
+        b.active = true;
+        b.type = cmd.type;
+        b.path = cmd.fileName;
+        std::copy(std::begin(cmd.fileTag), std::end(cmd.fileTag), b.fileTag);
+        return 1;
+    };
 
     switch (cmd.type) {
     case CMD_QUERY_NODE: {
@@ -239,6 +361,8 @@ int CCommCenter::StartCommand(int c, CTransTask& cmd) {
         clearPending();
         if (!Target(c, cmd, false))
             return giveUp();
+        if (t_fileWorkOutsideLock)
+            return buildLater(); // the head always reloads the file
         if (!BuildPackages(c, cmd.fileName, cmd.fileTag)) {
             SkipFile(c, cmd);
             return giveUp();
@@ -251,6 +375,8 @@ int CCommCenter::StartCommand(int c, CTransTask& cmd) {
         if (!Target(c, cmd, false))
             return giveUp();
         if (stores[c].storedPath != cmd.fileName) {
+            if (t_fileWorkOutsideLock)
+                return buildLater();
             if (!BuildPackages(c, cmd.fileName, cmd.fileTag)) {
                 SkipFile(c, cmd);
                 return giveUp();
@@ -299,6 +425,9 @@ void CCommCenter::SkipFile(int c, CTransTask& cmd) {
         FinishNode(c, n, &cmd, false);
         SeekCursor(c, n, 4, cmd);
         nodes[c][n].progress.store(0);
+        // Not a cancel: the node says that this file could not be read, and its end says so too.
+        nodes[c][n].fileFailure.store(NS_FILE_UNREADABLE);
+        StoreStatusUnlessCancelled(nodes[c][n], NS_FILE_UNREADABLE);
         cmd.nodeMask[n] = 0;
     }
     uint8_t none[kMaskSize] = {};
@@ -355,16 +484,26 @@ void CCommCenter::EndTask(int c) {
         sendPrepared[c] = 0;
         currentTask[c].type = TASK_SEND_FILE;
         ResetNodeStatus(c, currentTask[c]);
+        // Files left out at preparation (unreadable, or a second file of one name) fail the send
+        // on every node, even when no file is left to send.
+        const int count = channels[c].nodeCount.load();
+        for (int n = 0; n < count; ++n) {
+            if (currentTask[c].nodeMask[n])
+                nodes[c][n].fileFailure.store(preparedFailure_[c]);
+        }
         ExpandTask(c, currentTask[c]);
         taskActive[c].store(1);
         return;
     }
     const int count = channels[c].nodeCount.load();
+    const bool send = currentTask[c].type == TASK_SEND_FILE;
     for (int n = 0; n < count; ++n) {
         if (!currentTask[c].nodeMask[n])
             continue;
         currentTask[c].nodeMask[n] = 0;
         NodeRecord& node = nodes[c][n];
+        if (send)
+            ShowFileFailure(node);
         const int32_t taskNo = node.currentTaskNo.load();
         const size_t notes = node.pendingTasks.Count();
         for (size_t i = 0; i < notes; ++i) {
@@ -386,6 +525,18 @@ void CCommCenter::EndTask(int c) {
 
 // ---------------------------------------------------------------------------------------------
 // Cursor operations
+
+void CCommCenter::ShowFileFailure(NodeRecord& node) {
+    const int failure = node.fileFailure.load();
+    if (failure == 0)
+        return;
+    // A file that could not go out fails the send, unless the node ended in a failure of its own.
+    const int status = node.status.load();
+    if (status == NS_NO_ROOM || status == NS_FILE_NUM_EXCEED || status == NS_CANCELLED ||
+        status == NS_LINE_LOST || status == NS_WAITING)
+        return;
+    StoreStatusUnlessCancelled(node, failure);
+}
 
 void CCommCenter::FinishNode(int c, int node, const CTransTask* ref, bool byTaskNo) {
     const size_t n = commandList[c].Count();
@@ -475,7 +626,9 @@ void CCommCenter::StopNodes(int c) {
     ch.GetTargetMask(mask);
     if (MaskEmpty(mask)) {
         ch.cmdType.store(CMD_IDLE, std::memory_order_release);
-        Pause(kStopNodesPauseMs);
+        // The channel rests for the pause before its next step, without anyone sleeping in it:
+        // neither the scheduler under its cycle lock (cancel would wait) nor cancel itself.
+        stopSettleUntil[c].store(NowMs() + kStopNodesPauseMs);
     }
 }
 
@@ -566,7 +719,8 @@ void CCommCenter::CompleteQuery(int c, int n) {
     } else if (status == NS_CANCELLED) {
         FinishNode(c, n, nullptr, false);
     } else {
-        if (DeferNode(c, n))
+        // A lost line keeps saying so; any other failure waits for its deferred turn.
+        if (DeferNode(c, n) && status != NS_LINE_LOST)
             node.status.store(NS_WAITING);
         node.totalBytes.store(0);
         node.fileCount.store(0);
@@ -580,6 +734,8 @@ void CCommCenter::CompleteDeleteOrClear(int c, int n) {
     if (node.status.load() == NS_CANCELLED) {
         FinishNode(c, n, nullptr, false);
         node.progress.store(0);
+    } else if (node.status.load() == NS_LINE_LOST) {
+        DeferNode(c, n); // the delete or clear runs again once the line is back
     } else {
         node.status.store(NS_QUERYING);
         AdvanceCursor(c, n);

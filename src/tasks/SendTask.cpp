@@ -101,7 +101,16 @@ bool ComputeFileTag(const std::string& path, uint32_t maxBytes, uint8_t tag[4], 
     return true;
 }
 
-void NodeNameField(const std::string& path, uint8_t field[12]) {
+namespace {
+
+bool IsLongName(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    const size_t dot = name.find_last_of('.');
+    const size_t baseLength = (dot == std::string::npos || dot == 0) ? name.size() : dot;
+    return baseLength >= 9;
+}
+
+void NameFieldOf(const std::string& path, int probe, uint8_t field[12]) {
     std::memset(field, ' ', kNameFieldSize);
     std::string name = std::filesystem::path(path).filename().string();
     std::string base, ext;
@@ -117,22 +126,69 @@ void NodeNameField(const std::string& path, uint8_t field[12]) {
     };
     split(name);
     if (base.size() >= 9)
-        split(ShortFileName(path));
+        split(ShortFileName(path, probe));
     for (char& ch : base)
         ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     for (char& ch : ext)
         ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    if (ext.empty() && name.find('.') == std::string::npos) {
-        // No extension: the name is copied whole from byte 0, as far as the field goes.
-        std::memcpy(field, base.data(), std::min(base.size(), kNameFieldSize));
-        return;
-    }
     if (ext.empty()) {
+        // No extension: the name is copied whole from byte 0, as far as the field goes.
         std::memcpy(field, base.data(), std::min(base.size(), kNameFieldSize));
         return;
     }
     std::memcpy(field, base.data(), std::min<size_t>(base.size(), 8));
     std::memcpy(field + 8, ext.data(), std::min<size_t>(ext.size(), 4));
+}
+
+} // namespace
+
+void NodeNameField(const std::string& path, uint8_t field[12]) {
+    NameFieldOf(path, 0, field);
+}
+
+std::vector<AssignedName> AssignNodeNames(const std::vector<std::string>& paths) {
+    std::vector<AssignedName> out(paths.size());
+    std::vector<const uint8_t*> taken;
+    auto isTaken = [&](const uint8_t* f) {
+        for (const uint8_t* t : taken)
+            if (std::memcmp(t, f, kNameFieldSize) == 0)
+                return true;
+        return false;
+    };
+    // Files with short names keep them: their names cannot move.
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (IsLongName(paths[i]))
+            continue;
+        NameFieldOf(paths[i], 0, out[i].field);
+        out[i].duplicate = isTaken(out[i].field);
+        if (!out[i].duplicate)
+            taken.push_back(out[i].field);
+    }
+    // Long names: the same long name twice is a duplicate; a short form that another file of the
+    // send already has moves on to the next probe.
+    std::vector<std::string> longNames;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!IsLongName(paths[i]))
+            continue;
+        std::string upper = std::filesystem::path(paths[i]).filename().string();
+        for (char& ch : upper)
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        bool same = false;
+        for (const std::string& n : longNames)
+            same = same || n == upper;
+        NameFieldOf(paths[i], 0, out[i].field);
+        if (same) {
+            out[i].duplicate = true;
+            continue;
+        }
+        longNames.push_back(upper);
+        for (int probe = 1; isTaken(out[i].field) && probe < 1000; ++probe)
+            NameFieldOf(paths[i], probe, out[i].field);
+        out[i].duplicate = isTaken(out[i].field);
+        if (!out[i].duplicate)
+            taken.push_back(out[i].field);
+    }
+    return out;
 }
 
 std::string DisplayNodeName(const uint8_t field[12]) {
@@ -160,15 +216,62 @@ std::string DisplayNodeName(const uint8_t field[12]) {
     return ext.empty() ? base : base + "." + ext;
 }
 
-void CCommCenter::PrepareFiles(int c, const std::vector<std::string>& files) {
-    preparedFiles[c].Clear();
+PreparedSet CCommCenter::ReadPreparedFiles(const std::vector<std::string>& files) {
+    PreparedSet set;
+    std::vector<PreparedFile> readable;
     for (const std::string& path : files) {
-        auto file = std::make_unique<PreparedFile>();
-        file->path = path;
-        if (!ComputeFileTag(path, kMaxPrepareBytes, file->fileTag))
-            continue; // unreadable, empty or too large: left out without a message
-        preparedFiles[c].Append(std::move(file));
+        PreparedFile file;
+        file.path = path;
+        if (!ComputeFileTag(path, kMaxPrepareBytes, file.fileTag)) {
+            // Empty or too large: left out without a message. Gone or unreadable: left out too,
+            // but the nodes must not end as if all had gone well.
+            const int64_t length = FileLength(path);
+            if (length < 0 || (length > 0 && length <= kMaxPrepareBytes))
+                set.failure = set.failure ? set.failure : NS_FILE_UNREADABLE;
+            continue;
+        }
+        readable.push_back(std::move(file));
     }
+    std::vector<std::string> paths;
+    for (const PreparedFile& f : readable)
+        paths.push_back(f.path);
+    const std::vector<AssignedName> names = AssignNodeNames(paths);
+    for (size_t i = 0; i < readable.size(); ++i) {
+        if (names[i].duplicate) {
+            set.failure = set.failure ? set.failure : NS_DUPLICATE_NAME;
+            continue;
+        }
+        std::memcpy(readable[i].nodeName, names[i].field, kNameFieldSize);
+        set.files.push_back(std::move(readable[i]));
+    }
+    return set;
+}
+
+void CCommCenter::InstallPrepared(int c, PreparedSet set) {
+    preparedFiles[c].Clear();
+    for (PreparedFile& f : set.files)
+        preparedFiles[c].Append(std::make_unique<PreparedFile>(std::move(f)));
+    preparedFailure_[c] = set.failure;
+}
+
+void CCommCenter::PrepareFiles(int c, const std::vector<std::string>& files) {
+    InstallPrepared(c, ReadPreparedFiles(files));
+}
+
+void CCommCenter::PreparedNodeName(int c, const std::string& path, uint8_t field[12]) {
+    const size_t n = preparedFiles[c].Count();
+    for (size_t i = 0; i < n; ++i) {
+        bool found = false;
+        preparedFiles[c].WithItem(i, [&](PreparedFile& f) {
+            if (f.path == path) {
+                std::memcpy(field, f.nodeName, kNameFieldSize);
+                found = true;
+            }
+        });
+        if (found)
+            return;
+    }
+    NodeNameField(path, field);
 }
 
 bool CCommCenter::BuildPackages(int c, const std::string& path, const uint8_t fileTag[4]) {
@@ -177,7 +280,7 @@ bool CCommCenter::BuildPackages(int c, const std::string& path, const uint8_t fi
         return false;
     PackageStore& store = stores[c];
     uint8_t field[kNameFieldSize];
-    NodeNameField(path, field);
+    PreparedNodeName(c, path, field);
     const int64_t length = FileLength(path);
     if (length <= 0 || length > kMaxSendBytes)
         return false;
@@ -247,7 +350,7 @@ void CCommCenter::SetPackageTotal(int c, int total) {
 
 void CCommCenter::RecordSentFile(int c, int n, const CTransTask& cmd) {
     uint8_t field[kNameFieldSize];
-    NodeNameField(cmd.fileName, field);
+    PreparedNodeName(c, cmd.fileName, field);
     int64_t length = FileLength(cmd.fileName);
     if (length < 0)
         length = 0;
@@ -284,6 +387,8 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         if (status == NS_CANCELLED) {
             FinishNode(c, n, nullptr, false);
             node.progress.store(0);
+        } else if (status == NS_LINE_LOST) {
+            DeferNode(c, n); // the file goes out again once the line is back
         } else {
             node.status.store(NS_QUERYING);
             AdvanceCursor(c, n);
@@ -312,7 +417,7 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         SeekCursor(c, n, 3, cmd);
         break;
     default:
-        if (DeferNode(c, n))
+        if (DeferNode(c, n) && status != NS_LINE_LOST)
             node.status.store(NS_WAITING);
         break;
     }

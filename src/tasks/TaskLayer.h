@@ -31,8 +31,20 @@ bool FillCancelNumbers(const std::vector<CancelEntry>& entries, CTransTask& requ
 const char* TaskTypeName(int type);
 
 // The 12-byte node file name field of a local path: upper-case base name in bytes 0..7,
-// extension from byte 8, spaces elsewhere; long base names go by their 8.3 short form.
+// extension from byte 8, spaces elsewhere; long base names go by their stable short form
+// (ShortName.h).
 void NodeNameField(const std::string& path, uint8_t field[12]);
+
+// The node names of the files of one send, in order. Files with short names keep their own;
+// long names take their stable short form, and one whose short form another file of the send
+// already has takes the next probe, so two files of a send never share a name. A file whose name
+// an earlier file of the send has too (the same name from two folders) is marked `duplicate`:
+// sent as well, it would replace the other on the machine.
+struct AssignedName {
+    uint8_t field[12];
+    bool duplicate = false;
+};
+std::vector<AssignedName> AssignNodeNames(const std::vector<std::string>& paths);
 // The node name as the windows show it: base, ".", extension, without the padding.
 std::string DisplayNodeName(const uint8_t field[12]);
 

@@ -1,4 +1,5 @@
-// The command line of talvorn-cli: node lists and the arguments of each command.
+// The command line of talvorn-cli: node numbers as the station shows them, and the arguments of
+// each command.
 #include "CliArgs.h"
 
 #include <gtest/gtest.h>
@@ -6,112 +7,139 @@
 namespace cli {
 namespace {
 
-std::vector<int> Nodes(const std::string& text, int count = 32) {
+std::vector<int> Nodes(const std::string& text, NodeNumbering numbering = {0, 32}) {
     NodeSet set{};
     std::string error;
-    EXPECT_TRUE(ParseNodeList(text, count, &set, &error)) << text << ": " << error;
+    EXPECT_TRUE(ParseNodeList(text, numbering, &set, &error)) << text << ": " << error;
     return NodeIndexes(set);
 }
 
-std::string NodeError(const std::string& text, int count) {
+std::string NodeError(const std::string& text, NodeNumbering numbering) {
     NodeSet set{};
     set[7] = true; // must stay untouched on failure
-    NodeSet before = set;
+    const NodeSet before = set;
     std::string error;
-    EXPECT_FALSE(ParseNodeList(text, count, &set, &error)) << text;
+    EXPECT_FALSE(ParseNodeList(text, numbering, &set, &error)) << text;
     EXPECT_EQ(set, before) << text;
     EXPECT_FALSE(error.empty()) << text;
     return error;
 }
 
-TEST(NodeListTest, SinglesRangesAndLists) {
-    EXPECT_EQ(Nodes("3"), (std::vector<int>{3}));
-    EXPECT_EQ(Nodes("0-7"), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(Nodes("0,2,5-9"), (std::vector<int>{0, 2, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(Nodes("4-4"), (std::vector<int>{4}));
-    // Overlaps and repeats name each node once, in ascending order.
-    EXPECT_EQ(Nodes("5,1-3,2,1"), (std::vector<int>{1, 2, 3, 5}));
+TEST(NodeListTest, NumbersAreTheLabelsTheStationShows) {
+    // First number 1, eight nodes: 001 to 008 are indexes 0 to 7.
+    const NodeNumbering one{1, 8};
+    EXPECT_EQ(Nodes("1-8", one), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(Nodes("4", one), (std::vector<int>{3}));
+    EXPECT_EQ(Nodes("004", one), (std::vector<int>{3})); // as printed
+    EXPECT_EQ(Nodes("1,3,5-8,3", one), (std::vector<int>{0, 2, 4, 5, 6, 7}));
+    // The second channel of the demo numbers its four nodes from 33.
+    EXPECT_EQ(Nodes("33,036", {33, 4}), (std::vector<int>{0, 3}));
     EXPECT_EQ(Nodes("0-31").size(), 32u);
-}
 
-TEST(NodeListTest, IndexesAtOrAboveTheNodeCountAreRefused) {
-    EXPECT_EQ(Nodes("0-3", 4).size(), 4u);
-    EXPECT_NE(NodeError("4", 4).find("out of range"), std::string::npos);
-    EXPECT_NE(NodeError("2-4", 4).find("0 to 3"), std::string::npos);
-    NodeError("1,9", 8);
-    NodeError("32", 32);
-    NodeError("0", 0);
+    // Outside the channel's numbers: refused, naming the numbers it has.
+    EXPECT_EQ(NodeError("0", one), "node 0 is out of range (the channel's nodes are 001 to 008)");
+    EXPECT_EQ(NodeError("7-9", one), "node 9 is out of range (the channel's nodes are 001 to 008)");
+    EXPECT_NE(NodeError("32", {0, 32}).find("000 to 031"), std::string::npos);
+    EXPECT_NE(NodeError("1", {0, 0}).find("none"), std::string::npos);
 }
 
 TEST(NodeListTest, GarbageIsRefused) {
     for (const char* bad : {"", ",", "1,", ",1", "1,,2", "a", "1a", " 1", "1 ", "+1", "-1", "1-",
                             "-", "1--2", "1-2-3", "0x3", "3.0", "99999999999999999999"})
-        NodeError(bad, 32);
-    EXPECT_NE(NodeError("5-2", 32).find("reversed"), std::string::npos);
+        NodeError(bad, {0, 32});
+    EXPECT_NE(NodeError("5-2", {0, 32}).find("reversed"), std::string::npos);
+}
+
+ParseOutcome ParseOf(std::vector<std::string> args, Options* o) {
+    return ParseArguments(args, o);
 }
 
 Options Parse(std::vector<std::string> args) {
     Options o;
-    std::string error;
-    EXPECT_TRUE(ParseArguments(args, &o, &error)) << error;
+    const ParseOutcome r = ParseArguments(args, &o);
+    EXPECT_EQ(r.kind, ParseOutcome::Run) << r.text;
     return o;
 }
 
 std::string ParseError(std::vector<std::string> args) {
     Options o;
-    std::string error;
-    EXPECT_FALSE(ParseArguments(args, &o, &error));
-    EXPECT_FALSE(error.empty());
-    return error;
+    const ParseOutcome r = ParseArguments(args, &o);
+    EXPECT_EQ(r.kind, ParseOutcome::Error);
+    EXPECT_FALSE(r.text.empty());
+    return r.text;
 }
 
 TEST(ArgumentsTest, DefaultsAndOptions) {
-    Options o = Parse({"query", "0-3"});
+    Options o = Parse({"query", "1-4"});
     EXPECT_EQ(o.command, Command::Query);
-    EXPECT_EQ(o.nodes, "0-3");
+    EXPECT_EQ(o.nodes, "1-4");
     EXPECT_EQ(o.channel, 1);
     EXPECT_TRUE(o.workDir.empty());
     EXPECT_FALSE(o.port.has_value());
-    EXPECT_EQ(o.timeoutSeconds, 600);
+    EXPECT_FALSE(o.timeoutSeconds.has_value()); // no cap unless asked for
+    EXPECT_EQ(o.silenceSeconds, kDefaultSilenceSeconds);
 
     o = Parse({"--workdir", "/w", "--channel=2", "--port", "/dev/ttyUSB0", "--timeout", "2.5",
-               "clear", "1"});
+               "--silence", "1e1", "clear", "1"});
     EXPECT_EQ(o.command, Command::Clear);
     EXPECT_EQ(o.workDir, "/w");
     EXPECT_EQ(o.channel, 2);
     EXPECT_EQ(o.port.value_or(""), "/dev/ttyUSB0");
-    EXPECT_DOUBLE_EQ(o.timeoutSeconds, 2.5);
+    EXPECT_DOUBLE_EQ(o.timeoutSeconds.value_or(0), 2.5);
+    EXPECT_DOUBLE_EQ(o.silenceSeconds, 10);
 
-    // Options may follow the command; "--" ends them, so a file may begin with a dash.
-    o = Parse({"send", "0,1", "a.dst", "--timeout=30", "--", "-b.dst"});
+    // Options may follow the command, the later one wins; "--" ends them, so a file may begin
+    // with a dash, also once the command has all it needs.
+    o = Parse({"--timeout", "5", "send", "1,2", "a.dst", "--timeout=30", "--", "-b.dst", "--c"});
     EXPECT_EQ(o.command, Command::Send);
-    EXPECT_EQ(o.operands, (std::vector<std::string>{"a.dst", "-b.dst"}));
-    EXPECT_EQ(o.timeoutSeconds, 30);
+    EXPECT_EQ(o.nodes, "1,2");
+    EXPECT_EQ(o.operands, (std::vector<std::string>{"a.dst", "-b.dst", "--c"}));
+    EXPECT_EQ(o.timeoutSeconds.value_or(0), 30);
+    o = Parse({"delete", "--", "3", "-A.DST"});
+    EXPECT_EQ(o.nodes, "3");
+    EXPECT_EQ(o.operands, (std::vector<std::string>{"-A.DST"}));
+    // Any positive number of seconds; a cap beyond what a clock can hold is no cap.
+    EXPECT_EQ(Parse({"--timeout", "86400000000", "query", "1"}).timeoutSeconds.value_or(0),
+              86400000000.0);
 
-    o = Parse({"delete", "3", "A.DST", "B.DSB"});
-    EXPECT_EQ(o.command, Command::Delete);
-    EXPECT_EQ(o.operands, (std::vector<std::string>{"A.DST", "B.DSB"}));
-
-    EXPECT_TRUE(Parse({"--help"}).help);
-    EXPECT_TRUE(Parse({"query", "--help"}).help);
+    // --help and --version print and end the run; each command has its own help.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"-h"}, {"send", "--help"}, {"query", "1", "--help"}, {"--version"}}) {
+        Options unused;
+        EXPECT_EQ(ParseOf(args, &unused).kind, ParseOutcome::Print) << args[0];
+    }
+    Options unused;
+    const std::string main = ParseOf({"--help"}, &unused).text;
+    EXPECT_NE(main.find("NODES are the node numbers the station shows"), std::string::npos);
+    EXPECT_NE(main.find("130 interrupted"), std::string::npos);
+    const std::string send = ParseOf({"send", "--help"}, &unused).text;
+    EXPECT_NE(send.find("Usage: talvorn-cli [OPTIONS] send NODES FILE..."), std::string::npos)
+        << send;
+    EXPECT_EQ(ParseOf({"--version"}, &unused).text, VersionText() + "\n");
 }
 
 TEST(ArgumentsTest, Errors) {
-    EXPECT_NE(ParseError({}).find("no command"), std::string::npos);
-    EXPECT_NE(ParseError({"status", "1"}).find("unknown command 'status'"), std::string::npos);
-    EXPECT_NE(ParseError({"--verbose", "query", "1"}).find("unknown option"), std::string::npos);
-    EXPECT_NE(ParseError({"query"}).find("needs"), std::string::npos);
-    EXPECT_NE(ParseError({"send", "0"}).find("at least one file"), std::string::npos);
-    EXPECT_NE(ParseError({"delete", "0"}).find("file name"), std::string::npos);
-    EXPECT_NE(ParseError({"query", "0", "extra"}).find("no further"), std::string::npos);
-    EXPECT_NE(ParseError({"list", "0", "1"}).find("no further"), std::string::npos);
-    EXPECT_NE(ParseError({"--channel", "3", "query", "0"}).find("1 or 2"), std::string::npos);
-    EXPECT_NE(ParseError({"query", "0", "--port"}).find("needs a value"), std::string::npos);
-    ParseError({"--port=", "query", "0"});
-    ParseError({"--workdir=", "query", "0"});
-    for (const char* t : {"0", "-1", "abc", "1e3", "inf", "nan", "", "5s"})
-        EXPECT_NE(ParseError({"--timeout", t, "query", "0"}).find("--timeout"), std::string::npos)
+    EXPECT_EQ(ParseError({}), "no command given");
+    EXPECT_EQ(ParseError({"status", "1"}), "unknown command 'status'");
+    EXPECT_NE(ParseError({"--verbose", "query", "1"}).find("--verbose"), std::string::npos);
+    EXPECT_EQ(ParseError({"query"}), "query needs the nodes");
+    EXPECT_EQ(ParseError({"list"}), "list needs a node");
+    EXPECT_EQ(ParseError({"send", "1"}), "send needs at least one file");
+    EXPECT_EQ(ParseError({"delete", "1"}), "delete needs at least one file name");
+    EXPECT_EQ(ParseError({"query", "1", "extra"}), "query takes no further arguments ('extra')");
+    EXPECT_EQ(ParseError({"list", "1", "--", "2"}), "list takes no further arguments ('2')");
+    EXPECT_NE(ParseError({"--channel", "3", "query", "1"}).find("must be 1 or 2, not '3'"),
+              std::string::npos);
+    EXPECT_NE(ParseError({"query", "1", "--port"}).find("--port"), std::string::npos);
+    ParseError({"--port=", "query", "1"});
+    ParseError({"--workdir=", "query", "1"});
+    for (const char* t :
+         {"0", "-1", "abc", "1e", "inf", "nan", "", "5s", "0x10", "1e400", ".", "1.2.3"}) {
+        EXPECT_NE(ParseError({"--timeout", t, "query", "1"}).find("--timeout"), std::string::npos)
             << t;
+        EXPECT_NE(ParseError({"query", "1", "--silence", t}).find("--silence"), std::string::npos)
+            << t;
+    }
 }
 
 } // namespace

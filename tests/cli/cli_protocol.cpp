@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <sys/file.h>
 #include <thread>
 
@@ -57,11 +58,11 @@ public:
     }
 
     // Para.ini of the working folder: channel 1 on COM1, which section "PORTS" maps to the link.
-    void WriteParameters(int nodes, int firstNumber) {
+    void WriteParameters(int nodes, int firstNumber, int speedIndex = 3) {
         std::ofstream(workDir_ + "/Para.ini")
             << "[SYS_PARA]\nChannel1ComID=COM1\nChannel1ComSum=" << nodes
-            << "\nChannel1ComOne=" << firstNumber
-            << "\nChannel1ComSpeed=3\nChannel2ComID=\nChannel2ComSum=4\nChannel2ComOne=32\n"
+            << "\nChannel1ComOne=" << firstNumber << "\nChannel1ComSpeed=" << speedIndex
+            << "\nChannel2ComID=\nChannel2ComSum=4\nChannel2ComOne=32\n"
                "Channel2ComSpeed=3\n[PORTS]\nCOM1="
             << link_ << "\n";
     }
@@ -129,46 +130,60 @@ TEST(CliProtocolTest, QueryAndListWithDefaultParameters) {
     EXPECT_FALSE(fs::exists(line.workDir() + "/item1.ini"));
 }
 
-TEST(CliProtocolTest, SendDeleteClearAndTheEventLog) {
-    CliLine line(Nodes(2));
+TEST(CliProtocolTest, SendDeleteClearByTheNumbersShownAndTheEventLog) {
+    // Numbered from 1, as the demo does: the node numbers typed are the ones printed.
+    CliLine line(Nodes(3));
     ASSERT_TRUE(line.Start());
-    line.WriteParameters(2, 10);
+    line.WriteParameters(3, 1);
     const auto aBytes = Bytes(3000, 3), bBytes = Bytes(60000, 4);
     const std::string a = line.WriteFile("a.dst", aBytes);
     const std::string b = line.WriteFile("b.dsb", bBytes);
     const std::string aField = nodesim::NodeNameField("A.DST");
     const std::string bField = nodesim::NodeNameField("B.DSB");
 
-    ProcessResult r = line.Cli({"send", "0-1", a, b});
+    ProcessResult r = line.Cli({"send", "1-3", a, b});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "010\tSend File End\n011\tSend File End\n");
-    for (int n : {0, 1}) {
+    EXPECT_EQ(r.out, "001\tSend File End\n002\tSend File End\n003\tSend File End\n");
+    EXPECT_NE(r.err.find("sending " + a + " as A.DST\nsending " + b + " as B.DSB\n"),
+              std::string::npos)
+        << r.err;
+    for (int n : {0, 1, 2}) {
         EXPECT_EQ(line.sim().fileBytes(n, aField), aBytes) << n;
         EXPECT_EQ(line.sim().fileBytes(n, bField), bBytes) << n;
     }
 
     // A name the node does not hold: nothing is deleted, nothing logged.
-    r = line.Cli({"delete", "0", "B.DSB", "NOPE.DST"});
+    r = line.Cli({"delete", "1", "B.DSB", "NOPE.DST"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("NOPE.DST"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("NOPE.DST: no such file on node 001"), std::string::npos) << r.err;
     EXPECT_EQ(line.sim().files(0).size(), 2u);
 
     WaitForNextSecond();
-    r = line.Cli({"delete", "1", "A.DST"});
+    r = line.Cli({"delete", "2", "A.DST"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "011\tDelete End\n");
+    EXPECT_EQ(r.out, "002\tDelete End\n");
     EXPECT_FALSE(line.sim().fileBytes(1, aField).has_value());
     EXPECT_TRUE(line.sim().fileBytes(1, bField).has_value());
     EXPECT_TRUE(line.sim().fileBytes(0, aField).has_value());
 
+    // "clear 3" clears the machine shown as 003, and no other.
     WaitForNextSecond();
-    r = line.Cli({"clear", "0,1"});
+    r = line.Cli({"clear", "3"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "010\tClear End\n011\tClear End\n");
-    EXPECT_TRUE(line.sim().files(0).empty());
-    EXPECT_TRUE(line.sim().files(1).empty());
+    EXPECT_EQ(r.out, "003\tClear End\n");
+    EXPECT_TRUE(line.sim().files(2).empty());
+    EXPECT_EQ(line.sim().files(0).size(), 2u);
+    EXPECT_EQ(line.sim().files(1).size(), 1u);
 
-    // The log holds the three commands as the main window writes them.
+    // A number the channel does not show: nothing runs.
+    r = line.Cli({"clear", "0"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("node 0 is out of range (the channel's nodes are 001 to 003)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(line.sim().files(0).size(), 2u);
+
+    // The log holds the three commands as the main window writes them, by node index.
     ResetParameters();
     Params().workDir = line.workDir();
     const auto records = QueryEvents(0, "", EV_ALL_EVENTS, -1);
@@ -178,9 +193,9 @@ TEST(CliProtocolTest, SendDeleteClearAndTheEventLog) {
     EXPECT_EQ(records[2].event, EV_CLEAR_FILE);
     EXPECT_FALSE(records[0].user.empty());
     const std::string item = EventItemPath(0);
-    EXPECT_EQ(ReadIniString("item0", "node", item), "11000000000000000000000000000000");
+    EXPECT_EQ(ReadIniString("item0", "node", item), "11100000000000000000000000000000");
     EXPECT_EQ(ReadIniString("item1", "node", item), "01000000000000000000000000000000");
-    EXPECT_EQ(ReadIniString("item2", "node", item), "11000000000000000000000000000000");
+    EXPECT_EQ(ReadIniString("item2", "node", item), "00100000000000000000000000000000");
     EXPECT_EQ(ReadIniInt("item2", "subitem", item), -1);
     const auto files = QueryEventFiles(0, {records[0], records[1]});
     ASSERT_EQ(files.size(), 3u);
@@ -206,36 +221,145 @@ TEST(CliProtocolTest, NodeWithoutRoomFailsTheSend) {
     EXPECT_TRUE(line.sim().files(0).empty());
 }
 
-TEST(CliProtocolTest, UnfinishedNodesAreCancelledAtTheTimeoutOrOnSignal) {
+TEST(CliProtocolTest, ASilentLineEndsWithTheNodesThatDidNotAnswer) {
+    // Nothing answers on the line: the nodes are named after the silence, not at a time-out.
     nodesim::Config config = Nodes(2);
-    config.setSilent(1);
+    config.setSilent(0).setSilent(1);
     CliLine line(config);
     ASSERT_TRUE(line.Start());
-    line.WriteParameters(2, 0);
+    line.WriteParameters(2, 1);
 
-    ProcessResult r = line.Cli({"--timeout", "2", "query", "0-1"});
+    const ProcessResult r = line.Cli({"--silence", "2", "query", "1-2"});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out.rfind("000\tQuery End\t", 0), 0u) << r.out;
-    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), "001\tUser Has Cancelled Task\n");
-    EXPECT_NE(r.err.find("timed out"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "001\tNo Answer\n002\tNo Answer\n");
+    EXPECT_NE(r.err.find("node 001 has not answered for "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("node 002 has not answered for "), std::string::npos) << r.err;
     EXPECT_LT(r.seconds, 60);
+}
 
-    // SIGTERM while the silent node waits for its retry: cancel, tear down, status 1.
-    ChildProcess child({kCli, "--workdir", line.workDir(), "query", "1"});
+TEST(CliProtocolTest, AnEarlyEndCancelsOnlyTheNodesThatHadNotEnded) {
+    // Node 000 holds nothing and is queried at once; each of the others lists a full table, so
+    // the query of all eight runs on long after node 000 has reached its end.
+    CliLine line(Nodes(8));
+    for (int n = 1; n < 8; ++n)
+        for (int k = 0; k < kMaxEntries; ++k)
+            line.sim().AddFile(n, nodesim::NodeNameField("F" + std::to_string(k) + ".DST"),
+                               {static_cast<uint8_t>(k)});
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(8, 0);
+    const std::string firstLine = "000\tQuery End\ttotal 1457664 free 1457664 files 0\n";
+
+    // Ctrl-C once node 001's query is under way: 000 keeps its result, exit 130.
+    ChildProcess child({kCli, "--workdir", line.workDir(), "query", "0-7"});
     ASSERT_TRUE(child.started());
-    EXPECT_TRUE(child.ReadUntil(
-        [](const ProcessResult& p) { return p.err.find("Waiting...") != std::string::npos; }, 60s));
-    child.Signal(SIGTERM);
-    r = child.Finish(60s);
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, "001\tUser Has Cancelled Task\n");
+    const auto until = std::chrono::steady_clock::now() + 60s;
+    while (line.sim().nodeStats(1).repliesSent == 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_GT(line.sim().nodeStats(1).repliesSent, 0u);
+    child.Signal(SIGINT);
+    ProcessResult r = child.Finish(60s);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_EQ(r.out.rfind(firstLine, 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("007\tUser Has Cancelled Task\n"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("interrupted"), std::string::npos) << r.err;
+
+    // The same at the time-out, with exit status 1.
+    r = line.Cli({"--timeout", "4", "query", "0-7"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out.rfind(firstLine, 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("007\tUser Has Cancelled Task\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("timed out after 4 s"), std::string::npos) << r.err;
+    // Every node says either its result or that it was cancelled.
+    std::istringstream lines(r.out);
+    std::string text;
+    int count = 0;
+    while (std::getline(lines, text)) {
+        ++count;
+        EXPECT_TRUE(text.find("\tQuery End\ttotal ") == 3 ||
+                    text.substr(3) == "\tUser Has Cancelled Task")
+            << text;
+    }
+    EXPECT_EQ(count, 8);
+
+    // SIGTERM: exit 143.
+    ChildProcess term({kCli, "--workdir", line.workDir(), "query", "7"});
+    ASSERT_TRUE(term.started());
+    const auto before = line.sim().nodeStats(7).repliesSent;
+    while (line.sim().nodeStats(7).repliesSent == before &&
+           std::chrono::steady_clock::now() < until + 60s)
+        std::this_thread::sleep_for(10ms);
+    term.Signal(SIGTERM);
+    r = term.Finish(60s);
+    EXPECT_EQ(r.status, 143) << r.err;
+    EXPECT_EQ(r.out, "007\tUser Has Cancelled Task\n");
+}
+
+TEST(CliProtocolTest, ALineLostMidSendEndsTheRunAtOnce) {
+    nodesim::Config config = Nodes(2);
+    config.baud = 115200; // the packages take their time on the line
+    CliLine line(config);
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(2, 1);
+    const std::string file = line.WriteFile("big.dst", Bytes(200000, 7));
+
+    ChildProcess child({kCli, "--workdir", line.workDir(), "send", "1-2", file});
+    ASSERT_TRUE(child.started());
+    const auto until = std::chrono::steady_clock::now() + 60s;
+    while (line.sim().nodeStats(0).packagesAccepted == 0 &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_GT(line.sim().nodeStats(0).packagesAccepted, 0u);
+    // The machines' end of the line goes away mid-send.
+    line.sim().Stop();
+    const auto stopped = std::chrono::steady_clock::now();
+    const ProcessResult r = child.Finish(60s);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "001\tLine Lost\n002\tLine Lost\n");
+    EXPECT_NE(r.err.find("the line of channel 1 is lost"), std::string::npos) << r.err;
+    // At once: not after the silence, let alone a time-out.
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 25s);
+}
+
+TEST(CliProtocolTest, NamesOnTheMachineAreDeletedAsPrinted) {
+    CliLine line(Nodes(1));
+    // A name with a blank and a byte outside ASCII, as another station may have left it.
+    const std::string odd = std::string("MY FIL\xE9 DST ", 12);
+    line.sim().AddFile(0, odd, Bytes(500, 8));
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(1, 1);
+    const std::string file = line.WriteFile("night-shift-batch-07.dst", Bytes(5000, 9));
+
+    // send prints the name the long-named file gets on the machine.
+    ProcessResult r = line.Cli({"send", "1", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string prefix = "sending " + file + " as ";
+    const size_t at = r.err.find(prefix);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string name =
+        r.err.substr(at + prefix.size(), r.err.find('\n', at) - at - prefix.size());
+    EXPECT_EQ(name.rfind("NIG~", 0), 0u) << name;
+    EXPECT_EQ(line.sim().fileBytes(0, nodesim::NodeNameField(name)), Bytes(5000, 9)) << name;
+
+    // list prints both names as delete takes them.
+    r = line.Cli({"list", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string printedOdd = "'MY\\x20FIL\\xE9.DST'";
+    EXPECT_EQ(r.out, printedOdd + "\t500\n" + name + "\t5000\n");
+
+    // Both pasted into a shell command line as list printed them.
+    r = RunProcess(
+        {"/bin/sh", "-c",
+         kCli + " --workdir '" + line.workDir() + "' delete 1 " + name + " " + printedOdd},
+        kRunDeadline);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "001\tDelete End\n");
+    EXPECT_TRUE(line.sim().files(0).empty());
 }
 
 TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
     CliLine line(Nodes(2));
     ASSERT_TRUE(line.Start());
-    line.WriteParameters(2, 0);
+    line.WriteParameters(2, 1);
     const std::string file = line.WriteFile("a.dst", Bytes(100, 6));
 
     struct Case {
@@ -244,12 +368,13 @@ TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
     };
     const std::vector<Case> cases = {
         {{}, "no command"},
-        {{"query", "2"}, "out of range"},
-        {{"list", "0-1"}, "one node"},
-        {{"send", "0", line.dir() + "/none.dst"}, "no such file"},
-        {{"--port", line.dir() + "/ttyNone", "query", "0"}, "does not exist"},
-        {{"--port", file, "send", "0", file}, "not a terminal"},
-        {{"--channel", "2", "query", "0"}, "channel 2 has no port"},
+        {{"query", "3"}, "node 3 is out of range (the channel's nodes are 001 to 002)"},
+        {{"list", "1-2"}, "one node"},
+        {{"send", "1", line.dir() + "/none.dst"}, "no such file"},
+        {{"--port", line.dir() + "/ttyNone", "query", "1"}, "does not exist"},
+        {{"--port", file, "send", "1", file}, "not a terminal"},
+        {{"--channel", "2", "query", "32"}, "channel 2 has no port"},
+        {{"query", "1", "--timeout", "0"}, "--timeout: must be a number of seconds above 0"},
     };
     for (const Case& c : cases) {
         const ProcessResult r = line.Cli(c.args);
@@ -262,7 +387,7 @@ TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
     const int holder = ::open(line.link().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    const ProcessResult r = line.Cli({"query", "0"});
+    const ProcessResult r = line.Cli({"query", "1"});
     ::close(holder);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("port COM1 (" + line.link() + "): the device is busy"), std::string::npos)
@@ -270,7 +395,7 @@ TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
 
     // A missing working folder is not created.
     const ProcessResult missing =
-        RunProcess({kCli, "--workdir", line.dir() + "/nowhere", "query", "0"}, kRunDeadline);
+        RunProcess({kCli, "--workdir", line.dir() + "/nowhere", "query", "1"}, kRunDeadline);
     EXPECT_EQ(missing.status, 2);
     EXPECT_FALSE(fs::exists(line.dir() + "/nowhere"));
 }

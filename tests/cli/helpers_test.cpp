@@ -124,42 +124,127 @@ TEST(NodeListCheckTest, DeleteNamesResolveToStoredFields) {
     EXPECT_EQ(missing, (std::vector<std::string>{"a.dst", "B.DST"}));
 }
 
+TEST(NodeListCheckTest, NamesArePrintedAsDeleteTakesThem) {
+    // Plain names stand as they are; a name a shell would change is single-quoted, and bytes that
+    // are not plain printable characters show as \xHH (the node-file list's rule).
+    EXPECT_EQ(PrintedNodeName(std::string("A.DST")), "A.DST");
+    EXPECT_EQ(PrintedNodeName(std::string("BAT~K3X9.DST")), "BAT~K3X9.DST");
+    EXPECT_EQ(PrintedNodeName(std::string("~HOME.DST")), "'~HOME.DST'");
+    EXPECT_EQ(PrintedNodeName(std::string("B$A(1).DST")), "'B$A(1).DST'");
+    EXPECT_EQ(PrintedNodeName(std::string("IT'S.DST")), "'IT'\\''S.DST'");
+    const uint8_t spaced[12] = {'M', 'Y', ' ', 'F', 'I', 'L', 'E', ' ', 'D', 'S', 'T', ' '};
+    EXPECT_EQ(PrintedNodeName(spaced), "'MY\\x20FILE.DST'");
+    const uint8_t accented[12] = {'C', 'A', 'F', 0xE9, ' ', ' ', ' ', ' ', 'D', 'S', 'T', ' '};
+    EXPECT_EQ(PrintedNodeName(accented), "'CAF\\xE9.DST'");
+
+    // delete takes each of them as the shell passes it on, with its quotes still on (a script
+    // that reads list's output), or with its real bytes; lower-case escapes too.
+    ListedFile a{}, b{};
+    std::memcpy(a.name, spaced, 12);
+    std::memcpy(b.name, accented, 12);
+    const std::vector<ListedFile> listed = {a, b, Listed("IT'S    DST ", 1)};
+    for (const std::string& name : {std::string("MY\\x20FILE.DST"),
+                                    std::string("'MY\\x20FILE.DST'"), std::string("MY FILE.DST")}) {
+        std::vector<std::string> missing;
+        EXPECT_EQ(
+            ResolveNodeNames(listed, {name}, &missing),
+            (std::vector<std::string>{std::string(reinterpret_cast<const char*>(spaced), 12)}))
+            << name;
+        EXPECT_TRUE(missing.empty()) << name;
+    }
+    for (const std::string& name :
+         {std::string("CAF\\xE9.DST"), std::string("CAF\\xe9.DST"), std::string("CAF\xE9.DST"),
+          std::string("'CAF\\xE9.DST'"), std::string("IT'S.DST"), std::string("'IT'\\''S.DST'")}) {
+        std::vector<std::string> missing;
+        EXPECT_EQ(ResolveNodeNames(listed, {name}, &missing).size(), 1u) << name;
+        EXPECT_TRUE(missing.empty()) << name;
+    }
+    std::vector<std::string> missing;
+    EXPECT_TRUE(
+        ResolveNodeNames(listed, {"MY", "MY\\x2", "CAF.DST", "MY\\x20FILE"}, &missing).empty());
+    EXPECT_EQ(missing.size(), 4u);
+}
+
 TEST(ReportTextTest, NodeLeftWithoutAnEndStateReadsAsCancelled) {
     EXPECT_EQ(FinalStatusText(NS_NO_ROOM), "No Sufficient Room");
     for (int s : {-1, int{NS_STOPPED}, int{NS_QUERYING}, int{NS_WAITING}})
         EXPECT_EQ(FinalStatusText(s), "User Has Cancelled Task") << s;
 }
 
-NodeView View(const char* label, int status, int progress = 0, int missing = 0) {
+NodeView View(const std::string& label, int status, int progress = 0, int missing = 0,
+              bool ended = false) {
     NodeView v;
     v.label = label;
     v.status = status;
     v.progress = progress;
+    v.overall = progress;
     v.missingCount = missing;
+    v.ended = ended;
     return v;
 }
 
-TEST(ProgressTest, PlainOutputHasOneLinePerChange) {
+TEST(ProgressTest, PlainOutputHasOneLinePerChangeOfANodesState) {
     std::ostringstream out;
     ProgressView view(out, false, 80);
-    view.Update({View("000", NS_MORE), View("001", NS_MORE), View("002", NS_MORE)});
+    view.Update({View("001", NS_MORE), View("002", NS_MORE), View("003", NS_MORE)});
     EXPECT_EQ(out.str(), ""); // no text yet
-    view.Update({View("000", NS_QUERYING), View("001", NS_MORE), View("002", NS_QUERYING)});
-    view.Update({View("000", NS_QUERYING), View("001", NS_REQUEST_SENT), View("002", NS_MORE)});
-    // Nodes that change alike share a line.
-    EXPECT_EQ(out.str(), "000,002  Quering...\n");
+    view.Update({View("001", NS_QUERYING), View("002", NS_MORE), View("003", NS_QUERYING)});
+    view.Update({View("001", NS_QUERYING), View("002", NS_REQUEST_SENT), View("003", NS_MORE)});
+    EXPECT_EQ(out.str(), "001  Quering...\n003  Quering...\n");
     out.str("");
-    const NodeView q = View("002", NS_QUERYING);
-    view.Update({View("000", NS_SENDING_PACKAGES, 10, 40), View("001", NS_QUERY_END), q});
-    view.Update({View("000", NS_SENDING_PACKAGES, 20, 40), View("001", NS_QUERY_END), q});
-    view.Update({View("000", NS_SENDING_PACKAGES, 60, 40), View("001", NS_QUERY_END), q});
-    // A code without a text keeps the last text; no percentage outside the packages.
-    view.Update({View("000", NS_REQUEST_SENT, 60, 40), View("001", NS_QUERY_END), q});
-    view.Update({View("000", NS_FILE_DONE, 60, 0), View("001", NS_QUERY_END), q});
-    EXPECT_EQ(out.str(), "000  Sending File's Package...40  10%\n"
-                         "001  Query End\n"
-                         "000  Sending File's Package...40  60%\n"
-                         "000  Send File End\n");
+    const NodeView q = View("003", NS_QUERYING);
+    view.Update({View("001", NS_SENDING_PACKAGES, 10, 40), View("002", NS_QUERY_END), q});
+    view.Update({View("001", NS_SENDING_PACKAGES, 20, 40), View("002", NS_QUERY_END), q});
+    view.Update({View("001", NS_SENDING_PACKAGES, 60, 40), View("002", NS_QUERY_END), q});
+    // A code without a text keeps the last text; a quarter of the file passed is a line of its
+    // own; an end is left to the result line on stdout.
+    view.Update({View("001", NS_REQUEST_SENT, 60, 40), View("002", NS_QUERY_END), q});
+    view.Update({View("001", NS_SENDING_PACKAGES, 70, 12), View("002", NS_QUERY_END), q});
+    view.Update({View("001", NS_FILE_DONE, 0, 0, true), View("002", NS_QUERY_END, 0, 0, true),
+                 View("003", NS_CANCELLED, 0, 0, true)});
+    EXPECT_EQ(out.str(), "001  Sending File's Package...40 10%\n"
+                         "002  Query End\n"
+                         "001  Sending File's Package...40 60%\n"
+                         "001  Sending File's Package...12 70%\n");
+}
+
+TEST(ProgressTest, TheLiveLineShowsTheOverallState) {
+    // Done of the total, the mean per cent (an ended node counts 100) and the slowest node.
+    const std::vector<NodeView> nodes = {
+        View("001", NS_FILE_DONE, 0, 0, true), View("002", NS_SENDING_PACKAGES, 40, 9),
+        View("003", NS_SENDING_PACKAGES, 20, 30), View("004", NS_WAITING, 20)};
+    EXPECT_EQ(ProgressSummary(nodes, {"Send File End", "Sending File's Package...9",
+                                      "Sending File's Package...30", "Waiting..."}),
+              "1/4 done  45%  slowest 003 Sending File's Package...30 20%");
+    // Over a send of four files, the overall per cent counts the files done.
+    EXPECT_EQ(OverallPercent(0, 50, 4), 12);
+    EXPECT_EQ(OverallPercent(2, 50, 4), 62);
+    EXPECT_EQ(OverallPercent(4, 0, 4), 99); // 100 only once the node has ended
+    EXPECT_EQ(OverallPercent(0, 30, 0), 30);
+    std::vector<NodeView> send = {View("001", NS_SENDING_PACKAGES, 80, 3),
+                                  View("002", NS_SENDING_PACKAGES, 10, 40)};
+    send[0].overall = OverallPercent(0, 80, 2);
+    send[1].overall = OverallPercent(1, 10, 2);
+    EXPECT_EQ(ProgressSummary(send, {"Sending File's Package...3", "Sending File's Package...40"}),
+              "0/2 done  47%  slowest 001 Sending File's Package...3 80%");
+    EXPECT_EQ(ProgressSummary({View("001", NS_MORE), View("002", NS_MORE)}, {"", ""}),
+              "0/2 done  0%  slowest 001 ...");
+    EXPECT_EQ(ProgressSummary({View("001", NS_QUERY_END, 0, 0, true)}, {"Query End"}),
+              "1/1 done  100%");
+
+    // 32 nodes on a narrow terminal: one line, cut to the width, rewritten only when it changes.
+    std::ostringstream out;
+    ProgressView view(out, true, 40);
+    std::vector<NodeView> many;
+    for (int i = 0; i < 32; ++i)
+        many.push_back(View("0" + std::to_string(10 + i), NS_SENDING_PACKAGES, 50, 7));
+    view.Update(many);
+    view.Update(many);
+    many[5].progress = many[5].overall = 10;
+    view.Update(many);
+    view.Finish();
+    EXPECT_EQ(out.str(), "\r0/32 done  50%  slowest 010 Sending Fil\x1b[K"
+                         "\r0/32 done  48%  slowest 015 Sending Fil\x1b[K\r\x1b[K");
 }
 
 TEST(PortCheckTest, NamesTheReason) {

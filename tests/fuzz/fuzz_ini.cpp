@@ -1,73 +1,33 @@
 // Fuzzes the private-profile files: arbitrary file content, read with the names it holds and with
-// arbitrary names, then one key written (or deleted) and everything read back.
+// arbitrary names, then one key written (or deleted) and everything read back. All in memory (a
+// batch over the text, rendered and parsed again): the file layer around it (atomic replace, the
+// cache) is the unit tests' part, and a file written per input would cost the fuzzer its speed.
 //
 // Input: flags byte (bit 0: delete instead of write; bit 1: write through a batch with a second
 // key), then section, key and value as a length byte (mod 64) and bytes each, then a second key
 // the same way; the rest is the file's content.
 //
-// Invariants: reads through the single-call functions and through a snapshot agree; a name or
-// value read never spans lines and is trimmed; a write of plain names succeeds; the written value
-// reads back as written (trimmed, line breaks and NULs as '?'), from the cache and from the disk;
-// every other key keeps its value; a deleted key reads as the default; the file stays readable.
+// Invariants: a name or value read never spans lines and is trimmed; names compare without regard
+// to case or blanks; a write of plain names succeeds and changes one line (or adds a key line, or
+// a section and its key line); the written value reads back as written (trimmed, line breaks and
+// NULs as '?'), before and after the text is parsed again; every other key keeps its value; a
+// deleted key reads as the default.
 #include "FuzzSupport.h"
 
 #include "platform/PrivateProfile.h"
 
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 namespace {
 
 const char* const kDefault = "\x01<default>";
 constexpr size_t kMaxSections = 64;
 constexpr size_t kMaxKeys = 256;
-
-const std::string& ProfileDir() {
-    static const std::string dir = [] {
-        // tmpfs when there is one: every write syncs the file and its folder.
-        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string tmpl = base + "/talvorn-fuzz-ini-XXXXXX";
-        if (!mkdtemp(tmpl.data()))
-            std::abort();
-        return tmpl;
-    }();
-    return dir;
-}
-
-const std::string& ProfilePath() {
-    static const std::string path = [] {
-        const std::string& dir = ProfileDir(); // built before the handler, so it outlives it
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(ProfileDir(), ec);
-        });
-        return dir + "/Para.ini";
-    }();
-    return path;
-}
-
-void WriteRaw(const std::string& path, const uint8_t* data, size_t size) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        std::abort();
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0)
-            std::abort();
-        done += static_cast<size_t>(n);
-    }
-    ::close(fd);
-}
 
 std::string Field(FuzzInput& in) {
     std::string s(in.u8() % 64, '\0');
@@ -134,19 +94,6 @@ std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
-std::string Slurp(const std::string& path) {
-    std::string out;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return out;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0)
-        out.append(buf, static_cast<size_t>(n));
-    ::close(fd);
-    return out;
-}
-
 // One write changes one line, adds a key line, or appends a section header and its key line;
 // every other line stays as it was, comments and unknown keys included.
 void CheckOneLineChanged(const std::string& before, const std::string& after) {
@@ -167,33 +114,26 @@ void CheckOneLineChanged(const std::string& before, const std::string& after) {
 
 using Snapshot = std::map<std::pair<std::string, std::string>, std::string>;
 
-// Every section and key the file holds, read two ways, with the shape checks.
-Snapshot ReadAll(const std::string& path) {
+// Every section and key the text holds, with the shape checks.
+Snapshot ReadAll(const ProfileBatch& doc) {
     Snapshot all;
-    const std::vector<std::string> sections = ProfileGetSectionNames(path);
-    ProfileReader reader(path);
-    FUZZ_CHECK(reader.sectionNames() == sections, "snapshot and file disagree on sections");
+    const std::vector<std::string> sections = doc.sectionNames();
     for (size_t i = 0; i < sections.size() && i < kMaxSections; ++i) {
         const std::string& s = sections[i];
         FUZZ_CHECK(s.find('\n') == std::string::npos && Trim(s) == s,
                    "section name \"%s\" spans lines or is untrimmed", s.c_str());
-        FUZZ_CHECK(reader.hasSection(s), "listed section \"%s\" not found", s.c_str());
-        const auto keys = ProfileGetSection(path, s);
-        FUZZ_CHECK(reader.keyNames(s).size() == keys.size(), "key lists of \"%s\" differ",
-                   s.c_str());
+        FUZZ_CHECK(doc.hasSection(s), "listed section \"%s\" not found", s.c_str());
+        const auto keys = doc.keyNames(s);
         for (size_t j = 0; j < keys.size() && j < kMaxKeys; ++j) {
-            const auto& [k, v] = keys[j];
+            const std::string& k = keys[j];
+            const std::string v = doc.get(s, k, kDefault);
             FUZZ_CHECK(!k.empty() && k.find('\n') == std::string::npos && Trim(k) == k,
                        "key name \"%s\" empty, spans lines or is untrimmed", k.c_str());
             FUZZ_CHECK(v.find('\n') == std::string::npos && Trim(v) == v &&
                            v.find('\0') == std::string::npos,
                        "value of %s spans lines, is untrimmed or holds a NUL", k.c_str());
-            FUZZ_CHECK(ProfileGetString(path, s, k, kDefault) == v &&
-                           reader.get(s, k, kDefault) == v,
-                       "[%s] %s reads differently one key at a time", s.c_str(), k.c_str());
             // Names compare without regard to case or surrounding blanks.
-            FUZZ_CHECK(ProfileGetString(path, " " + Lower(s) + "\t", Lower(k) + " ", kDefault) ==
-                           ProfileGetString(path, s, k, kDefault),
+            FUZZ_CHECK(doc.get(" " + Lower(s) + "\t", Lower(k) + " ", kDefault) == v,
                        "[%s] %s read by another spelling differs", s.c_str(), k.c_str());
             all.emplace(std::make_pair(Lower(s), Lower(k)), v);
         }
@@ -223,7 +163,6 @@ void CheckKept(const Snapshot& before, const Snapshot& after,
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& path = ProfilePath();
     FuzzInput in(data, size);
     const uint8_t flags = in.u8();
     const std::string section = Field(in);
@@ -232,72 +171,64 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string key2 = Field(in);
     size_t contentSize = 0;
     const uint8_t* content = in.rest(&contentSize);
+    const std::string_view text(reinterpret_cast<const char*>(content), contentSize);
 
-    // Each input is a new file; the cache is dropped so that no earlier input's copy can answer.
-    WriteRaw(path, content, contentSize);
-    ProfileClearCache();
-
-    const Snapshot before = ReadAll(path);
-    const std::string old = ProfileGetString(path, section, key, kDefault);
+    auto doc = ProfileBatch::FromText(text);
+    const Snapshot before = ReadAll(*doc);
+    const std::string old = doc->get(section, key, kDefault);
     if (old != kDefault)
         FUZZ_CHECK(old.find('\n') == std::string::npos, "value read spans lines");
 
     std::vector<std::pair<std::string, std::string>> changed;
     const bool plain = Plain(Trim(section)) && Plain(Trim(key));
+    // What must read back, by (section, key), once the changes are made.
+    std::vector<std::pair<std::pair<std::string, std::string>, std::string>> expect;
     if (flags & 1) {
-        const bool ok = ProfileDeleteKey(path, section, key);
-        FUZZ_CHECK(ok || !plain, "deleting [%s] %s failed", section.c_str(), key.c_str());
+        const bool ok = doc->deleteKey(section, key);
+        FUZZ_CHECK(ok || !plain || old == kDefault, "deleting [%s] %s failed", section.c_str(),
+                   key.c_str());
         if (ok) {
-            FUZZ_CHECK(ProfileGetString(path, section, key, kDefault) == kDefault,
-                       "[%s] %s still reads after its deletion", section.c_str(), key.c_str());
             changed.emplace_back(section, key);
+            expect.push_back({{section, key}, kDefault});
         }
     } else if (flags & 2) {
-        ProfileBatch batch(path);
-        const bool ok1 = batch.set(section, key, value);
+        const bool ok1 = doc->set(section, key, value);
         FUZZ_CHECK(ok1 || !plain, "batch refused [%s] %s", section.c_str(), key.c_str());
         if (ok1)
-            FUZZ_CHECK(batch.get(section, key, kDefault) == Stored(value),
-                       "batch reads back \"%s\" before its commit",
-                       batch.get(section, key, kDefault).c_str());
-        const bool ok2 = batch.set(section, key2, value + "2");
-        const bool committed = batch.commit();
-        FUZZ_CHECK(committed || !plain, "batch commit failed");
-        if (committed) {
-            if (ok1)
-                changed.emplace_back(section, key);
-            if (ok2)
-                changed.emplace_back(section, key2);
-            // The later set wins when both keys are one.
-            const bool sameKey = Lower(Trim(key)) == Lower(Trim(key2));
-            if (ok2)
-                FUZZ_CHECK(ProfileGetString(path, section, key2, kDefault) == Stored(value + "2"),
-                           "second key of the batch reads back wrong");
-            if (ok1 && !(ok2 && sameKey))
-                FUZZ_CHECK(ProfileGetString(path, section, key, kDefault) == Stored(value),
-                           "batch value reads back wrong");
-        }
+            FUZZ_CHECK(doc->get(section, key, kDefault) == Stored(value), "batch reads back \"%s\"",
+                       doc->get(section, key, kDefault).c_str());
+        const bool ok2 = doc->set(section, key2, value + "2");
+        if (ok1)
+            changed.emplace_back(section, key);
+        if (ok2)
+            changed.emplace_back(section, key2);
+        // The later set wins when both keys are one.
+        const bool sameKey = Lower(Trim(key)) == Lower(Trim(key2));
+        if (ok2)
+            expect.push_back({{section, key2}, Stored(value + "2")});
+        if (ok1 && !(ok2 && sameKey))
+            expect.push_back({{section, key}, Stored(value)});
     } else {
-        const bool ok = ProfileSetString(path, section, key, value);
-        if (ok)
-            CheckOneLineChanged(std::string(reinterpret_cast<const char*>(content), contentSize),
-                                Slurp(path));
+        const bool ok = doc->set(section, key, value);
         FUZZ_CHECK(ok || !plain, "writing [%s] %s failed", section.c_str(), key.c_str());
         if (ok) {
+            CheckOneLineChanged(std::string(text), doc->text());
             changed.emplace_back(section, key);
-            const std::string got = ProfileGetString(path, section, key, kDefault);
-            FUZZ_CHECK(got == Stored(value), "[%s] %s wrote \"%s\", reads \"%s\"", section.c_str(),
-                       key.c_str(), Stored(value).c_str(), got.c_str());
-            ProfileClearCache();
-            const std::string disk = ProfileGetString(path, section, key, kDefault);
-            FUZZ_CHECK(disk == got, "the cache said \"%s\", the file says \"%s\"", got.c_str(),
-                       disk.c_str());
+            expect.push_back({{section, key}, Stored(value)});
         }
     }
 
-    // Still readable, and nothing else moved, both from the cache and from the disk.
-    CheckKept(before, ReadAll(path), changed);
-    ProfileClearCache();
-    CheckKept(before, ReadAll(path), changed);
+    // As changed, and once more as written out and read in again.
+    const std::string written = doc->text();
+    auto reread = ProfileBatch::FromText(written);
+    for (const ProfileBatch* d : {doc.get(), reread.get()}) {
+        for (const auto& [name, want] : expect) {
+            const std::string got = d->get(name.first, name.second, kDefault);
+            FUZZ_CHECK(got == want, "[%s] %s reads \"%s\", wanted \"%s\"", name.first.c_str(),
+                       name.second.c_str(), got.c_str(), want.c_str());
+        }
+        CheckKept(before, ReadAll(*d), changed);
+    }
+    FUZZ_CHECK(reread->text() == written, "written text does not survive a second reading");
     return 0;
 }

@@ -18,6 +18,9 @@ namespace {
 std::string g_root;
 
 void Save(const std::string& target, const std::string& name, const Bytes& bytes) {
+    // The request parser's inputs are the node engine's too.
+    if (target == "fuzz_request_parser")
+        Save("fuzz_node_engine", name, bytes);
     const fs::path dir = fs::path(g_root) / target;
     fs::create_directories(dir);
     std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
@@ -76,114 +79,46 @@ Bytes CheckReply(uint8_t status, bool bitmap) {
     return ReplyFrame(body);
 }
 
-// The reply parser's preamble: see fuzz_reply_parser.cpp.
-Bytes Scene(uint8_t flags, int8_t node, int32_t block, int32_t fileCount, int32_t listed,
-            int16_t packageCount, uint8_t chunk) {
-    Bytes b{flags, static_cast<uint8_t>(node)};
+// The reply decoder's preamble: see fuzz_reply_parser.cpp. Bodies carry their check byte.
+Bytes Ask(uint8_t flags, int32_t block, int32_t fileCount, int32_t listed, int16_t packageCount) {
+    Bytes b{flags};
     Le32(b, static_cast<uint32_t>(block));
     Le32(b, static_cast<uint32_t>(fileCount));
     Le32(b, static_cast<uint32_t>(listed));
     Le16(b, static_cast<uint16_t>(packageCount));
-    Le32(b, 0);
-    b.push_back(chunk);
     return b;
+}
+
+Bytes BodyOf(const Bytes& frame) {
+    return Bytes(frame.begin() + 9, frame.end()); // after sync, length and length check
 }
 
 void ReplySeeds() {
     const std::string t = "fuzz_reply_parser";
-    auto seed = [&](const std::string& name, Bytes scene, const Bytes& line) {
-        Append(scene, line);
-        Save(t, name, scene);
+    auto seed = [&](const std::string& name, Bytes ask, const Bytes& frame) {
+        Append(ask, BodyOf(frame));
+        Save(t, name, ask);
     };
-    seed("storage", Scene(0, 3, 0, 0, 0, 0, 0), StorageReply(40, 224));
-    seed("storage-empty", Scene(0, 0, 0, 5, 0, 0, 0), StorageReply(0, 224));
-    seed("storage-clipped", Scene(0, 31, 0, 0, 0, 0, 0), StorageReply(300, 224));
-    seed("list-block-1", Scene(0, 3, 1, 3, 0, 0, 0), ListReply(1, 3));
-    seed("list-block-7-over", Scene(0, 3, 7, 200, 192, 0, 0), ListReply(7, 32));
-    seed("list-near-table-end", Scene(0, 5, 6, 224, 200, 0, 0), ListReply(6, 32));
-    seed("list-past-table-end", Scene(0, 5, 7, 230, 220, 0, 200), ListReply(7, 32));
-    seed("list-more", Scene(0, 3, 2, 100, 32, 0, 1), ListReply(2, 32));
-    seed("check-need-packages", Scene(1, 9, 0, 0, 0, 60, 0), CheckReply(0x10, true));
-    seed("check-done", Scene(1, 9, 0, 0, 0, 10, 0), CheckReply(0x00, false));
-    seed("check-bits-30", Scene(1, 9, 0, 0, 0, 10, 0), CheckReply(0x30, false));
-    seed("check-low-bits", Scene(1, 9, 0, 0, 0, 10, 0), CheckReply(0x01, false));
-    seed("check-short-bitmap", Scene(1, 9, 0, 0, 0, 2880, 0), ReplyFrame({0x10, 0xFF, 0x01}));
-    seed("check-outside-mask", Scene(1 | 4, 9, 0, 0, 0, 10, 0), CheckReply(0x10, true));
-    seed("node-minus-one", Scene(0, -1, 0, 0, 0, 0, 0), StorageReply(1, 224));
-    seed("node-out-of-range", Scene(1, 39, 0, 0, 0, 0, 0), CheckReply(0x10, true));
-    seed("other-command", Scene(2, 4, 0, 0, 0, 0, 0), StorageReply(1, 224));
-    {
-        Bytes line{0xEB, 0xEB, 0x90, 0xEB, 0x90, 0xEB, 0x90, 0x00};
-        Append(line, StorageReply(2, 224));
-        seed("broken-sync-then-reply", Scene(0, 1, 0, 0, 0, 0, 3), line);
-    }
-    {
-        // Sync and a good header announcing more than the ring can hold.
-        Bytes line(kSyncPattern, kSyncPattern + kSyncSize);
-        Le16(line, 3000);
-        line.push_back(Crc8(line.data() + 6, 2));
-        seed("header-too-long", Scene(1, 2, 0, 0, 0, 0, 0), line);
-    }
-    {
-        Bytes line = StorageReply(2, 224);
-        line[8] ^= 0xFF; // header check
-        seed("bad-header-check", Scene(0, 2, 0, 0, 0, 0, 0), line);
-        line = StorageReply(2, 224);
-        line.back() ^= 0x01;
-        seed("bad-body-check", Scene(0, 2, 0, 0, 0, 0, 0), line);
-        line = StorageReply(2, 224);
-        line.resize(line.size() - 4);
-        seed("cut-body", Scene(0, 2, 0, 0, 0, 0, 0), line);
-    }
-    {
-        // Recipes: a good storage reply, garbage, a list block with a spoiled check.
-        Bytes rec{1};
-        Le16(rec, 13);
-        Bytes body(kStorageBodySize);
-        StorageInfo info;
-        info.fileCount = 3;
-        info.maxFiles = 224;
-        info.clusterBytes = 512;
-        BuildStorageBody(body.data(), info);
-        rec.insert(rec.end(), body.begin(), body.begin() + 13);
-        rec.insert(rec.end(), {0, 4, 0xEB, 0x90, 0x00, 0x11});
-        rec.insert(rec.end(), {3, 3, 0, 1, 0, 0});
-        rec.insert(rec.end(), {2, 0x00, 0x08, 5, 1, 2, 3, 4, 5});
-        seed("recipes", Scene(8, 6, 0, 0, 0, 0, 5), rec);
-    }
-    // Recipe seeds whose bodies the fuzzer can change without spoiling the frame checks.
-    auto recipe = [](const Bytes& body) {
-        Bytes r{1};
-        Le16(r, static_cast<uint32_t>(body.size()));
-        Append(r, body);
-        return r;
-    };
-    for (uint8_t status : {0x00, 0x80, 0x40, 0x20, 0x10, 0x30, 0x01}) {
-        Bytes body{status};
-        if (status & 0x10)
-            body.insert(body.end(), kBitmapSize, 0x5A);
-        char name[32];
-        std::snprintf(name, sizeof name, "recipe-check-%02x", status);
-        seed(name, Scene(1 | 8, 12, 0, 0, 0, 100, 0), recipe(body));
-    }
-    {
-        Bytes storage(kStorageBodySize);
-        StorageInfo info;
-        info.fileCount = 40;
-        info.maxFiles = 224;
-        info.clusterBytes = 512;
-        info.freeUnits = 100;
-        storage.resize(BuildStorageBody(storage.data(), info));
-        Bytes list{1, 2};
-        for (int j = 0; j < 2; ++j) {
-            const char name[] = "AB      DST ";
-            list.insert(list.end(), name, name + 12);
-            Le32(list, 512);
-        }
-        seed("recipe-storage", Scene(8, 12, 0, 0, 0, 0, 0), recipe(storage));
-        seed("recipe-list", Scene(8, 12, 1, 2, 0, 0, 0), recipe(list));
-        seed("recipe-list-7", Scene(8, 30, 7, 2, 222, 0, 0), recipe(list));
-    }
+    seed("storage", Ask(0, 0, 0, 7, 0), StorageReply(40, 224));
+    seed("storage-empty", Ask(0, 0, 5, 0, 0), StorageReply(0, 224));
+    seed("storage-clipped", Ask(0, 0, 0, 0, 0), StorageReply(300, 224));
+    seed("list-block-1", Ask(0, 1, 3, 0, 0), ListReply(1, 3));
+    seed("list-block-7-over", Ask(0, 7, 200, 192, 0), ListReply(7, 32));
+    seed("list-near-table-end", Ask(0, 6, 224, 200, 0), ListReply(6, 32));
+    seed("list-past-table-end", Ask(0, 7, 230, 220, 0), ListReply(7, 32));
+    seed("list-listed-near-int-max", Ask(0, 3, 5, 0x7FFFFFF0, 0), ListReply(3, 32));
+    seed("list-listed-negative", Ask(0, 1, 2, -9, 0), ListReply(1, 2));
+    seed("list-wrong-block", Ask(0, 2, 40, 32, 0), ListReply(1, 8));
+    seed("check-need-packages", Ask(1, 0, 0, 0, 60), CheckReply(0x10, true));
+    seed("check-done", Ask(1, 0, 0, 0, 10), CheckReply(0x00, false));
+    seed("check-bits-30", Ask(1 | 2, 0, 0, 0, 10), CheckReply(0x30, false));
+    seed("check-low-bits", Ask(1, 0, 0, 0, 10), CheckReply(0x01, false));
+    seed("check-all-packages", Ask(1, 0, 0, 0, 2880), CheckReply(0x10, true));
+    seed("storage-during-check", Ask(1, 0, 0, 0, 10), StorageReply(2, 224));
+    seed("check-during-query", Ask(0, 0, 0, 0, 0), CheckReply(0x00, false));
+    Bytes bad = StorageReply(2, 224);
+    bad.back() ^= 0x01;
+    seed("bad-body-check", Ask(0, 0, 0, 0, 0), bad);
 }
 
 // The request parser's preamble and recipes: see fuzz_request_parser.cpp.

@@ -1,4 +1,5 @@
-// A centre built by hand on scripted ports, with pauses recorded instead of waited out. Each pause
+// A centre built by hand on scripted ports, with pauses recorded instead of waited out and a clock
+// that moves only with them. Each pause
 // also runs one reader pass, so bytes queued on the port reach the ring as time "passes".
 #pragma once
 
@@ -20,7 +21,10 @@ protected:
             return p;
         });
         cc = std::make_unique<CCommCenter>();
+        // Time passes only in pauses.
+        cc->clockHook = [this] { return nowMs; };
         cc->pauseHook = [this](int ms) {
+            nowMs += ms;
             pauses.push_back(ms);
             if (onPause)
                 onPause(static_cast<int>(pauses.size()));
@@ -56,5 +60,6 @@ protected:
     std::vector<ScriptedSerialPort*> ports;
     std::unique_ptr<CCommCenter> cc;
     std::vector<int> pauses;
+    int64_t nowMs = 1000000;
     std::function<void(int)> onPause;
 };

@@ -1,4 +1,8 @@
 #include "LinkFixture.h"
+#include "TestSupport.h"
+#include "link/NodeStatus.h"
+
+#include <future>
 
 namespace {
 
@@ -104,6 +108,45 @@ TEST_F(Channel, ResetNodesRejectsBadChannel) {
     EXPECT_EQ(cc->nodes[1][4].clusterBytes.load(), 512);
 }
 
+TEST_F(Channel, ALostLineEndsTheCommandAndIsOpenedAgainWhenItIsBack) {
+    ScriptedSerialPort* port = Open(4);
+    ChannelState& ch = cc->channels[0];
+    uint8_t m[8] = {0x06};
+    ch.SetTargetMask(m);
+    ch.cmdType.store(CMD_SEND_PACKAGES);
+    cc->nodes[0][2].status.store(NS_CANCELLED);
+    port->Fail(true); // hang-up, and the device is gone for now
+    cc->ReaderStep(0);
+    EXPECT_TRUE(cc->LineLost(0));
+    cc->SenderStep(0); // the command ends at once, its nodes say why
+    EXPECT_EQ(ch.cmdType.load(), CMD_IDLE);
+    EXPECT_EQ(cc->nodes[0][1].status.load(), NS_LINE_LOST);
+    EXPECT_EQ(cc->nodes[0][2].status.load(), NS_CANCELLED);
+    EXPECT_STREQ(NodeStatusText(NS_LINE_LOST), "Line Lost");
+    cc->linkRun.store(1);
+    cc->ReopenPort(0);
+    EXPECT_TRUE(cc->LineLost(0));
+    port->Restore();
+    cc->ReopenPort(0);
+    EXPECT_FALSE(cc->LineLost(0));
+    EXPECT_EQ(port->Opens(), 2);
+    EXPECT_EQ(port->Settings().parity, Parity::Space);
+    // A write that fails is seen by the sender just the same.
+    port->Fail(false);
+    ch.cmdType.store(CMD_CLEAR_NODE);
+    cc->SenderStep(0);
+    EXPECT_TRUE(cc->LineLost(0));
+    // A file check lost half-way: a node that has answered keeps its answer.
+    cc->nodes[0][1].status.store(NS_FILE_DONE);
+    cc->nodes[0][2].status.store(NS_IDLE);
+    ch.nodePending[2].store(1);
+    ch.cmdType.store(CMD_CHECK_FILE);
+    cc->SenderStep(0);
+    EXPECT_EQ(cc->nodes[0][1].status.load(), NS_FILE_DONE);
+    EXPECT_EQ(cc->nodes[0][2].status.load(), NS_LINE_LOST);
+    cc->linkRun.store(0);
+}
+
 // The process-wide centre, on scripted ports (threads start but no period is waited for).
 class Centre : public ::testing::Test {
 protected:
@@ -142,6 +185,27 @@ TEST_F(Centre, BadCountsOrSpeedsSkipTheChannel) {
     int counts2[2] = {32, 1}, speeds2[2] = {4, -1};
     EXPECT_EQ(CCommCenter::Create(names, counts2, speeds2, modes), 0);
     EXPECT_STREQ(CCommCenter::ResultText(0), "Two Channels Error");
+}
+
+TEST_F(Centre, DestroyReturnsWhileAWriteIsBlocked) {
+    ScriptedSerialPort* port = nullptr;
+    SetPortFactory([&] {
+        ScriptedSerialPort::Faults f;
+        f.blockWrites = true; // a line nobody reads
+        auto p = std::make_unique<ScriptedSerialPort>(f);
+        port = p.get();
+        return p;
+    });
+    std::string names[2] = {"/dev/a", ""};
+    int counts[2] = {4, 4}, speeds[2] = {3, 3}, modes[2] = {0, 0};
+    ASSERT_EQ(CCommCenter::Create(names, counts, speeds, modes), 1);
+    CCommCenter& cc = *CCommCenter::Instance();
+    uint8_t m[8] = {0x01};
+    cc.channels[0].SetTargetMask(m);
+    cc.channels[0].cmdType.store(CMD_CLEAR_NODE);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return port->WriteBlocked(); }));
+    auto done = std::async(std::launch::async, [] { CCommCenter::Destroy(); });
+    EXPECT_EQ(done.wait_for(std::chrono::seconds(30)), std::future_status::ready);
 }
 
 TEST_F(Centre, RecreateResetsNodeInformation) {

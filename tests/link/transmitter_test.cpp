@@ -164,7 +164,12 @@ TEST_F(Transmitters, PackagesGoOnlyWhereNeededWithPauseAndProgress) {
     cc->nodes[0][1].needPackage[5].store(1);
     ch.progressBusy.store(1);
     ch.cmdType.store(CMD_SEND_PACKAGES);
+    // Each package has left the port before its pause: six waits for the sync bytes and one for
+    // the whole frame, counted at the moment the pause begins.
+    std::vector<int> drainsAtPause;
+    onPause = [&](int) { drainsAtPause.push_back(port->TransmitEmptyWaits()); };
     cc->SenderStep(0);
+    EXPECT_EQ(drainsAtPause, (std::vector<int>{7, 14}));
     auto frames = Frames(port->Written());
     ASSERT_EQ(frames.size(), 2u);
     ExpectFrameShape(frames[0], 533);

@@ -39,6 +39,8 @@ TEST(Options, ReadsEveryOption) {
                        "1,4-6",
                        "--late",
                        "300",
+                       "--late-node",
+                       "2:900",
                        "--baud",
                        "19200",
                        "--seed",
@@ -60,6 +62,8 @@ TEST(Options, ReadsEveryOption) {
     EXPECT_DOUBLE_EQ(o.config.corruptRate, 0.5);
     EXPECT_EQ(o.config.silentNodes, 0b1110010u);
     EXPECT_EQ(o.config.lateMs, 300);
+    EXPECT_EQ(o.config.lateFor(2), 900);
+    EXPECT_EQ(o.config.lateFor(3), 300);
     EXPECT_EQ(o.config.baud, 19200u);
     EXPECT_EQ(o.config.seed, 18446744073709551615ull);
     EXPECT_TRUE(o.verbose);
@@ -94,6 +98,7 @@ TEST(Options, RefusesBadValuesWithAMessage) {
         {"--link", "x", "--nodes", "4", "--silent", "2-5"},
         {"--link", "x", "--silent", "5-3"},
         {"--link", "x", "--late", "-1"},
+        {"--link", "x", "--nodes", "4", "--late-node", "4:10"},
         {"--link", "x", "--seed", "-1"},
         {"--link", "x", "--verbose=1"},
         {"--link", "x", "stray"},

@@ -237,9 +237,10 @@ ProcessResult RunBinary(const std::vector<std::string>& args) {
 TEST(NodesimExecutable, HelpListsEveryOption) {
     const ProcessResult r = RunBinary({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* option : {"--link", "--nodes", "--capacity", "--cluster", "--max-files",
-                               "--preload", "--store", "--drop", "--drop-node", "--corrupt",
-                               "--silent", "--late", "--baud", "--seed", "--verbose", "--help"})
+    for (const char* option :
+         {"--link", "--nodes", "--capacity", "--cluster", "--max-files", "--preload", "--store",
+          "--drop", "--drop-node", "--corrupt", "--silent", "--late", "--late-node", "--baud",
+          "--seed", "--verbose", "--help"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 

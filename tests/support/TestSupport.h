@@ -54,7 +54,8 @@ private:
 };
 
 // Creates the process-wide centre with channel 0 on `line0` (and channel 1 on `line1` when given)
-// at 115200 bps, mode index 0. Returns Create's result.
-int CreateCentre(SimLine* line0, int nodes0, SimLine* line1 = nullptr, int nodes1 = 0);
+// at 115200 bps (or the speed index given), mode index 0. Returns Create's result.
+int CreateCentre(SimLine* line0, int nodes0, SimLine* line1 = nullptr, int nodes1 = 0,
+                 int speedIndex = 3);
 
 } // namespace testsupport

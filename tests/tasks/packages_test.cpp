@@ -48,6 +48,10 @@ TEST_F(Packages, ExactlyOnePackageAt512Bytes) {
 }
 
 TEST_F(Packages, ShortLastPackageIsZeroPadded) {
+    // A longer file of non-zero bytes first, so that stale bytes would show in the padding.
+    ASSERT_TRUE(WriteFile(dir / "long.dst", std::vector<uint8_t>(4000, 0xA5)));
+    ASSERT_TRUE(ComputeFileTag(dir / "long.dst", kMaxPrepareBytes, tag));
+    ASSERT_TRUE(cc->BuildPackages(0, dir / "long.dst", tag));
     std::vector<uint8_t> data;
     ASSERT_TRUE(Build(513, &data));
     const PackageStore& s = cc->stores[0];
@@ -169,17 +173,51 @@ TEST(NodeNames, FieldLayout) {
     EXPECT_EQ(field("eight888.dsbxy"), "EIGHT888DSBX"); // extension cut to its field
 }
 
-TEST(NodeNames, LongNamesGoByTheirShortForm) {
-    TempDir dir;
-    ASSERT_TRUE(WriteFile(dir / "butterfly12.dst", {1}));
-    ASSERT_TRUE(WriteFile(dir / "butterfly99.dst", {1}));
-    uint8_t f[12];
-    NodeNameField(dir / "butterfly12.dst", f);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(f), 12), "BUTTER~1DST ");
-    NodeNameField(dir / "butterfly99.dst", f);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(f), 12), "BUTTER~2DST ");
-    NodeNameField(dir / "my design.dst", f); // nine characters with the blank
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(f), 12), "MYDESI~1DST ");
+TEST(NodeNames, LongNamesKeepTheirShortFormWhateverElseTheFolderHolds) {
+    TempDir a, b;
+    auto field = [](const std::string& path) {
+        uint8_t f[12];
+        NodeNameField(path, f);
+        return std::string(reinterpret_cast<char*>(f), 12);
+    };
+    ASSERT_TRUE(WriteFile(a / "batchwest.dst", {1}));
+    const std::string west = field(a / "batchwest.dst");
+    // Three characters, "~", four hash characters, then the extension.
+    EXPECT_EQ(west.substr(0, 4), "BAT~");
+    EXPECT_EQ(west.substr(8), "DST ");
+    EXPECT_EQ(west.find_first_of("ILOU", 4), std::string::npos);
+    // A file added beside it changes nothing, and takes a name of its own.
+    ASSERT_TRUE(WriteFile(a / "batcheast.dst", {2}));
+    EXPECT_EQ(field(a / "batchwest.dst"), west);
+    EXPECT_NE(field(a / "batcheast.dst"), west);
+    // Nine characters with one six-letter stem, in one folder or two: different names; the same
+    // long name in another folder, in any case: the same name.
+    EXPECT_NE(field(a / "designab1.dst"), field(a / "designab2.dst"));
+    EXPECT_NE(field(a / "designab1.dst"), field(b / "designab2.dst"));
+    EXPECT_EQ(field(a / "designab1.dst"), field(b / "DesignAB1.DST"));
+    EXPECT_EQ(field(a / "my design.dst").substr(0, 4), "MYD~"); // nine characters with the blank
+}
+
+TEST(NodeNames, NoTwoFilesOfASendShareAName) {
+    // These two long names have one short form; the later one takes the next probe.
+    const auto names =
+        AssignNodeNames({"/a/samplefile06758.dst", "/b/x.dst", "/b/samplefile09966.dst", "/c/X.DST",
+                         "/c/SampleFile06758.dst"});
+    ASSERT_EQ(names.size(), 5u);
+    uint8_t own[12];
+    NodeNameField("/b/samplefile09966.dst", own);
+    EXPECT_EQ(0, std::memcmp(names[0].field, own, 12)); // the collision is real
+    EXPECT_NE(0, std::memcmp(names[2].field, own, 12));
+    EXPECT_EQ(0, std::memcmp(names[2].field, "SAM~", 4));
+    EXPECT_FALSE(names[0].duplicate || names[1].duplicate || names[2].duplicate);
+    // The same name twice (from two folders) cannot go to one node twice: the later is refused.
+    EXPECT_TRUE(names[3].duplicate);
+    EXPECT_TRUE(names[4].duplicate);
+    // Probing is stable: the same send names its files the same way every time.
+    const auto again =
+        AssignNodeNames({"/a/samplefile06758.dst", "/b/x.dst", "/b/samplefile09966.dst", "/c/X.DST",
+                         "/c/SampleFile06758.dst"});
+    EXPECT_EQ(0, std::memcmp(again[2].field, names[2].field, 12));
 }
 
 TEST(NodeNames, DisplayEscapesWhatANodeShouldNotSend) {

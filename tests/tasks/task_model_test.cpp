@@ -260,6 +260,23 @@ TEST_F(TaskLayer, DeferNodeMakesOneSingleNodeCopyPerTask) {
     EXPECT_EQ(cc->currentTask[0].nodeMask[5], 0);
 }
 
+TEST_F(TaskLayer, ANodeFailingTheQueryPhaseOfASendStaysForTheSendPhase) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir / "a.dst", DesignBytes(600, 1)));
+    CTransTask req;
+    req.nodeMask[1] = req.nodeMask[2] = 1;
+    req.files = {dir / "a.dst"};
+    cc->CreateTask(0, req, TASK_SEND_FILE);
+    cc->StartTask(0);
+    ASSERT_EQ(cc->currentTask[0].type, TASK_QUERY_NODE);
+    EXPECT_TRUE(cc->DeferNode(0, 1));
+    EXPECT_EQ(cc->deferredQueue[0].Count(), 0u); // no deferred query copy
+    EXPECT_EQ(cc->currentTask[0].nodeMask[1], 1);
+    cc->EndTask(0); // the send phase takes it along
+    EXPECT_EQ(cc->currentTask[0].type, TASK_SEND_FILE);
+    EXPECT_EQ(cc->currentTask[0].nodeMask[1], 1);
+}
+
 TEST_F(TaskLayer, StopNodesStopsPendingNodesOnce) {
     ChannelState& ch = cc->channels[0];
     uint8_t mask[8] = {0x07};
@@ -277,10 +294,19 @@ TEST_F(TaskLayer, StopNodesStopsPendingNodesOnce) {
     // A node cancelled after the first stop stays cancelled through a second one.
     cc->nodes[0][0].status.store(NS_CANCELLED);
     ch.nodePending[2].store(1);
+    std::vector<int> pauses;
+    cc->pauseHook = [&](int ms) {
+        pauses.push_back(ms);
+        return true;
+    };
     cc->StopNodes(0);
     EXPECT_EQ(cc->nodes[0][0].status.load(), NS_CANCELLED);
     EXPECT_EQ(cc->nodes[0][2].status.load(), NS_STOPPED);
     EXPECT_EQ(ch.cmdType.load(), CMD_IDLE); // nobody left in the command
+    // The channel rests before its next step, but nobody sleeps for it (cancel, or the scheduler
+    // under its cycle lock, would make the window wait).
+    EXPECT_TRUE(pauses.empty());
+    EXPECT_GT(cc->stopSettleUntil[0].load(), cc->NowMs());
 }
 
 TEST_F(TaskLayer, NewTaskRunsBeforeADeferredOne) {

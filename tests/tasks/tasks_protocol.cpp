@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <future>
+#include <mutex>
 #include <set>
 
 using namespace testsupport;
@@ -135,9 +138,102 @@ TEST_F(Tasks, FileThatVanishesIsSkippedAndTheTaskEnds) {
         EXPECT_TRUE(line.sim().fileBytes(n, Field(paths[0])).has_value());
         EXPECT_FALSE(line.sim().fileBytes(n, Field(paths[1])).has_value());
         EXPECT_TRUE(line.sim().fileBytes(n, Field(paths[2])).has_value());
-        EXPECT_STREQ(NodeStatusText(Status(n)), "Send File End");
+        // The later file went out, but the send as a whole failed: not a cancel, not a success.
+        EXPECT_STREQ(NodeStatusText(Status(n)), "File Cannot Be Read");
+        EXPECT_EQ(Node(n).pendingTaskCount.load(), 0);
         EXPECT_EQ(Node(n).ListedFiles().size(), 2u); // the skipped file is not recorded
     }
+
+    // A send whose only file is gone before it starts ends the same way.
+    CTransTask again = Request({0});
+    again.files = {paths[1]};
+    ASSERT_EQ(CreateSendTask(0, again), 1);
+    ASSERT_TRUE(WaitQuiet(0, 60s));
+    EXPECT_STREQ(NodeStatusText(Status(0)), "File Cannot Be Read");
+}
+
+TEST_F(Tasks, FilesOfOneSendNeverShareANodeName) {
+    nodesim::Config config;
+    config.nodeCount = 2;
+    SimLine line(config);
+    ASSERT_TRUE(line.Start());
+    ASSERT_EQ(CreateCentre(&line, 2), 1);
+    // The first two have one short form; the third has the first one's long name.
+    std::filesystem::create_directories(line.dir() / "a");
+    std::filesystem::create_directories(line.dir() / "b");
+    const std::vector<std::string> paths = {line.dir() / "a/samplefile06758.dst",
+                                            line.dir() / "b/samplefile09966.dst",
+                                            line.dir() / "b/SAMPLEFILE06758.DST"};
+    std::vector<std::vector<uint8_t>> contents;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        contents.push_back(DesignBytes(3000 + 100 * i, 60 + static_cast<uint32_t>(i)));
+        ASSERT_TRUE(WriteFile(paths[i], contents[i]));
+    }
+    const auto names = AssignNodeNames(paths);
+    CTransTask req = Request({0, 1});
+    req.files = paths;
+    ASSERT_EQ(CreateSendTask(0, req), 1);
+    ASSERT_TRUE(WaitQuiet(0, 120s));
+    for (int n : {0, 1}) {
+        ASSERT_EQ(line.sim().files(n).size(), 2u) << n;
+        for (size_t i = 0; i < 2; ++i) {
+            const std::string field(reinterpret_cast<const char*>(names[i].field), 12);
+            EXPECT_TRUE(line.sim().fileBytes(n, field) == contents[i]) << n << " " << i;
+        }
+        EXPECT_STREQ(NodeStatusText(Status(n)), "Duplicate File Name");
+        ExpectStationCopyMatches(line, n);
+    }
+}
+
+TEST_F(Tasks, CancelDoesNotWaitForFilesBeingRead) {
+    nodesim::Config config;
+    config.nodeCount = 2;
+    SimLine line(config);
+    ASSERT_TRUE(line.Start());
+    ASSERT_EQ(CreateCentre(&line, 2), 1);
+    const std::string path = line.dir() / "held.dst";
+    ASSERT_TRUE(WriteFile(path, DesignBytes(5000, 7)));
+    // The scheduler thread is held inside its file work until the test lets it go. The state
+    // outlives the test body: the thread may pass the hook again until the centre is gone.
+    struct Gate {
+        std::mutex m;
+        std::condition_variable cv;
+        bool entered = false, release = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    // Set before any send exists: until then the scheduler thread never looks at it.
+    Cc().fileWorkHook = [gate](int) {
+        std::unique_lock lock(gate->m);
+        gate->entered = true;
+        gate->cv.notify_all();
+        gate->cv.wait(lock, [&] { return gate->release; });
+    };
+    auto letGo = [&] {
+        std::lock_guard lock(gate->m);
+        gate->release = true;
+        gate->cv.notify_all();
+    };
+    auto& m = gate->m;
+    auto& cv = gate->cv;
+    auto& entered = gate->entered;
+    CTransTask req = Request({0, 1});
+    req.files = {path};
+    ASSERT_EQ(CreateSendTask(0, req), 1);
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, 60s, [&] { return entered; }));
+    }
+    CTransTask cancel = Request({0, 1});
+    cancel.cancelTaskNos[0] = req.taskNo;
+    cancel.cancelTaskNos[1] = -1;
+    auto done = std::async(std::launch::async, [&] { return Cc().CancelTasks(0, cancel); });
+    const bool returned = done.wait_for(30s) == std::future_status::ready;
+    letGo();
+    EXPECT_TRUE(returned) << "cancel waited for the files being read";
+    EXPECT_EQ(done.get(), 1);
+    ASSERT_TRUE(WaitQuiet(0, 60s));
+    EXPECT_EQ(Node(0).pendingTaskCount.load(), 0);
+    EXPECT_TRUE(line.sim().files(0).empty()); // the cancelled send never started
 }
 
 TEST_F(Tasks, DeleteThatTheNodeIgnoresOnceIsRetried) {

@@ -3,6 +3,7 @@
 #include "NodeFiles.h"
 #include "PortCheck.h"
 #include "Progress.h"
+#include "Watch.h"
 
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
@@ -15,8 +16,11 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <pthread.h>
 #include <pwd.h>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -31,8 +35,6 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(100);
 // After a cancel the command under way still has to wind down (a reply time-out at most); a task
 // layer that does not settle by then is left to the centre's teardown.
 constexpr auto kCancelGrace = std::chrono::seconds(20);
-
-enum class WaitEnd { Settled, TimedOut, Interrupted };
 
 // The operating-system account, as the event log's user name.
 std::string UserName() {
@@ -76,35 +78,69 @@ private:
     sigset_t old_;
 };
 
+// The text a node's line shows when the run gave up on it for want of an answer.
+constexpr const char* kNoAnswerText = "No Answer";
+
+enum class EndCause {
+    None,        // the task ended by itself on every target
+    NotQueued,   // the task layer did not take the task
+    Interrupted, // SIGINT or SIGTERM
+    TimedOut,    // --timeout
+    LineLost,    // the channel's port failed
+    Stalled,     // nothing moved for --silence seconds
+};
+
 class Session {
 public:
-    Session(const Options& o, RunIo& io, int channel, const NodeSet& targets)
+    Session(const Options& o, RunIo& io, int channel, const NodeSet& targets,
+            std::vector<SendFile> files)
         : o_(o), io_(io), c_(channel), targets_(NodeIndexes(targets)), targetSet_(targets),
-          deadline_(Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                       std::chrono::duration<double>(o.timeoutSeconds))),
-          progress_(io.err, io.errIsTerminal, io.terminalWidth) {}
+          files_(std::move(files)), start_(Clock::now()),
+          progress_(io.err, io.errIsTerminal, io.terminalWidth) {
+        // Beyond a few decades a cap is no cap; the clock could not hold it anyway.
+        if (o.timeoutSeconds && *o.timeoutSeconds < 1e9)
+            deadline_ = start_ + std::chrono::duration_cast<Clock::duration>(
+                                     std::chrono::duration<double>(*o.timeoutSeconds));
+    }
 
-    int Run(const std::vector<SendFile>& files);
+    int Run();
 
 private:
     CCommCenter& Centre() { return *CCommCenter::Instance(); }
     NodeRecord& Node(int n) { return Centre().nodes[c_][n]; }
     std::string Label(int n) const { return NodeLabel(c_, n); }
+    double Seconds(Clock::time_point t) const {
+        return std::chrono::duration<double>(t - start_).count();
+    }
 
-    // Hands the request to the task layer and waits until the task has ended on every target.
-    WaitEnd RunTask(int (*create)(int, CTransTask&), CTransTask& request);
-    bool Settled();
-    void CancelUnfinished();
-    void ShowProgress();
+    // Hands the request to the task layer and waits until the task has ended on every target,
+    // or the run has given up on the nodes that had not. `phase`: the command whose ends count
+    // (the query before a delete is a query of its own).
+    void RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask& request);
+    // Reads every target once: what the watch needs, and the progress shown.
+    std::vector<NodeObservation> Observe(Command phase);
+    bool LineMoved();
+    bool HoldsAllFiles(int n);
+    bool Succeeded(Command phase, int n);
+    void Say(const std::string& message);
+    // Cancels the run's tasks on the given nodes, as Cancel Task with every row ticked.
+    void CancelNodes(const std::vector<int>& nodes);
+    void GiveUpSilent(RunWatch& watch, const std::vector<size_t>& places, Clock::time_point now);
+    void EndUnfinished(const std::vector<NodeObservation>& seen, EndCause cause);
 
     int Query(bool listFiles);
-    int Send(const std::vector<SendFile>& files);
+    int Send();
     int Delete();
     int Clear();
 
     // One line per target: number, tab, final status (and the query's storage figures).
-    void ReportNodes(std::ostream& out, bool withFigures);
-    bool AllEndedIn(int status);
+    void ReportNodes(std::ostream& out, Command phase, bool withFigures);
+    bool AllSucceeded(Command phase);
+    int ExitStatus(bool allSucceeded) const {
+        if (signal_ != 0)
+            return kExitSignalBase + signal_;
+        return allSucceeded && cause_ == EndCause::None ? kExitOk : kExitFailed;
+    }
     // A command that could not be logged is not run.
     int Unaudited(const char* what) {
         io_.err << "talvorn-cli: the " << what << " could not be written to the event log; "
@@ -117,19 +153,28 @@ private:
     const int c_;
     const std::vector<int> targets_;
     const NodeSet targetSet_;
-    const Clock::time_point deadline_;
+    const std::vector<SendFile> files_;
+    const Clock::time_point start_;
+    std::optional<Clock::time_point> deadline_;
     ProgressView progress_;
-    bool interrupted_ = false;
+    EndCause cause_ = EndCause::None;
+    int signal_ = 0;
+    int32_t lastPackagesDone_ = -1;
+    std::map<int, int> filesDone_;  // per node: the send's files seen done
+    std::map<int, int> lastStatus_; // per node: its status at the last poll
+    // Nodes the run ended itself (given up, cancelled): the text their line shows unless they
+    // reached their success after all.
+    std::map<int, std::string> verdicts_;
 };
 
-int Session::Run(const std::vector<SendFile>& files) {
+int Session::Run() {
     switch (o_.command) {
     case Command::Query:
         return Query(false);
     case Command::List:
         return Query(true);
     case Command::Send:
-        return Send(files);
+        return Send();
     case Command::Delete:
         return Delete();
     case Command::Clear:
@@ -140,86 +185,239 @@ int Session::Run(const std::vector<SendFile>& files) {
     return kExitUsage;
 }
 
-bool Session::Settled() {
-    // Only this run queues work, and only on its targets.
-    return !ChannelBusy(Centre(), c_);
+bool Session::HoldsAllFiles(int n) {
+    const auto listed = Node(n).ListedFiles();
+    for (const SendFile& f : files_) {
+        if (!HoldsFile(listed, f))
+            return false;
+    }
+    return true;
 }
 
-void Session::CancelUnfinished() {
+bool Session::Succeeded(Command phase, int n) {
+    const int status = Node(n).status.load();
+    switch (phase) {
+    case Command::Query:
+    case Command::List:
+        return status == NS_QUERY_END;
+    case Command::Send:
+        return status == NS_FILE_DONE && HoldsAllFiles(n);
+    case Command::Delete:
+        return status == NS_DELETE_END;
+    case Command::Clear:
+        return status == NS_CLEAR_END;
+    case Command::None:
+        break;
+    }
+    return false;
+}
+
+std::vector<NodeObservation> Session::Observe(Command phase) {
+    std::vector<NodeObservation> seen;
+    std::vector<NodeView> views;
+    seen.reserve(targets_.size());
+    views.reserve(targets_.size());
+    const bool lost = ChannelLineLost(c_);
+    for (int n : targets_) {
+        NodeRecord& node = Node(n);
+        const NodeSnapshot snap = TakeNodeSnapshot(node, lost);
+        NodeObservation o;
+        o.status = snap.status;
+        o.progress = snap.progress;
+        o.missingCount = snap.missingCount;
+        o.fileCount = snap.fileCount;
+        o.freeBytes = snap.freeBytes;
+        o.replied = node.replied.load() != 0;
+        const bool holds =
+            phase == Command::Send && snap.status == NS_FILE_DONE && HoldsAllFiles(n);
+        o.ended = snap.pendingTaskCount == 0 || ReachedEnd(phase, snap.status, holds);
+        seen.push_back(o);
+
+        // A send's files, each done in its turn: the node's part is done file by file.
+        int& filesDone = filesDone_[n];
+        if (phase == Command::Send && snap.status == NS_FILE_DONE && lastStatus_[n] != NS_FILE_DONE)
+            ++filesDone;
+        lastStatus_[n] = snap.status;
+
+        NodeView v;
+        v.label = Label(n);
+        v.status = ShownStatus(snap, false); // as the node list shows it
+        v.progress = snap.progress;
+        // At "Send File End" the file in transfer is the one just counted done.
+        const int filePercent = snap.status == NS_FILE_DONE ? 0 : snap.progress;
+        v.overall = phase == Command::Send ? OverallPercent(filesDone, filePercent, files_.size())
+                                           : snap.progress;
+        v.missingCount = snap.missingCount;
+        v.ended = o.ended;
+        views.push_back(std::move(v));
+    }
+    progress_.Update(views);
+    return seen;
+}
+
+bool Session::LineMoved() {
+    // Reading the send's files (ahead of the task's start, or a file's packages at a command's),
+    // or packages going out: the station is at work even while no node has anything to say.
+    CCommCenter& cc = Centre();
+    ChannelState& ch = cc.channels[c_];
+    const int command = ch.cmdType.load();
+    const int32_t done = ch.progressDone.load();
+    const bool waitingToStart = cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
+    const bool moved = waitingToStart || command == CMD_PREPARING ||
+                       (command == CMD_SEND_PACKAGES && done != lastPackagesDone_);
+    lastPackagesDone_ = done;
+    return moved;
+}
+
+void Session::Say(const std::string& message) {
+    progress_.Finish(); // the live line comes back with the next update
+    io_.err << "talvorn-cli: " << message << '\n' << std::flush;
+}
+
+void Session::CancelNodes(const std::vector<int>& nodes) {
     CCommCenter& cc = Centre();
     CTransTask request;
-    for (int n : targets_)
-        request.nodeMask[n] = Node(n).pendingTaskCount.load() != 0 ? 1 : 0;
-    // The Cancel Task dialog with every row ticked.
+    for (int n : nodes)
+        request.nodeMask[n] = 1;
+    // The Cancel Task dialog for these nodes with every row ticked.
     std::vector<int32_t> numbers;
     for (const CancelEntry& e : CollectCancelList(cc, c_, request))
         numbers.push_back(e.taskNo);
     CancelTaskNumbers(cc, c_, request.nodeMask, numbers);
 }
 
-void Session::ShowProgress() {
-    std::vector<NodeView> views;
-    views.reserve(targets_.size());
-    for (int n : targets_) {
-        const NodeSnapshot snap = TakeNodeSnapshot(Node(n), ChannelLineLost(c_));
-        NodeView v;
-        v.label = Label(n);
-        // As the node list shows it: notes gone before an end state reads as cancelled.
-        v.status = ShownStatus(snap, true);
-        v.progress = snap.progress;
-        v.missingCount = snap.missingCount;
-        v.ended = snap.pendingTaskCount == 0;
-        views.push_back(std::move(v));
+void Session::GiveUpSilent(RunWatch& watch, const std::vector<size_t>& places,
+                           Clock::time_point now) {
+    std::vector<int> nodes;
+    for (size_t place : places) {
+        const int n = targets_[place];
+        Say("node " + Label(n) + " has not answered for " +
+            std::to_string(static_cast<int>(watch.SilentFor(place, Seconds(now)).value_or(0))) +
+            " s; its work is cancelled");
+        watch.GiveUp(place);
+        verdicts_[n] = kNoAnswerText;
+        nodes.push_back(n);
     }
-    progress_.Update(views);
+    CancelNodes(nodes);
 }
 
-WaitEnd Session::RunTask(int (*create)(int, CTransTask&), CTransTask& request) {
-    if (interrupted_)
-        return WaitEnd::Interrupted;
+void Session::EndUnfinished(const std::vector<NodeObservation>& seen, EndCause cause) {
+    std::string verdict;
+    switch (cause) {
+    case EndCause::LineLost:
+        verdict = NodeInfoText(kStatusLineLost, 0);
+        break;
+    case EndCause::Stalled:
+        verdict = kNoAnswerText;
+        break;
+    default:
+        verdict = NodeInfoText(NS_CANCELLED, 0);
+        break;
+    }
+    // Nodes that reached their end keep their result; only the others are cancelled.
+    std::vector<int> nodes;
+    for (size_t i = 0; i < targets_.size() && i < seen.size(); ++i) {
+        const int n = targets_[i];
+        if (seen[i].ended || verdicts_.count(n))
+            continue;
+        verdicts_[n] = verdict;
+        nodes.push_back(n);
+    }
+    CancelNodes(nodes);
+}
+
+void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask& request) {
+    if (cause_ != EndCause::None)
+        return;
+    if (io_.stopRequested && io_.stopRequested().count > 0) {
+        cause_ = EndCause::Interrupted;
+        signal_ = io_.stopRequested().signal;
+        return;
+    }
     for (int n = 0; n < kTaskNodes; ++n)
         request.nodeMask[n] = targetSet_[static_cast<size_t>(n)] ? 1 : 0;
     if (create(c_, request) != 1) {
         io_.err << "talvorn-cli: the task could not be queued\n";
-        return WaitEnd::Interrupted;
+        cause_ = EndCause::NotQueued;
+        return;
     }
-    WaitEnd end = WaitEnd::Settled;
+    RunWatch watch(targets_.size(), o_.silenceSeconds, Seconds(Clock::now()));
+    lastPackagesDone_ = -1;
+    bool ending = false;
+    int stopsSeen = 0;
     Clock::time_point giveUpAt{};
     while (true) {
-        ShowProgress();
-        if (Settled())
+        const std::vector<NodeObservation> seen = Observe(phase);
+        if (!ChannelBusy(Centre(), c_))
             break;
         const Clock::time_point now = Clock::now();
-        if (end == WaitEnd::Settled) {
-            if (io_.stopRequested && io_.stopRequested())
-                end = WaitEnd::Interrupted;
-            else if (now >= deadline_)
-                end = WaitEnd::TimedOut;
-            if (end != WaitEnd::Settled) {
-                CancelUnfinished();
+        const StopRequest stop = io_.stopRequested ? io_.stopRequested() : StopRequest{};
+        if (ending) {
+            // A second request to stop: no more waiting for the cancel to take effect.
+            if (stop.count > stopsSeen) {
+                signal_ = stop.signal;
+                break;
+            }
+            if (now >= giveUpAt)
+                break;
+        } else {
+            EndCause cause = EndCause::None;
+            std::string why;
+            if (stop.count > 0) {
+                cause = EndCause::Interrupted;
+                signal_ = stop.signal;
+                why = "interrupted; unfinished nodes are cancelled";
+            } else if (ChannelLineLost(c_)) {
+                cause = EndCause::LineLost;
+                why = "the line of channel " + std::to_string(c_ + 1) +
+                      " is lost; unfinished nodes are cancelled";
+            } else if (deadline_ && now >= *deadline_) {
+                cause = EndCause::TimedOut;
+                std::ostringstream text;
+                text << "timed out after " << *o_.timeoutSeconds
+                     << " s; unfinished nodes are cancelled";
+                why = text.str();
+            } else {
+                const RunWatch::Verdict v = watch.Observe(Seconds(now), seen, LineMoved());
+                if (!v.silent.empty())
+                    GiveUpSilent(watch, v.silent, now);
+                if (v.stalled) {
+                    cause = EndCause::Stalled;
+                    for (size_t i = 0; i < targets_.size(); ++i) {
+                        const auto silentFor = watch.SilentFor(i, Seconds(now));
+                        if (silentFor && !seen[i].ended && !verdicts_.count(targets_[i]))
+                            Say("node " + Label(targets_[i]) + " has not answered for " +
+                                std::to_string(static_cast<int>(*silentFor)) + " s");
+                    }
+                    std::ostringstream text;
+                    text << "nothing has moved for " << o_.silenceSeconds
+                         << " s; unfinished nodes are cancelled";
+                    why = text.str();
+                }
+            }
+            if (cause != EndCause::None) {
+                ending = true;
+                cause_ = cause;
+                stopsSeen = stop.count;
+                Say(why);
+                EndUnfinished(seen, cause);
                 giveUpAt = now + kCancelGrace;
             }
-        } else if (now >= giveUpAt) {
-            break;
         }
         std::this_thread::sleep_for(kPollPeriod);
     }
     progress_.Finish();
-    if (end == WaitEnd::TimedOut)
-        io_.err << "talvorn-cli: timed out after " << o_.timeoutSeconds
-                << " s; unfinished nodes were cancelled\n";
-    if (end == WaitEnd::Interrupted) {
-        io_.err << "talvorn-cli: interrupted; unfinished nodes were cancelled\n";
-        interrupted_ = true;
-    }
-    return end;
 }
 
-void Session::ReportNodes(std::ostream& out, bool withFigures) {
+void Session::ReportNodes(std::ostream& out, Command phase, bool withFigures) {
     for (int n : targets_) {
         NodeRecord& node = Node(n);
         const int status = node.status.load();
-        out << Label(n) << '\t' << FinalStatusText(status);
+        const auto verdict = verdicts_.find(n);
+        if (verdict != verdicts_.end() && !Succeeded(phase, n))
+            out << Label(n) << '\t' << verdict->second;
+        else
+            out << Label(n) << '\t' << FinalStatusText(status);
         if (withFigures && status == NS_QUERY_END)
             out << "\ttotal " << node.totalBytes.load() << " free " << node.freeBytes.load()
                 << " files " << node.fileCount.load();
@@ -228,9 +426,9 @@ void Session::ReportNodes(std::ostream& out, bool withFigures) {
     out.flush();
 }
 
-bool Session::AllEndedIn(int status) {
+bool Session::AllSucceeded(Command phase) {
     for (int n : targets_) {
-        if (Node(n).status.load() != status)
+        if (!Succeeded(phase, n))
             return false;
     }
     return true;
@@ -238,58 +436,65 @@ bool Session::AllEndedIn(int status) {
 
 int Session::Query(bool listFiles) {
     CTransTask request;
-    RunTask(CreateQueryTask, request);
-    const bool ok = AllEndedIn(NS_QUERY_END) && !interrupted_;
+    RunTask(Command::Query, CreateQueryTask, request);
+    const bool ok = AllSucceeded(Command::Query);
     if (!listFiles) {
-        ReportNodes(io_.out, true);
-        return ok ? kExitOk : kExitFailed;
+        ReportNodes(io_.out, Command::Query, true);
+        return ExitStatus(ok);
     }
     // The files alone on stdout, so that the list can be piped; the status goes with the rest.
-    ReportNodes(io_.err, false);
-    if (!ok)
-        return kExitFailed;
+    ReportNodes(io_.err, Command::Query, false);
+    if (!ok || cause_ != EndCause::None)
+        return ExitStatus(false);
     for (const ListedFile& f : Node(targets_.front()).ListedFiles())
-        io_.out << ShownNodeFileName(f.name) << '\t' << f.length << '\n';
+        io_.out << PrintedNodeName(f.name) << '\t' << f.length << '\n';
     io_.out.flush();
-    return kExitOk;
+    return ExitStatus(true);
 }
 
-int Session::Send(const std::vector<SendFile>& files) {
+int Session::Send() {
     CTransTask request;
     std::vector<std::string> paths;
-    for (const SendFile& f : files)
+    for (const SendFile& f : files_)
         paths.push_back(f.path);
     request.files = paths;
     if (!LogSendCommand(c_, UserName(), Flags(targetSet_), paths))
         return Unaudited("send");
-    RunTask(CreateSendTask, request);
-    ReportNodes(io_.out, false);
-    bool ok = !interrupted_;
+    // The name each file gets on the machines: what `list` shows and `delete` takes.
+    for (size_t i = 0; i < files_.size(); ++i)
+        io_.err << "sending " << (i < o_.operands.size() ? o_.operands[i] : files_[i].path)
+                << " as "
+                << PrintedNodeName(reinterpret_cast<const uint8_t*>(files_[i].field.data()))
+                << '\n';
+    io_.err.flush();
+    RunTask(Command::Send, CreateSendTask, request);
+    ReportNodes(io_.out, Command::Send, false);
+    bool ok = true;
     for (int n : targets_) {
-        const auto listed = Node(n).ListedFiles();
+        if (Succeeded(Command::Send, n))
+            continue;
+        ok = false;
         if (Node(n).status.load() != NS_FILE_DONE)
-            ok = false;
-        for (const SendFile& f : files) {
-            if (!HoldsFile(listed, f)) {
-                ok = false;
-                if (Node(n).status.load() == NS_FILE_DONE)
-                    io_.err << "talvorn-cli: node " << Label(n) << " does not list "
-                            << ShownNodeFileName(reinterpret_cast<const uint8_t*>(f.field.data()))
-                            << " with " << f.size << " bytes\n";
-            }
+            continue;
+        const auto listed = Node(n).ListedFiles();
+        for (const SendFile& f : files_) {
+            if (!HoldsFile(listed, f))
+                io_.err << "talvorn-cli: node " << Label(n) << " does not list "
+                        << PrintedNodeName(reinterpret_cast<const uint8_t*>(f.field.data()))
+                        << " with " << f.size << " bytes\n";
         }
     }
-    return ok ? kExitOk : kExitFailed;
+    return ExitStatus(ok);
 }
 
 int Session::Delete() {
     const int n = targets_.front();
     // Names are matched against a fresh list, never against what the node held some time ago.
     CTransTask query;
-    RunTask(CreateQueryTask, query);
-    if (interrupted_ || Node(n).status.load() != NS_QUERY_END) {
-        ReportNodes(io_.out, false);
-        return kExitFailed;
+    RunTask(Command::Query, CreateQueryTask, query);
+    if (cause_ != EndCause::None || !Succeeded(Command::Query, n)) {
+        ReportNodes(io_.out, Command::Query, false);
+        return ExitStatus(false);
     }
     std::vector<std::string> missing;
     std::vector<std::string> fields =
@@ -304,18 +509,18 @@ int Session::Delete() {
     request.files = fields;
     if (!LogDeleteCommand(c_, UserName(), n, fields))
         return Unaudited("delete");
-    RunTask(CreateDeleteTask, request);
-    ReportNodes(io_.out, false);
-    return AllEndedIn(NS_DELETE_END) && !interrupted_ ? kExitOk : kExitFailed;
+    RunTask(Command::Delete, CreateDeleteTask, request);
+    ReportNodes(io_.out, Command::Delete, false);
+    return ExitStatus(AllSucceeded(Command::Delete));
 }
 
 int Session::Clear() {
     CTransTask request;
     if (!LogClearCommand(c_, UserName(), Flags(targetSet_)))
         return Unaudited("clear");
-    RunTask(CreateClearTask, request);
-    ReportNodes(io_.out, false);
-    return AllEndedIn(NS_CLEAR_END) && !interrupted_ ? kExitOk : kExitFailed;
+    RunTask(Command::Clear, CreateClearTask, request);
+    ReportNodes(io_.out, Command::Clear, false);
+    return ExitStatus(AllSucceeded(Command::Clear));
 }
 
 int UsageError(RunIo& io, const std::string& message) {
@@ -351,7 +556,7 @@ int Run(const Options& o, RunIo& io) {
 
     NodeSet targets{};
     std::string error;
-    if (!ParseNodeList(o.nodes, nodeCount, &targets, &error))
+    if (!ParseNodeList(o.nodes, NodeNumbering{p.comOne[c], nodeCount}, &targets, &error))
         return UsageError(io, error);
     if ((o.command == Command::List || o.command == Command::Delete) &&
         NodeIndexes(targets).size() != 1)
@@ -396,8 +601,8 @@ int Run(const Options& o, RunIo& io) {
         return UsageError(io, "cannot open " + channelName + " on port " + where + ": " +
                                   DescribePortFailure(device));
     }
-    Session session(o, io, c, targets);
-    return session.Run(files);
+    Session session(o, io, c, targets, std::move(files));
+    return session.Run();
 }
 
 } // namespace cli

@@ -19,15 +19,24 @@ using SendFile = CollectedFile;
 
 // Checks the files of a send: each a readable regular file of 1 byte to the largest size a node
 // takes, no two under the same node name, no more than a node's list holds. False with a message
-// naming the first bad file.
+// naming the first bad file. Each file's `field` is the name the send gives it on the machines.
 bool CheckSendFiles(const std::vector<std::string>& paths, std::vector<SendFile>* out,
                     std::string* error);
 
 // True when the list holds the file's name with exactly its size.
 bool HoldsFile(const std::vector<ListedFile>& listed, const SendFile& file);
 
-// Maps names as `list` prints them to the 12-byte fields of the listed entries (every entry that
-// shows under a name, each once). Names that match nothing go to `missing`.
+// The name `list` and `send` print for a node file: the name as the station shows it
+// (ShownNodeFileName), as it stands when a shell passes it on unchanged, else in single quotes,
+// so that pasting it into a command line hands `delete` the shown name.
+std::string PrintedNodeName(const std::string& shown);
+std::string PrintedNodeName(const uint8_t field[12]);
+
+// Maps names to the 12-byte fields of the listed entries (every entry that goes by a name, each
+// once). A name goes with an entry when it is the entry's shown name, its printed name with the
+// quotes still on (as a script may pass it), or its stored bytes (base and extension without
+// padding, joined by ".") as they stand or written with "\xHH" escapes. Names that match nothing
+// go to `missing`.
 std::vector<std::string> ResolveNodeNames(const std::vector<ListedFile>& listed,
                                           const std::vector<std::string>& names,
                                           std::vector<std::string>* missing);

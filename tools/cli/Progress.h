@@ -1,5 +1,7 @@
-// Per-node progress on stderr while a task runs: one live line rewritten in place on a terminal,
-// plain lines (one per change) otherwise, so logs and pipes stay readable.
+// Progress on stderr while a task runs. On a terminal, one live line rewritten in place with the
+// overall state: nodes done of the total, the overall per cent and the slowest node. Otherwise
+// plain lines, one per change of a node's state, so that logs and pipes stay readable; a node's
+// end is left to its result line on stdout, so that nothing is said twice.
 #pragma once
 
 #include <map>
@@ -10,12 +12,25 @@
 namespace cli {
 
 struct NodeView {
-    std::string label; // the node number as the windows show it
-    int status = -1;
+    std::string label;    // the node number as the windows show it
+    int status = -1;      // as the node list shows it
     int progress = 0;     // percent of the file in transfer
+    int overall = 0;      // percent of the node's whole part of the run (all files of a send)
     int missingCount = 0; // packages the node still lacks
-    bool ended = false;   // no task of the run is pending on the node any more
+    bool ended = false;   // the node has reached its end for the run
 };
+
+// A node's per cent of a send of `fileCount` files: the files it has done and the per cent of
+// the one in transfer, below 100 until the node has reached its end.
+int OverallPercent(int filesDone, int filePercent, size_t fileCount);
+
+// The live line for `nodes`, whose shown texts are `texts` (same order; "" where a node has shown
+// none yet): "3/8 done  62%  slowest 005 Sending File's Package...40 12%". The overall per cent
+// is the mean of the nodes' `overall`, an ended node counting 100; the slowest node is the
+// unfinished one with the lowest `overall` (the first of equals), shown with its state and the
+// per cent of its file in transfer.
+std::string ProgressSummary(const std::vector<NodeView>& nodes,
+                            const std::vector<std::string>& texts);
 
 class ProgressView {
 public:
@@ -26,9 +41,8 @@ public:
 
 private:
     struct Shown {
-        std::string text; // last non-empty status text, as the window keeps it
-        int status = -1;
-        int step = -1; // progress in quarters, for plain output
+        std::string text; // last non-empty status text, as the node list keeps it
+        int step = 0;     // the quarter of the file in transfer last seen
     };
 
     std::ostream& out_;

@@ -9,10 +9,12 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_signal = 0;
+volatile std::sig_atomic_t g_count = 0;
 
-extern "C" void OnStopSignal(int) {
-    g_stop = 1;
+extern "C" void OnStopSignal(int sig) {
+    g_signal = sig;
+    g_count = g_count + 1;
 }
 
 void InstallStopHandlers() {
@@ -33,20 +35,22 @@ int TerminalWidth() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args(argv + 1, argv + argc);
     cli::Options options;
-    std::string error;
-    if (!cli::ParseArguments(args, &options, &error)) {
-        std::cerr << "talvorn-cli: " << error << "\n(talvorn-cli --help shows the usage)\n";
-        return cli::kExitUsage;
-    }
-    if (options.help) {
-        std::cout << cli::UsageText();
+    const cli::ParseOutcome parsed = cli::ParseArguments(args, &options);
+    if (parsed.kind == cli::ParseOutcome::Print) {
+        std::cout << parsed.text << std::flush;
         return cli::kExitOk;
+    }
+    if (parsed.kind == cli::ParseOutcome::Error) {
+        std::cerr << "talvorn-cli: " << parsed.text << "\n(talvorn-cli --help shows the usage)\n";
+        return cli::kExitUsage;
     }
     InstallStopHandlers();
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    cli::RunIo io{std::cout, std::cerr, terminal, terminal ? TerminalWidth() : 80,
-                  [] { return g_stop != 0; }};
+    cli::RunIo io{
+        std::cout, std::cerr, terminal, terminal ? TerminalWidth() : 80, [] {
+            return cli::StopRequest{static_cast<int>(g_signal), static_cast<int>(g_count)};
+        }};
     return cli::Run(options, io);
 }

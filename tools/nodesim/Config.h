@@ -23,19 +23,31 @@ struct Config {
     double dropRate = 0;                        // a node ignores a request as if never received
     std::array<double, kMaxNodes> nodeDropRate; // per node; negative = use dropRate
     double corruptRate = 0;                     // a reply gets a flipped byte or is cut short
-    uint32_t silentNodes = 0; // bit n: node n ignores everything and never answers
-    int turnaroundMs = 3;     // a node's pause between request and reply
-    int lateMs = 0;           // added to the turnaround: an answer that comes too late
-    uint32_t baud = 0;        // line-rate emulation, 11 bits a byte; 0 = off
+    uint32_t silentNodes = 0;              // bit n: node n ignores everything and never answers
+    int turnaroundMs = 3;                  // a node's pause between request and reply
+    int lateMs = 0;                        // added to the turnaround: an answer that comes too late
+    std::array<int, kMaxNodes> nodeLateMs; // per node; negative = use lateMs
+    uint32_t baud = 0;                     // line-rate emulation, 11 bits a byte; 0 = off
 
     // Receives one line per frame event when set (the executable's --verbose).
     std::function<void(const std::string&)> log;
 
-    Config() { nodeDropRate.fill(-1); }
+    Config() {
+        nodeDropRate.fill(-1);
+        nodeLateMs.fill(-1);
+    }
+    int lateFor(int node) const {
+        return node >= 0 && node < kMaxNodes && nodeLateMs[node] >= 0 ? nodeLateMs[node] : lateMs;
+    }
 
     Config& setSilent(int node, bool silent = true) {
         if (node >= 0 && node < kMaxNodes)
             silentNodes = silent ? silentNodes | (1u << node) : silentNodes & ~(1u << node);
+        return *this;
+    }
+    Config& setNodeLateMs(int node, int ms) {
+        if (node >= 0 && node < kMaxNodes)
+            nodeLateMs[node] = ms;
         return *this;
     }
     Config& setNodeDropRate(int node, double rate) {

@@ -68,6 +68,32 @@ Engine::Engine(Config config)
     config_.clusterBytes = std::clamp<uint32_t>(config_.clusterBytes, 1, 65535);
 }
 
+void Engine::Reset(Config config) {
+    config_ = std::move(config);
+    configError_.clear();
+    ValidateConfig(config_, &configError_);
+    config_.clusterBytes = std::clamp<uint32_t>(config_.clusterBytes, 1, 65535);
+    nodes_.resize(static_cast<size_t>(std::clamp(config_.nodeCount, 1, kMaxNodes)));
+    for (Node& n : nodes_) {
+        n.files.clear();
+        n.rx.state = Reception::State::None;
+        n.rx.name = {};
+        n.rx.length = 0;
+        n.rx.tag = {};
+        n.rx.packageCount = 0;
+        n.rx.missing = 0;
+        n.rx.have.reset();
+        n.rx.data.clear();
+        n.ignoreDeletes = 0;
+        n.stats = {};
+        n.packageLog.clear();
+        n.packageLogNext = 0;
+    }
+    parser_.Reset();
+    stats_ = {};
+    rng_.seed(config_.seed);
+}
+
 void Engine::Log(const char* format, ...) const {
     if (!config_.log)
         return;
@@ -332,7 +358,8 @@ void Engine::AcceptHead(int index, const uint8_t* head) {
     }
     rx.state = Reception::State::Receiving;
     rx.missing = rx.packageCount;
-    rx.data.assign(static_cast<size_t>(rx.packageCount) * kPackageDataSize, 0);
+    // Grown as packages arrive: a head alone costs no megabyte.
+    rx.data.clear();
     Log("node %02d head %s, %u bytes, %d packages", index, PrintableName(rx.name.data()).c_str(),
         rx.length, rx.packageCount);
 }
@@ -343,8 +370,10 @@ void Engine::AcceptPackage(int index, const uint8_t* package) {
     const int number = static_cast<int>(GetLe16(package));
     if (rx.state != Reception::State::Receiving || number > rx.packageCount)
         return;
-    std::memcpy(rx.data.data() + static_cast<size_t>(number - 1) * kPackageDataSize, package + 2,
-                kPackageDataSize);
+    const size_t end = static_cast<size_t>(number) * kPackageDataSize;
+    if (rx.data.size() < end)
+        rx.data.resize(end, 0);
+    std::memcpy(rx.data.data() + end - kPackageDataSize, package + 2, kPackageDataSize);
     if (!rx.have[number]) {
         rx.have[number] = true;
         --rx.missing;

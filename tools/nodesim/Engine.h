@@ -64,6 +64,9 @@ public:
     using ReplySink = std::function<void(const Reply&)>;
 
     explicit Engine(Config config);
+    // Starts again as a new engine of `config` would, keeping what it has allocated (fuzzers run
+    // one engine per input).
+    void Reset(Config config);
 
     // Loads the preload folder into every node and prepares the store folder. Called once.
     bool Prepare(std::string* error);
@@ -89,6 +92,7 @@ public:
     void SetDropRate(int node, double rate); // negative: back to the common rate
     void SetCorruptRate(double rate);
     void SetLateMs(int ms) { config_.lateMs = ms; }
+    void SetLateMs(int node, int ms) { config_.setNodeLateMs(node, ms); } // negative: common
     void IgnoreNextDeletes(int node, int count);
 
     Statistics stats() const;

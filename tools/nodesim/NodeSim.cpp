@@ -134,8 +134,8 @@ void Simulator::Enqueue(const Reply& reply, Clock::time_point requestEnd) {
         ++repliesDiscarded_;
         return;
     }
-    const auto delay =
-        std::chrono::milliseconds(engine_.config().turnaroundMs + engine_.config().lateMs);
+    const auto delay = std::chrono::milliseconds(engine_.config().turnaroundMs +
+                                                 engine_.config().lateFor(reply.node));
     // One line: a reply starts after the previous one has left, and arrives whole once its
     // bytes have had their time on the line.
     const auto start = std::max(requestEnd + delay, txFreeAt_);
@@ -288,6 +288,11 @@ void Simulator::SetCorruptRate(double rate) {
 void Simulator::SetLateMs(int ms) {
     std::lock_guard lock(mutex_);
     engine_.SetLateMs(ms);
+}
+
+void Simulator::SetLateMs(int node, int ms) {
+    std::lock_guard lock(mutex_);
+    engine_.SetLateMs(node, ms);
 }
 
 void Simulator::IgnoreNextDeletes(int node, int count) {

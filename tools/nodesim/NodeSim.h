@@ -52,6 +52,7 @@ public:
     void SetDropRate(int node, double rate); // negative: back to the common rate
     void SetCorruptRate(double rate);
     void SetLateMs(int ms);
+    void SetLateMs(int node, int ms); // negative: back to the common delay
     void IgnoreNextDeletes(int node, int count);
 
     // --- Records.

@@ -47,6 +47,7 @@ SIGTERM, then removes the link.
   --corrupt P         probability that a reply has a flipped byte or is cut short
   --silent LIST       nodes that never hear nor answer anything, e.g. 3,5-7
   --late MS           answer MS milliseconds later than normal
+  --late-node N:MS    answer delay of node N alone (repeatable)
   --baud B            emulate a line of B bits per second, 11 bits a byte (0 = off)
   --seed S            seed of the random faults (default 1)
   --verbose           log every frame to stderr
@@ -89,6 +90,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, std::string* 
     Options o;
     std::string silentList;
     std::vector<std::string> dropNodes;
+    std::vector<std::string> lateNodes;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         std::string_view value;
@@ -108,7 +110,7 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, std::string* 
         static const char* const kValued[] = {"--link",      "--nodes",   "--capacity", "--cluster",
                                               "--max-files", "--preload", "--store",    "--drop",
                                               "--drop-node", "--corrupt", "--silent",   "--late",
-                                              "--baud",      "--seed"};
+                                              "--late-node", "--baud",    "--seed"};
         bool known = false;
         for (const char* name : kValued)
             known = known || arg == name;
@@ -156,6 +158,8 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, std::string* 
             o.config.dropRate = p;
         } else if (arg == "--drop-node") {
             dropNodes.emplace_back(value); // checked once the node count is known
+        } else if (arg == "--late-node") {
+            lateNodes.emplace_back(value);
         } else if (arg == "--corrupt") {
             if (!ParseRate(value, &p))
                 return bad("a probability from 0 to 1");
@@ -201,6 +205,17 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, std::string* 
                                    std::to_string(o.config.nodeCount - 1) +
                                    " and P from 0 to 1, got '" + item + "'");
         o.config.nodeDropRate[static_cast<size_t>(node)] = p;
+    }
+    for (const std::string& item : lateNodes) {
+        const size_t colon = item.find(':');
+        long long node = 0, ms = 0;
+        if (colon == std::string::npos ||
+            !ParseInt(std::string_view(item).substr(0, colon), 0, o.config.nodeCount - 1, &node) ||
+            !ParseInt(std::string_view(item).substr(colon + 1), 0, 600000, &ms))
+            return Fail(error, "--late-node: expected NODE:MS with NODE from 0 to " +
+                                   std::to_string(o.config.nodeCount - 1) +
+                                   " and MS from 0 to 600000, got '" + item + "'");
+        o.config.nodeLateMs[static_cast<size_t>(node)] = static_cast<int>(ms);
     }
     if (!ValidateConfig(o.config, error))
         return false;

@@ -332,6 +332,135 @@
         <source>Exit System</source>
         <translation>退出系统</translation>
     </message>
+    <message>
+        <source>These files were left out:
+%1</source>
+        <translation>以下文件未加入：
+%1</translation>
+    </message>
+    <message>
+        <source>All File</source>
+        <translation>所有文件</translation>
+    </message>
+    <message>
+        <source>Nothing was done: the event log cannot be written.
+%1</source>
+        <translation>未执行任何操作：操作日志无法写入。
+%1</translation>
+    </message>
+    <message>
+        <source>Nothing was done: writing the event log failed.</source>
+        <translation>未执行任何操作：写入操作日志失败。</translation>
+    </message>
+    <message>
+        <source>Nothing was done: the channel takes no tasks.</source>
+        <translation>未执行任何操作：该通道不接受任务。</translation>
+    </message>
+    <message>
+        <source>Please Select File Group First!</source>
+        <translation>请先选择文件组！</translation>
+    </message>
+    <message>
+        <source>System Write Error!</source>
+        <translation>系统写入错误！</translation>
+    </message>
+    <message>
+        <source>Select File</source>
+        <translation>选择文件</translation>
+    </message>
+    <message>
+        <source>Please Choose The Node in List!</source>
+        <translation>请在列表中选择节点！</translation>
+    </message>
+    <message>
+        <source>The checked groups hold %1 files to send; a machine holds at most %2. Nothing was sent.</source>
+        <translation>勾选的文件组共有 %1 个文件要发送，而一台机台最多存放 %2 个文件。未发送任何文件。</translation>
+    </message>
+    <message>
+        <source>No file of the checked groups can be sent:
+%1</source>
+        <translation>勾选的文件组中没有可发送的文件：
+%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>These files are left out:
+%1
+
+Send the other %n file(s)?</source>
+        <translation>
+            <numerusform>以下文件未加入：
+%1
+
+要发送其余 %n 个文件吗？</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Do  you delete the files in the node?</source>
+        <translation>确定要删除节点中的文件吗？</translation>
+    </message>
+    <message>
+        <source>About Quorvelle Network Transfer System</source>
+        <translation>关于 Quorvelle 网络传输系统</translation>
+    </message>
+    <message>
+        <source>Version 2.0</source>
+        <translation>版本 2.0</translation>
+    </message>
+    <message>
+        <source>The help file %1 is missing.</source>
+        <translation>找不到帮助文件 %1。</translation>
+    </message>
+    <message>
+        <source>Nothing on this computer could open the help file %1.</source>
+        <translation>这台电脑上没有能打开帮助文件 %1 的程序。</translation>
+    </message>
+    <message>
+        <source>Only the first %1 folders of the library were searched.</source>
+        <translation>只查找了文件库的前 %1 个文件夹。</translation>
+    </message>
+    <message>
+        <source>Is the Selected File Delete?</source>
+        <translation>确定要删除勾选的文件吗？</translation>
+    </message>
+    <message>
+        <source>Is the Selected File Group Delete?</source>
+        <translation>确定要删除勾选的文件组吗？</translation>
+    </message>
+</context>
+<context>
+    <name>CancelTaskDialog</name>
+    <message>
+        <source>Cancel Task</source>
+        <translation>取消任务</translation>
+    </message>
+    <message>
+        <source>Task</source>
+        <translation>任务</translation>
+    </message>
+    <message>
+        <source>Style</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>备注</translation>
+    </message>
+    <message>
+        <source>Tasks</source>
+        <translation>任务列表</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>全部勾选</translation>
+    </message>
+    <message>
+        <source>DELETE</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>CANCEL</source>
+        <translation>取消</translation>
+    </message>
 </context>
 <context>
     <name>ExplorerView</name>
@@ -1205,6 +1334,11 @@ Cover It and Send It?</source>
         <source>Please Modify</source>
         <comment>42401</comment>
         <translation>请修改</translation>
+    </message>
+    <message>
+        <source>Duplicate File Name</source>
+        <comment>42125</comment>
+        <translation>文件名重复</translation>
     </message>
 </context>
 <context>

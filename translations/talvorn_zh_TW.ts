@@ -332,6 +332,135 @@
         <source>Exit System</source>
         <translation>結束系統</translation>
     </message>
+    <message>
+        <source>These files were left out:
+%1</source>
+        <translation>以下檔案未加入：
+%1</translation>
+    </message>
+    <message>
+        <source>All File</source>
+        <translation>所有檔案</translation>
+    </message>
+    <message>
+        <source>Nothing was done: the event log cannot be written.
+%1</source>
+        <translation>未執行任何操作：操作日誌無法寫入。
+%1</translation>
+    </message>
+    <message>
+        <source>Nothing was done: writing the event log failed.</source>
+        <translation>未執行任何操作：寫入操作日誌失敗。</translation>
+    </message>
+    <message>
+        <source>Nothing was done: the channel takes no tasks.</source>
+        <translation>未執行任何操作：此通道不接受任務。</translation>
+    </message>
+    <message>
+        <source>Please Select File Group First!</source>
+        <translation>請先選擇檔案群組！</translation>
+    </message>
+    <message>
+        <source>System Write Error!</source>
+        <translation>系統寫入錯誤！</translation>
+    </message>
+    <message>
+        <source>Select File</source>
+        <translation>選擇檔案</translation>
+    </message>
+    <message>
+        <source>Please Choose The Node in List!</source>
+        <translation>請在清單中選擇節點！</translation>
+    </message>
+    <message>
+        <source>The checked groups hold %1 files to send; a machine holds at most %2. Nothing was sent.</source>
+        <translation>勾選的檔案群組共有 %1 個檔案要傳送，而一台機台最多存放 %2 個檔案。未傳送任何檔案。</translation>
+    </message>
+    <message>
+        <source>No file of the checked groups can be sent:
+%1</source>
+        <translation>勾選的檔案群組中沒有可傳送的檔案：
+%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>These files are left out:
+%1
+
+Send the other %n file(s)?</source>
+        <translation>
+            <numerusform>以下檔案未加入：
+%1
+
+要傳送其餘 %n 個檔案嗎？</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Do  you delete the files in the node?</source>
+        <translation>確定要刪除節點中的檔案嗎？</translation>
+    </message>
+    <message>
+        <source>About Quorvelle Network Transfer System</source>
+        <translation>關於 Quorvelle 網路傳輸系統</translation>
+    </message>
+    <message>
+        <source>Version 2.0</source>
+        <translation>版本 2.0</translation>
+    </message>
+    <message>
+        <source>The help file %1 is missing.</source>
+        <translation>找不到說明檔 %1。</translation>
+    </message>
+    <message>
+        <source>Nothing on this computer could open the help file %1.</source>
+        <translation>這台電腦上沒有可以開啟說明檔 %1 的程式。</translation>
+    </message>
+    <message>
+        <source>Only the first %1 folders of the library were searched.</source>
+        <translation>只搜尋了檔案庫的前 %1 個資料夾。</translation>
+    </message>
+    <message>
+        <source>Is the Selected File Delete?</source>
+        <translation>確定要刪除勾選的檔案嗎？</translation>
+    </message>
+    <message>
+        <source>Is the Selected File Group Delete?</source>
+        <translation>確定要刪除勾選的檔案群組嗎？</translation>
+    </message>
+</context>
+<context>
+    <name>CancelTaskDialog</name>
+    <message>
+        <source>Cancel Task</source>
+        <translation>取消任務</translation>
+    </message>
+    <message>
+        <source>Task</source>
+        <translation>任務</translation>
+    </message>
+    <message>
+        <source>Style</source>
+        <translation>類型</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>備註</translation>
+    </message>
+    <message>
+        <source>Tasks</source>
+        <translation>任務清單</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>全部勾選</translation>
+    </message>
+    <message>
+        <source>DELETE</source>
+        <translation>刪除</translation>
+    </message>
+    <message>
+        <source>CANCEL</source>
+        <translation>取消</translation>
+    </message>
 </context>
 <context>
     <name>ExplorerView</name>
@@ -1205,6 +1334,11 @@ Cover It and Send It?</source>
         <source>Please Modify</source>
         <comment>42401</comment>
         <translation>請修改</translation>
+    </message>
+    <message>
+        <source>Duplicate File Name</source>
+        <comment>42125</comment>
+        <translation>檔名重複</translation>
     </message>
 </context>
 <context>

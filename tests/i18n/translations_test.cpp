@@ -84,11 +84,11 @@ Catalogue readCatalogue(const QString& path) {
     return out;
 }
 
-// What a translation must keep of its source: the "%1" ... placeholders (as a set: a translation
-// may reorder them) and the "(&X)" or "&X" mnemonic of a menu entry.
+// What a translation must keep of its source: the "%1" ... and "%n" placeholders (as a set: a
+// translation may reorder them) and the "(&X)" or "&X" mnemonic of a menu entry.
 std::set<QString> placeholders(const QString& text) {
     std::set<QString> out;
-    static const QRegularExpression re(QStringLiteral("%[1-9]"));
+    static const QRegularExpression re(QStringLiteral("%[1-9n]"));
     for (auto it = re.globalMatch(text); it.hasNext();)
         out.insert(it.next().captured());
     return out;

@@ -3,13 +3,28 @@
 #include "StationFixture.h"
 
 #include "app/EditionLanguage.h"
+#include "store/EventLog.h"
 #include "store/ui/ParameterDialog.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHeaderView>
 
+#include <filesystem>
+#include <sstream>
+
 namespace {
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::time_t fixedClock() {
+    return 1700000000;
+}
 
 struct EditionCase {
     const Edition* edition;
@@ -27,7 +42,6 @@ struct EditionCase {
 } // namespace
 
 TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
-    writeParameters({}, {}); // no channel: nothing to open, pane 0 says so
     const EditionCase cases[] = {
         {&kEnglishEdition,
          {"Node", "Channel", "Machine", "Task Num", "Current Task", "Rate", "File Num",
@@ -61,9 +75,13 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
          "通道1",
          "請輸入 -2147483648 到 2147483616 之間的整數。"},
     };
+    std::vector<std::string> stored; // what each edition wrote to the files
     for (const EditionCase& c : cases) {
         const Edition& e = *c.edition;
         SCOPED_TRACE(e.language);
+        writeParameters({}, {}); // no channel: nothing to open, pane 0 says so
+        std::filesystem::remove(file("item1.ini"));
+        std::filesystem::remove(file("subitem1.ini"));
         const bool translated = QString(e.language) != "en";
         {
             const EditionLanguage language(e);
@@ -113,12 +131,37 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
             });
             EXPECT_FALSE(RunParameterSetting(&win(), nullptr));
             EXPECT_EQ(prompts.messages(), QStringList{c.rangeMessage});
+
+            // The files hold the same bytes whichever edition wrote them.
+            prompts.onDialog([](QDialog& d) {
+                auto* dialog = qobject_cast<ParameterDialog*>(&d);
+                if (dialog != nullptr) {
+                    dialog->firstNumberEdit(0)->setText("5");
+                    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+                }
+                return -1;
+            });
+            EXPECT_TRUE(RunParameterSetting(&win(), nullptr));
+            SetEventLogClock(fixedClock);
+            EventNodeFlags flags{};
+            flags[2] = true;
+            EXPECT_TRUE(LogSendCommand(0, kDefaultAdminName, flags, {file("A.DST")}));
+            EXPECT_TRUE(LogClearCommand(0, kDefaultAdminName, flags));
+            SetEventLogClock(nullptr);
+            stored.push_back(readAll(file("Para.ini")) + readAll(file("item1.ini")) +
+                             readAll(file("subitem1.ini")));
         }
         app.reset();
         CCommCenter::Destroy();
         CurrentUser = LogOnState{};
         prompts.clear();
     }
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_NE(stored[0].find("Channel1ComOne=5"), std::string::npos);
+    EXPECT_NE(stored[0].find("A.DST"), std::string::npos);
+    EXPECT_EQ(stored[1], stored[0]);
+    EXPECT_EQ(stored[2], stored[0]);
+
     // The widths that differ between the editions, as the editions' records hold them.
     EXPECT_EQ(kSimplifiedChineseEdition.nodeListWidths[0], 60);
     EXPECT_EQ(kSimplifiedChineseEdition.nodeListWidths[1], 50);

@@ -262,7 +262,7 @@
     </message>
     <message>
         <source>Type</source>
-        <translation>群組</translation>
+        <translation>群組編號</translation>
     </message>
     <message>
         <source>Path</source>

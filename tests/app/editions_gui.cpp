@@ -3,8 +3,10 @@
 #include "StationFixture.h"
 
 #include "app/EditionLanguage.h"
+#include "station/StationTexts.h"
 #include "store/EventLog.h"
 #include "store/ui/ParameterDialog.h"
+#include "users/UserTexts.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -37,6 +39,8 @@ struct EditionCase {
     QString userPrefix;
     QString channelPane;
     QString rangeMessage; // Parameter Setting's check, numbers put in after translating
+    QString mismatch;     // a core text beyond ASCII
+    QString replace;      // a core text with a line break
 };
 
 } // namespace
@@ -53,7 +57,9 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
          "Two Channels Error",
          "Current User:",
          "Channel1",
-         "Please enter an integer between -2147483648 and 2147483616."},
+         "Please enter an integer between -2147483648 and 2147483616.",
+         QString::fromUtf8("Password don't match!\u00a3\u00acPlease Retry!"),
+         "File Has Already Existed.\r\nCover It and Send It?"},
         {&kSimplifiedChineseEdition,
          {"节点", "通道", "机台", "任务数", "当前任务", "进度", "文件数", "剩余空间", "传输信息"},
          "路径",
@@ -63,7 +69,9 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
          "两个通道均失败",
          "当前用户：",
          "通道1",
-         "请输入 -2147483648 到 2147483616 之间的整数。"},
+         "请输入 -2147483648 到 2147483616 之间的整数。",
+         "密码不一致，请重试！",
+         "文件已存在。\r\n要覆盖并发送吗？"},
         {&kTraditionalChineseEdition,
          {"節點", "通道", "機台", "任務數", "目前任務", "進度", "檔案數", "剩餘空間", "傳輸資訊"},
          "路徑",
@@ -73,7 +81,9 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
          "兩個通道皆失敗",
          "目前使用者：",
          "通道1",
-         "請輸入 -2147483648 到 2147483616 之間的整數。"},
+         "請輸入 -2147483648 到 2147483616 之間的整數。",
+         "密碼不一致，請重試！",
+         "檔案已存在。\r\n要覆蓋並傳送嗎？"},
     };
     std::vector<std::string> stored; // what each edition wrote to the files
     for (const EditionCase& c : cases) {
@@ -99,6 +109,8 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
             EXPECT_EQ(pane(0), c.noChannel);
             EXPECT_EQ(pane(2), c.userPrefix + kDefaultAdminName);
             EXPECT_EQ(pane(3), c.channelPane);
+            EXPECT_EQ(QString::fromStdString(userText(kIdsPasswordMismatch)), c.mismatch);
+            EXPECT_EQ(QString::fromStdString(StationText(kIdsReplaceQuestion)), c.replace);
 
             QStringList titles;
             for (int i = 0; i < nodes().columnCount(); ++i)

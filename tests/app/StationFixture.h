@@ -4,6 +4,7 @@
 #pragma once
 
 #include "GuiFixture.h"
+#include "GuiWait.h"
 #include "TestSupport.h"
 
 #include "app/CheckListModel.h"
@@ -170,7 +171,7 @@ protected:
     void focusList(CheckListView* list) {
         QApplication::setActiveWindow(&win());
         list->setFocus(Qt::MouseFocusReason);
-        QTRY_COMPARE_WITH_TIMEOUT(win().activeList(), list, 30000);
+        WAIT_EQ(win().activeList(), list, 30000);
     }
     // Runs a command as its menu entry, toolbar button or context menu entry does.
     void run(int id) {

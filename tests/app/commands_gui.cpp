@@ -171,7 +171,7 @@ TEST_F(StationTest, TransferParameterWaitsForBothChannelsAndTakesTheNewCentre) {
 
     // Without work: OK re-creates the centre with 2 nodes on channel 1; the window shows them.
     two.sim().SetDropRate(0);
-    QTRY_VERIFY_WITH_TIMEOUT(!CentreBusy(), 60000);
+    WAIT_UNTIL(!CentreBusy(), 60000);
     tick(nodes(), {0, 1, 2, 3});
     prompts.onDialog([](QDialog& d) {
         auto* dlg = qobject_cast<ParameterDialog*>(&d);
@@ -192,7 +192,7 @@ TEST_F(StationTest, TransferParameterWaitsForBothChannelsAndTakesTheNewCentre) {
     // The new centre serves the commands.
     tick(nodes(), {1});
     run(kQueryNode);
-    QTRY_COMPARE_WITH_TIMEOUT(nodes().cell(1, kColInfo), QString("Query End"), 60000);
+    WAIT_EQ(nodes().cell(1, kColInfo), QString("Query End"), 60000);
 }
 
 TEST_F(StationTest, LogOnOutFilePathAndHelp) {

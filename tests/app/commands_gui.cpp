@@ -96,8 +96,37 @@ TEST_F(StationTest, MissingSelectionsAreReportedAndNoEndsACommand) {
     EXPECT_EQ(prompts.shown().size(), 1u);
     EXPECT_FALSE(CentreBusy());
 
+    // A send that would leave files out says which and asks; No sends nothing.
+    const std::string empty = makeFile("E.DST", 0);
+    win().groupFileList()->filesDropped(
+        {QString::fromStdString(makeFile("A.DST", 10)), QString::fromStdString(empty)});
+    tick(fileGroups(), {0});
+    prompts.clear();
+    prompts.answer(false);
+    run(kSendFile);
+    ASSERT_EQ(prompts.shownOf("question").size(), 1u);
+    EXPECT_TRUE(prompts.shownOf("question")[0].text.contains(QString::fromStdString(empty)));
+    EXPECT_TRUE(prompts.shownOf("question")[0].text.contains("Send the other 1 file(s)?"));
+    EXPECT_FALSE(CentreBusy());
+    // More files than a machine holds: refused whole.
+    std::vector<std::string> many;
+    for (int i = 0; i <= kMaxEntries; ++i)
+        many.push_back(makeFile("many/F" + std::to_string(i) + ".DST", 1));
+    QStringList dropped;
+    for (const std::string& p : many)
+        dropped << QString::fromStdString(p);
+    win().groupFileList()->filesDropped(dropped);
+    tick(fileGroups(), {1});
+    prompts.clear();
+    run(kSendFile);
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains("225 files")) << prompts.messages()[0].toStdString();
+    EXPECT_FALSE(CentreBusy());
+    EXPECT_FALSE(std::filesystem::exists(file("item1.ini")));
+
     // The group lists: nothing ticked.
-    win().groupFileList()->filesDropped({QString::fromStdString(makeFile("A.DST", 10))});
+    tick(fileGroups(), {});
+    tick(groupFiles(), {});
     prompts.clear();
     run(kGroupFileDelete);
     run(kFileGroupDelete);
@@ -114,7 +143,7 @@ TEST_F(StationTest, MissingSelectionsAreReportedAndNoEndsACommand) {
     run(kDelete);
     EXPECT_EQ(prompts.shown().size(), 1u);
     EXPECT_EQ(prompts.shown()[0].text, "Is the Selected File Delete?");
-    EXPECT_EQ(groupFiles().rowCount(), 1);
+    EXPECT_EQ(groupFiles().rowCount(), kMaxEntries + 1);
 }
 
 TEST_F(StationTest, SwitchChannelKeepsEachChannelsCheckMarks) {

@@ -39,7 +39,7 @@ int main() {
     for (int i = 0; i < kFiles; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "D%05d.DST", i);
-        paths.push_back("/home/operator/designs/spring collection/" + std::string(name));
+        paths.push_back("/home/operator/library/batch 2026-12/" + std::string(name));
     }
     EventNodeFlags nodes{};
     nodes.fill(true);

@@ -7,14 +7,6 @@
 
 namespace {
 
-// The centre's own word on a lost line, where the link layer offers it.
-template <class Centre> bool LineLostOf(Centre& cc, int channel) {
-    if constexpr (requires(Centre & c) { c.LineLost(channel); })
-        return cc.LineLost(channel);
-    else
-        return false;
-}
-
 // Codes a node holds while its task is under way on it.
 bool IsWorkingStatus(int status) {
     switch (status) {
@@ -59,7 +51,7 @@ bool ChannelLineLost(int channel) {
     CCommCenter* cc = CCommCenter::Instance();
     if (!cc || channel < 0 || channel >= kChannels)
         return false;
-    return LineLostOf(*cc, channel);
+    return cc->LineLost(channel);
 }
 
 bool IsEndStatus(int status) {
@@ -68,7 +60,7 @@ bool IsEndStatus(int status) {
 
 int ShownStatus(const NodeSnapshot& n, bool notesJustRanOut) {
     if (n.lineLost && n.pendingTaskCount != 0)
-        return kStatusLineLost;
+        return NS_LINE_LOST;
     if (n.pendingTaskCount == 0 &&
         (IsWorkingStatus(n.status) || (notesJustRanOut && n.status == -1)))
         return NS_CANCELLED;
@@ -94,13 +86,14 @@ int NodeImage(int status, int current) {
     case NS_CLEARING:
     case NS_SENDING_HEAD:
     case NS_SENDING_PACKAGES:
-    case kStatusFileUnreadable:
+    case NS_FILE_UNREADABLE:
+    case NS_DUPLICATE_NAME:
         return 1;
     case NS_QUERYING:
     case NS_WAITING:
     case NS_RETRY_DELETE:
     case NS_RETRY_CLEAR:
-    case kStatusLineLost:
+    case NS_LINE_LOST:
         return 0;
     default:
         return current;
@@ -197,7 +190,7 @@ NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
     // status 21. A code without a text leaves the last text standing, except "Line Lost", which
     // must not outlast the line's return.
     std::string info = NodeInfoText(shown, n.missingCount);
-    const bool leftLineLost = r.status == kStatusLineLost && shown != kStatusLineLost;
+    const bool leftLineLost = r.status == NS_LINE_LOST && shown != NS_LINE_LOST;
     r.status = shown;
     if ((!info.empty() || leftLineLost) && info != r.infoText) {
         r.infoText = info;

@@ -17,8 +17,6 @@
 
 // Status codes the link layer adds for a file that cannot be read at send time (an end state
 // for that file) and for nodes with work on a line whose port failed.
-constexpr int kStatusFileUnreadable = 23; // "File Cannot Be Read"
-constexpr int kStatusLineLost = 24;       // "Line Lost"
 
 // Columns of the node list.
 enum NodeColumn : int {

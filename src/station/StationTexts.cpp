@@ -40,15 +40,7 @@ std::string OwnText(int id) {
 }
 
 std::string StatusText(int status) {
-    std::string text = NodeStatusText(status);
-    if (text.empty()) {
-        // The link layer's table names these once it sets them.
-        if (status == 23)
-            text = "File Cannot Be Read";
-        else if (status == 24)
-            text = "Line Lost";
-    }
-    return text;
+    return NodeStatusText(status);
 }
 
 } // namespace

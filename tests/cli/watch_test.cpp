@@ -21,8 +21,8 @@ TEST(ReachedEndTest, TheEndOfTheRunsCommandNotOfAStep) {
     EXPECT_TRUE(ReachedEnd(Command::Send, NS_FILE_DONE, true));
     EXPECT_TRUE(ReachedEnd(Command::Send, NS_NO_ROOM, false));
     EXPECT_TRUE(ReachedEnd(Command::Send, NS_FILE_NUM_EXCEED, false));
-    EXPECT_TRUE(ReachedEnd(Command::Send, kStatusFileUnreadable, false));
-    EXPECT_TRUE(ReachedEnd(Command::Send, kStatusLineLost + 1, false));
+    EXPECT_TRUE(ReachedEnd(Command::Send, NS_FILE_UNREADABLE, false));
+    EXPECT_TRUE(ReachedEnd(Command::Send, NS_DUPLICATE_NAME, false));
     EXPECT_TRUE(ReachedEnd(Command::Delete, NS_DELETE_END, false));
     EXPECT_TRUE(ReachedEnd(Command::Clear, NS_CLEAR_END, false));
     for (Command c : {Command::Query, Command::Send, Command::Delete, Command::Clear})
@@ -30,7 +30,7 @@ TEST(ReachedEndTest, TheEndOfTheRunsCommandNotOfAStep) {
     // Working codes, and a lost line, whose work waits for the line to come back.
     for (int s :
          {-1, int{NS_IDLE}, int{NS_MORE}, int{NS_REQUEST_SENT}, int{NS_WAITING}, int{NS_NO_REPLY},
-          int{NS_RETRY_DELETE}, int{NS_SENDING_PACKAGES}, kStatusLineLost})
+          int{NS_RETRY_DELETE}, int{NS_SENDING_PACKAGES}, int{NS_LINE_LOST}})
         for (Command c : {Command::Query, Command::Send, Command::Delete, Command::Clear})
             EXPECT_FALSE(ReachedEnd(c, s, true)) << s;
 }

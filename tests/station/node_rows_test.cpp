@@ -111,7 +111,7 @@ TEST(NodeRows, EndingsAreShownForWhatTheyAre) {
     EXPECT_EQ(endWith(NS_STOPPED).first, "User Has Cancelled Task");
     // Other endings keep their own texts; an unknown code is never taken for a cancel.
     EXPECT_EQ(endWith(NS_NO_ROOM), std::make_pair(std::string("No Sufficient Room"), 1));
-    EXPECT_EQ(endWith(kStatusFileUnreadable).first, "File Cannot Be Read");
+    EXPECT_EQ(endWith(NS_FILE_UNREADABLE).first, "File Cannot Be Read");
     EXPECT_EQ(endWith(77).first, "Waiting...");
 
     // A delete that ends on the selected node shows its files again.

@@ -1,4 +1,5 @@
 // Texts by identifier, and a translated edition's texts reaching the rules that compose them.
+#include "link/NodeStatus.h"
 #include "station/FileGroups.h"
 #include "station/NodeRows.h"
 #include "station/StationTexts.h"
@@ -14,7 +15,7 @@ namespace {
 TEST(StationTexts, EveryLayersTextsByIdentifier) {
     EXPECT_EQ(EnglishText(StatusTextId(22)), "User Has Cancelled Task");
     EXPECT_EQ(EnglishText(StatusTextId(14)), "Quering...");
-    EXPECT_EQ(EnglishText(StatusTextId(kStatusLineLost)), "Line Lost");
+    EXPECT_EQ(EnglishText(StatusTextId(NS_LINE_LOST)), "Line Lost");
     EXPECT_EQ(EnglishText(StatusTextId(9)), "");
     EXPECT_EQ(StatusTextId(-1), 0);
     EXPECT_EQ(EnglishText(ChannelResultTextId(0)), "Two Channels Error");

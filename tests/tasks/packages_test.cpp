@@ -165,7 +165,7 @@ TEST(NodeNames, FieldLayout) {
         NodeNameField(dir / name, f);
         return std::string(reinterpret_cast<char*>(f), 12);
     };
-    EXPECT_EQ(field("rose.dst"), "ROSE    DST ");
+    EXPECT_EQ(field("part.dst"), "PART    DST ");
     EXPECT_EQ(field("a.upt"), "A       UPT ");
     EXPECT_EQ(field("noext"), "NOEXT       ");
     EXPECT_EQ(field(".hidden"), ".HIDDEN     ");
@@ -221,8 +221,8 @@ TEST(NodeNames, NoTwoFilesOfASendShareAName) {
 }
 
 TEST(NodeNames, DisplayEscapesWhatANodeShouldNotSend) {
-    const uint8_t plain[12] = {'R', 'O', 'S', 'E', ' ', ' ', ' ', ' ', 'D', 'S', 'T', ' '};
-    EXPECT_EQ(DisplayNodeName(plain), "ROSE.DST");
+    const uint8_t plain[12] = {'P', 'A', 'R', 'T', ' ', ' ', ' ', ' ', 'D', 'S', 'T', ' '};
+    EXPECT_EQ(DisplayNodeName(plain), "PART.DST");
     const uint8_t hostile[12] = {'.', '.', '/', 'x', 0x1B, '[', '2', 'J', 'D', 0x0A, 0, 0};
     const std::string shown = DisplayNodeName(hostile);
     EXPECT_EQ(shown.find('/'), std::string::npos);

@@ -305,7 +305,7 @@ void Session::EndUnfinished(const std::vector<NodeObservation>& seen, EndCause c
     std::string verdict;
     switch (cause) {
     case EndCause::LineLost:
-        verdict = NodeInfoText(kStatusLineLost, 0);
+        verdict = NodeInfoText(NS_LINE_LOST, 0);
         break;
     case EndCause::Stalled:
         verdict = kNoAnswerText;

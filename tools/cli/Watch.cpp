@@ -37,7 +37,8 @@ bool IsFailureStatus(int status) {
 bool ReachedEnd(Command command, int status, bool holdsAllFiles) {
     switch (status) {
     case NS_CANCELLED:
-    case kStatusFileUnreadable:
+    case NS_FILE_UNREADABLE:
+    case NS_DUPLICATE_NAME:
         return true;
     case NS_QUERY_END:
         return command == Command::Query || command == Command::List;
@@ -51,9 +52,7 @@ bool ReachedEnd(Command command, int status, bool holdsAllFiles) {
     case NS_CLEAR_END:
         return command == Command::Clear;
     default:
-        // A send's own failure codes that this station does not know by name (a file that would
-        // take another's name on the machine) end the node too.
-        return command == Command::Send && status > kStatusLineLost;
+        return false;
     }
 }
 

@@ -4,7 +4,9 @@
 #include "app/CheckListView.h"
 #include "app/TransferApp.h"
 #include "app/TransferDlg.h"
+#include "link/NodeStatus.h"
 #include "station/NodeRows.h"
+#include "station/StationTexts.h"
 #include "store/ui/DialogTable.h"
 #include "store/ui/SoftNoteDialog.h"
 #include "users/ui/LogOnDialog.h"
@@ -47,6 +49,11 @@ void say(const QString& text) {
     std::cout << text.toStdString() << std::endl;
 }
 
+// A node status text as the running edition shows it.
+QString statusText(int status) {
+    return QString::fromStdString(StationText(StatusTextId(status)));
+}
+
 } // namespace
 
 DemoDriver::DemoDriver(CTransferApp& app, QString shots, QStringList files)
@@ -64,12 +71,12 @@ CTransferDlg* DemoDriver::window() const {
     return w != nullptr && w->isVisible() && w->timerRunning() ? w : nullptr;
 }
 
-void DemoDriver::shot(const QString& name) {
+void DemoDriver::shot(const QString& name, int settleMs) {
     // Let the windows paint what just changed before the picture is taken.
     // No step runs meanwhile.
     shooting_ = true;
     QEventLoop settle;
-    QTimer::singleShot(300, &settle, &QEventLoop::quit);
+    QTimer::singleShot(settleMs, &settle, &QEventLoop::quit);
     settle.exec();
     shooting_ = false;
     QPixmap picture;
@@ -179,15 +186,16 @@ void DemoDriver::buildSteps() {
                           trigger(kCmdSelectAll);
                           trigger(kCmdQueryNode);
                       }});
-    steps_.push_back({"Every machine answered: Query End", kDefaultTimeoutMs,
-                      [nodes, rowsShow] { return rowsShow(nodes()->rowCount(), "Query End"); },
-                      [this, nodes] {
-                          // Click machine 002 to see what it holds.
-                          CheckListView* list = window()->nodeList();
-                          list->setCurrentIndex(nodes()->index(1, kColMachine));
-                          QApplication::processEvents();
-                          shot(QStringLiteral("query-end"));
-                      }});
+    steps_.push_back(
+        {"Every machine answered: Query End", kDefaultTimeoutMs,
+         [nodes, rowsShow] { return rowsShow(nodes()->rowCount(), statusText(NS_QUERY_END)); },
+         [this, nodes] {
+             // Click machine 002 to see what it holds.
+             CheckListView* list = window()->nodeList();
+             list->setCurrentIndex(nodes()->index(1, kColMachine));
+             QApplication::processEvents();
+             shot(QStringLiteral("query-end"));
+         }});
     steps_.push_back({"Select File: a file group of the files to send", 30000,
                       [this] { return window() != nullptr; },
                       [trigger] { trigger(kCmdSelectFile); }});
@@ -221,14 +229,15 @@ void DemoDriver::buildSteps() {
                       }});
     steps_.push_back({"The files on their way", kDefaultTimeoutMs,
                       [nodes, rowsShow] {
-                          return rowsShow(4, "Sending File's Package") &&
+                          return rowsShow(4, statusText(NS_SENDING_PACKAGES)) &&
                                  nodes()->cell(0, kColRate).endsWith(QLatin1Char('%'));
                       },
-                      [this] { shot(QStringLiteral("sending")); }});
+                      // The window shows it already; a file's packages take only moments.
+                      [this] { shot(QStringLiteral("sending"), 20); }});
     steps_.push_back({"Every machine has them: Send File End", kDefaultTimeoutMs,
                       [nodes, rowsShow] {
                           // Each file ends with that text; the send ends with the task.
-                          if (!rowsShow(4, "Send File End"))
+                          if (!rowsShow(4, statusText(NS_FILE_DONE)))
                               return false;
                           for (int r = 0; r < 4; ++r)
                               if (nodes()->cell(r, kColTaskNum) != QLatin1String("0"))

@@ -35,8 +35,9 @@ private:
     void tick();
     void fail();
     // A picture of the screen (the whole virtual display when there is one, else the window in
-    // front), as "NN-name.png" in the shots folder.
-    void shot(const QString& name);
+    // front), as "NN-name.png" in the shots folder, `settleMs` after the last change, so that
+    // new windows are painted. A state that lasts only a moment wants a short one.
+    void shot(const QString& name, int settleMs = 300);
     CTransferDlg* window() const;
     void buildSteps();
 

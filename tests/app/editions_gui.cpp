@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -41,7 +42,10 @@ struct EditionCase {
     QString rangeMessage; // Parameter Setting's check, numbers put in after translating
     QString mismatch;     // a core text beyond ASCII
     QString replace;      // a core text with a line break
+    std::vector<const char*> guideLanguages; // what How to Use opens is written in
 };
+
+constexpr int kHowToUseCommand = 32788;
 
 } // namespace
 
@@ -59,7 +63,8 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
          "Channel1",
          "Please enter an integer between -2147483648 and 2147483616.",
          QString::fromUtf8("Password don't match!\u00a3\u00acPlease Retry!"),
-         "File Has Already Existed.\r\nCover It and Send It?"},
+         "File Has Already Existed.\r\nCover It and Send It?",
+         {"en"}},
         {&kSimplifiedChineseEdition,
          {"节点", "通道", "机台", "任务数", "当前任务", "进度", "文件数", "剩余空间", "传输信息"},
          "路径",
@@ -71,7 +76,8 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
          "通道1",
          "请输入 -2147483648 到 2147483616 之间的整数。",
          "密码不一致，请重试！",
-         "文件已存在。\r\n要覆盖并发送吗？"},
+         "文件已存在。\r\n要覆盖并发送吗？",
+         {"zh-CN", "zh-TW"}},
         {&kTraditionalChineseEdition,
          {"節點", "通道", "機台", "任務數", "目前任務", "進度", "檔案數", "剩餘空間", "傳輸資訊"},
          "路徑",
@@ -83,7 +89,8 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
          "通道1",
          "請輸入 -2147483648 到 2147483616 之間的整數。",
          "密碼不一致，請重試！",
-         "檔案已存在。\r\n要覆蓋並傳送嗎？"},
+         "檔案已存在。\r\n要覆蓋並傳送嗎？",
+         {"zh-CN", "zh-TW"}},
     };
     std::vector<std::string> stored; // what each edition wrote to the files
     for (const EditionCase& c : cases) {
@@ -131,6 +138,20 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
             }
             EXPECT_EQ(groupFiles.columns()[4].width, e.groupFileWidths[4]);
             EXPECT_EQ(win().fileGroupList()->columnWidth(1), e.fileGroupWidths[1]);
+
+            // How to Use opens the edition's guide from the program's folder (the build puts a
+            // copy beside the tests), whatever the working folder.
+            prompts.openedUrls.clear();
+            run(kHowToUseCommand);
+            EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().join("|").toStdString();
+            ASSERT_EQ(prompts.openedUrls.size(), 1u);
+            const QString guide = prompts.openedUrls[0].toLocalFile();
+            EXPECT_EQ(guide, QCoreApplication::applicationDirPath() + "/" + e.helpFile);
+            const std::string guideText = readAll(guide.toStdString());
+            for (const char* lang : c.guideLanguages)
+                EXPECT_NE(guideText.find(std::string("lang=\"") + lang + "\""), std::string::npos)
+                    << lang;
+            prompts.clear();
 
             prompts.onDialog([](QDialog& d) {
                 auto* dialog = qobject_cast<ParameterDialog*>(&d);

@@ -295,6 +295,11 @@ public:
     void SchedulerThread();
     // One cycle's work for both channels, without the sleep; the caller holds cycleMutex.
     void SchedulerCycle();
+    // True when the channel has no task queued, deferred or under way, read as one snapshot
+    // between two cycles. Fields read one by one can miss a task on both sides as it passes from
+    // its queue to the scheduler, or ends and leaves a deferred copy. Not on the scheduler thread
+    // and not under cycleMutex.
+    bool ChannelQuiet(int channel);
 
     // Creation (window thread): number the request, note it on its nodes and queue a copy.
     int CreateTask(int channel, CTransTask& request, int type);

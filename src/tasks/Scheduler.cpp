@@ -118,6 +118,11 @@ void CCommCenter::SchedulerCycle() {
     }
 }
 
+bool CCommCenter::ChannelQuiet(int c) {
+    std::lock_guard lock(cycleMutex);
+    return taskActive[c].load() == 0 && taskQueue[c].Count() == 0 && deferredQueue[c].Count() == 0;
+}
+
 void CCommCenter::ShowLineState(int c, bool lost) {
     const int count = channels[c].nodeCount.load();
     for (int n = 0; n < count; ++n) {

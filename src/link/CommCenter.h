@@ -372,6 +372,13 @@ private:
     void CompleteQuery(int channel, int node);
     void CompleteSendStep(int channel, int node, int type);
     void CompleteDeleteOrClear(int channel, int node);
+    // True while a command at or after the node's cursor includes it.
+    bool NodeHasWork(int channel, int node);
+    // True when the running task has left the node for a deferred copy: still noted on it.
+    bool NodeDeferred(int channel, int node);
+    // What a deferred node shows: "Line Lost" while its line is, else "Waiting...". Set after
+    // DeferNode, which stops the node as it stops every node still pending in the command.
+    int DeferredStatus(int channel, int status);
     // A head or packages command whose file cannot be loaded: its nodes go on past that file.
     void SkipFile(int channel, CTransTask& cmd);
 

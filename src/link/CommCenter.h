@@ -79,6 +79,9 @@ struct ChannelState {
     std::atomic<int64_t> quietAfterMs{0};    // after a give-up: the next request's earliest time
     std::atomic<int64_t> lastRxMs{-1000000}; // when the reader last brought bytes
     std::atomic<uint32_t> baud{0};
+    // Sender thread only: when the line will have carried the frames written so far
+    // (LineFreeAtMs). A request's reply wait counts from then.
+    int64_t lineFreeAtMs = 0;
 
     // A dead line: 1 from the moment the reader or the sender sees the port fail (read or write
     // error, hang-up, device gone) until the same device is open and configured again. The
@@ -223,7 +226,7 @@ public:
     // --- Replies and the line, for the transmitters.
     // Numbers a request that awaits a reply and closes the gate; call right before it is sent.
     uint32_t OpenRequest(int channel);
-    // After the request is out: when it was sent and how long it may wait.
+    // After the request is out: when it goes out on the line and how long it may wait from then.
     void RequestSent(int channel, int requestBytes, int longestReplyBytes);
     // Waits for the open request's reply, or gives it up once its time is over.
     void AwaitReply(int channel);

@@ -108,6 +108,10 @@ std::string RateText(int progress) {
     return progress < 1 ? std::string() : std::to_string(progress) + "%";
 }
 
+std::string FigureText(int32_t figure) {
+    return figure < 0 ? std::string() : std::to_string(figure);
+}
+
 NodeRowFill FillNodeRow(NodeRow& r, int channel, int node, const NodeSnapshot& n) {
     const SystemParameters& p = Params();
     NodeRowFill fill;
@@ -137,15 +141,10 @@ NodeRowFill FillNodeRow(NodeRow& r, int channel, int node, const NodeSnapshot& n
 
     fill.shown = !(known && p.machineVisible[channel][node] == 1);
     fill.image = r.image;
-    fill.texts = {r.label,
-                  r.portName,
-                  r.machineName,
-                  std::to_string(n.pendingTaskCount),
-                  current,
-                  rate,
-                  std::to_string(n.fileCount),
-                  std::to_string(n.freeBytes),
-                  r.infoText};
+    fill.texts = {
+        r.label,   r.portName, r.machineName,           std::to_string(n.pendingTaskCount),
+        current,   rate,       FigureText(n.fileCount), FigureText(n.freeBytes),
+        r.infoText};
     return fill;
 }
 
@@ -178,13 +177,13 @@ NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
     }
     if (n.fileCount != r.fileCount) {
         r.fileCount = n.fileCount;
-        change.cells.emplace_back(kColFileNum, std::to_string(n.fileCount));
+        change.cells.emplace_back(kColFileNum, FigureText(n.fileCount));
         if (selected)
             change.refreshFiles = true;
     }
     if (n.freeBytes != r.freeBytes) {
         r.freeBytes = n.freeBytes;
-        change.cells.emplace_back(kColSpaceRoom, std::to_string(n.freeBytes));
+        change.cells.emplace_back(kColSpaceRoom, FigureText(n.freeBytes));
     }
     // The text, not only the code, decides: during a send the missing count changes under
     // status 21. A code without a text leaves the last text standing, except "Line Lost", which

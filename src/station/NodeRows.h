@@ -89,6 +89,9 @@ int NodeImage(int status, int current);
 // "Current Task" ("" below 1) and "Rate" ("" below 1, else the percentage with "%").
 std::string CurrentTaskText(int taskNo);
 std::string RateText(int progress);
+// "File Num" and "Space Room": the figure, or "" while it is not known (kUnknownFigure: the
+// node's last query failed).
+std::string FigureText(int32_t figure);
 
 // One row of the node list, as FillNodeList builds it.
 struct NodeRowFill {

@@ -723,8 +723,9 @@ void CCommCenter::CompleteQuery(int c, int n) {
         if (DeferNode(c, n) && status != NS_LINE_LOST)
             node.status.store(NS_WAITING);
         node.totalBytes.store(0);
-        node.fileCount.store(0);
-        node.freeBytes.store(0);
+        // What the node holds is not known until a query of it succeeds.
+        node.fileCount.store(kUnknownFigure);
+        node.freeBytes.store(kUnknownFigure);
         node.listedCount.store(0);
     }
 }

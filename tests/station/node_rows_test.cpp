@@ -59,6 +59,12 @@ TEST(NodeRows, FilledRowShowsTheRecord) {
     EXPECT_EQ(FillNodeRow(fresh, 1, 0, Snap(-1, 0)).texts[kColInfo], "");
     // A machine hidden in the machine table gets no row.
     EXPECT_FALSE(FillNodeRow(fresh, 1, 4, Snap(-1, 0)).shown);
+    // Figures a failed query left unknown are shown blank, not as an empty node without room.
+    NodeSnapshot unknown = Snap(NS_WAITING, 1, 7);
+    unknown.fileCount = unknown.freeBytes = kUnknownFigure;
+    f = FillNodeRow(r, 1, 3, unknown);
+    EXPECT_EQ(f.texts[kColFileNum], "");
+    EXPECT_EQ(f.texts[kColSpaceRoom], "");
     ResetParameters();
 }
 
@@ -96,6 +102,13 @@ TEST(NodeRows, TickChangesOnlyWhatChanged) {
     // A node whose queue empties after "Send File End" keeps that text.
     c = TickNodeRow(r, Snap(NS_FILE_DONE, 0, 2, 100), false);
     EXPECT_EQ(Cells(c)[kColInfo], "Send File End");
+
+    // A failed query blanks the figures.
+    NodeSnapshot failed = Snap(NS_WAITING, 1, 3);
+    failed.fileCount = failed.freeBytes = kUnknownFigure;
+    c = TickNodeRow(r, failed, false);
+    EXPECT_EQ(Cells(c)[kColFileNum], "");
+    EXPECT_EQ(Cells(c)[kColSpaceRoom], "");
 }
 
 TEST(NodeRows, EndingsAreShownForWhatTheyAre) {

@@ -32,6 +32,11 @@ bool IsWorkingStatus(int status) {
     }
 }
 
+// The station holds the node's whole list: every counted entry is listed, or nothing is known.
+bool ListingWhole(const NodeSnapshot& n) {
+    return n.fileCount < 0 || n.listedCount == n.fileCount;
+}
+
 } // namespace
 
 NodeSnapshot TakeNodeSnapshot(const NodeRecord& node, bool lineLost) {
@@ -39,6 +44,7 @@ NodeSnapshot TakeNodeSnapshot(const NodeRecord& node, bool lineLost) {
     s.pendingTaskCount = node.pendingTaskCount.load();
     s.status = node.status.load();
     s.fileCount = node.fileCount.load();
+    s.listedCount = node.listedCount.load();
     s.freeBytes = node.freeBytes.load();
     s.progress = node.progress.load();
     s.currentTaskNo = node.currentTaskNo.load();
@@ -137,6 +143,7 @@ NodeRowFill FillNodeRow(NodeRow& r, int channel, int node, const NodeSnapshot& n
     if (!info.empty())
         r.infoText = info;
     r.fileCount = n.fileCount;
+    r.listedCount = n.listedCount;
     r.freeBytes = n.freeBytes;
 
     fill.shown = !(known && p.machineVisible[channel][node] == 1);
@@ -156,7 +163,10 @@ NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
     const bool ranOut = n.pendingTaskCount == 0;
     const int shown = ShownStatus(n, ranOut);
 
-    if (n.status == NS_DELETE_END && selected)
+    const bool listMoved = n.fileCount != r.fileCount || n.listedCount != r.listedCount;
+    r.listedCount = n.listedCount;
+    if (selected && ((listMoved && ListingWhole(n)) || n.status == NS_DELETE_END ||
+                     (shown == NS_QUERY_END && r.status != NS_QUERY_END)))
         change.refreshFiles = true;
     const int image = NodeImage(shown, r.image);
     if (image != r.image) {
@@ -178,8 +188,6 @@ NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
     if (n.fileCount != r.fileCount) {
         r.fileCount = n.fileCount;
         change.cells.emplace_back(kColFileNum, FigureText(n.fileCount));
-        if (selected)
-            change.refreshFiles = true;
     }
     if (n.freeBytes != r.freeBytes) {
         r.freeBytes = n.freeBytes;

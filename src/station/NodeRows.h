@@ -43,7 +43,8 @@ struct NodeRow {
     int32_t progress = 0;
     int32_t fileCount = 0;
     int32_t freeBytes = 0;
-    int32_t status = 0; // the status whose text the row shows (see ShownStatus)
+    int32_t listedCount = 0; // the node's listed entries when last looked at
+    int32_t status = 0;      // the status whose text the row shows (see ShownStatus)
     std::string portName;
     std::string machineName;
     std::string infoText; // the last non-empty "Transfer Information"
@@ -53,6 +54,7 @@ struct NodeRow {
 struct NodeSnapshot {
     int32_t status = -1;
     int32_t fileCount = 0;
+    int32_t listedCount = 0; // entries of the file list the station holds so far
     int32_t freeBytes = 0;
     int32_t progress = 0;
     int32_t pendingTaskCount = 0;
@@ -114,4 +116,10 @@ struct NodeRowChange {
 // One tick for one node: updates the cache and returns the cells that change. `selected`: the
 // node is the one whose files the node-file list shows. Only nodes that have or just had task
 // notes are looked at.
+//
+// The selected node's files are shown again once its list is whole: a query sets the file count
+// before the list replies fill the entries, so a refresh at the count alone would show a list
+// still being read. The list is whole when the query ends, when every counted entry is listed
+// (a sent file is counted and listed at once), or when the figures are unknown (nothing to show);
+// a delete that ends refreshes it too.
 NodeRowChange TickNodeRow(NodeRow& row, const NodeSnapshot& n, bool selected);

@@ -378,6 +378,8 @@ void CCommCenter::RecordSentFile(int c, int n, const CTransTask& cmd) {
     std::memcpy(node.entries[files], field, kNameFieldSize);
     node.entries[files][12] = 0;
     PutLe32(node.entries[files] + 13, static_cast<uint32_t>(length));
+    // Counted and listed at once: the station's copy of the list stays whole.
+    node.listedCount.store(files + 1);
     node.fileCount.store(files + 1);
     freeBytes -= RoundUp(length, unit);
     node.freeBytes.store(ClampFree(freeBytes));

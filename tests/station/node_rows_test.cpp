@@ -80,12 +80,12 @@ TEST(NodeRows, TickChangesOnlyWhatChanged) {
     c = TickNodeRow(r, Snap(NS_QUERYING, 1, 1), false);
     EXPECT_EQ(Cells(c), (std::map<int, std::string>{{kColInfo, "Quering..."}}));
     NodeSnapshot end = Snap(NS_QUERY_END, 0, 1);
-    end.fileCount = 3;
+    end.fileCount = end.listedCount = 3;
     c = TickNodeRow(r, end, true);
     EXPECT_EQ(c.image, 1);
     EXPECT_EQ(Cells(c), (std::map<int, std::string>{
                             {kColTaskNum, "0"}, {kColFileNum, "3"}, {kColInfo, "Query End"}}));
-    EXPECT_TRUE(c.refreshFiles); // the selected node's file count changed
+    EXPECT_TRUE(c.refreshFiles); // the selected node's list is whole
     EXPECT_FALSE(TickNodeRow(r, end, true).looked);
 
     // A send: the missing count follows the node while the status stays 21.
@@ -109,6 +109,32 @@ TEST(NodeRows, TickChangesOnlyWhatChanged) {
     c = TickNodeRow(r, failed, false);
     EXPECT_EQ(Cells(c)[kColFileNum], "");
     EXPECT_EQ(Cells(c)[kColSpaceRoom], "");
+}
+
+TEST(NodeRows, SelectedNodesFilesAreShownAgainOnceItsListIsWhole) {
+    auto at = [](int status, int files, int listed) {
+        NodeSnapshot s = Snap(status, 1, 2);
+        s.fileCount = files;
+        s.listedCount = listed;
+        return s;
+    };
+    NodeRow r;
+    FillNodeRow(r, 0, 0, at(NS_QUERY_END, 2, 2));
+    // A query: the storage reply counts four files before any list reply has come.
+    EXPECT_FALSE(TickNodeRow(r, at(NS_MORE, 2, 2), true).refreshFiles);
+    EXPECT_FALSE(TickNodeRow(r, at(NS_MORE, 4, 0), true).refreshFiles);
+    EXPECT_FALSE(TickNodeRow(r, at(NS_MORE, 4, 3), true).refreshFiles);
+    EXPECT_TRUE(TickNodeRow(r, at(NS_MORE, 4, 4), true).refreshFiles);
+    EXPECT_TRUE(TickNodeRow(r, at(NS_QUERY_END, 4, 4), true).refreshFiles);
+    EXPECT_FALSE(TickNodeRow(r, at(NS_QUERY_END, 4, 4), true).refreshFiles);
+    // Listed again with the same count, between two ticks: the query's end shows it.
+    TickNodeRow(r, at(NS_MORE, 4, 4), true);
+    EXPECT_TRUE(TickNodeRow(r, at(NS_QUERY_END, 4, 4), true).refreshFiles);
+    // A file recorded as sent; a failed query (nothing known, nothing to show).
+    EXPECT_TRUE(TickNodeRow(r, at(NS_FILE_DONE, 5, 5), true).refreshFiles);
+    EXPECT_TRUE(TickNodeRow(r, at(NS_WAITING, kUnknownFigure, 0), true).refreshFiles);
+    // Another node's list is never shown for it.
+    EXPECT_FALSE(TickNodeRow(r, at(NS_QUERY_END, 6, 6), false).refreshFiles);
 }
 
 TEST(NodeRows, EndingsAreShownForWhatTheyAre) {

@@ -408,7 +408,18 @@ void CTransferDlg::createLists() {
     nodeSplit_ = new QSplitter(Qt::Horizontal);
     nodeSplit_->setObjectName("nodeSplit");
     nodeSplit_->addWidget(nodeList_);
-    nodeSplit_->addWidget(nodeFiles_);
+    // Over the node files, the node they belong to: the list is emptied whenever the node list is
+    // rebuilt, and until a node is chosen again it stands for none.
+    auto* nodeFilesPane = new QWidget;
+    auto* nodeFilesLayout = new QVBoxLayout(nodeFilesPane);
+    nodeFilesLayout->setContentsMargins(0, 0, 0, 0);
+    nodeFilesLayout->setSpacing(2);
+    nodeFilesCaption_ = new QLabel(nodeFilesPane);
+    nodeFilesCaption_->setObjectName("nodeFilesCaption");
+    nodeFilesCaption_->setMinimumHeight(fontMetrics().height());
+    nodeFilesLayout->addWidget(nodeFilesCaption_);
+    nodeFilesLayout->addWidget(nodeFiles_, 1);
+    nodeSplit_->addWidget(nodeFilesPane);
     nodeSplit_->setStretchFactor(0, 1);
     nodeSplit_->setStretchFactor(1, 0);
     nodeSplit_->setChildrenCollapsible(false);
@@ -668,8 +679,10 @@ void CTransferDlg::FillNodeList(int channel) {
         }
     }
     nodeModel_->setRows(rows, images);
-    // Rows may now show other nodes: the node-file list shows nothing until a node is chosen, so
-    // that Delete File never acts on files ticked for a node the list no longer stands for.
+    // Rows may now show other nodes: no row stays chosen and the node-file list shows nothing
+    // until a node is chosen again, so that neither the timer's refresh nor Delete File ever acts
+    // on a node the operator did not choose.
+    selectedRow_[channel] = -1;
     clearNodeFiles();
 }
 
@@ -678,6 +691,16 @@ void CTransferDlg::clearNodeFiles() {
     nodeFilesChannel_ = -1;
     nodeFilesNode_ = -1;
     nodeFileModel_->clear();
+    showNodeFilesCaption();
+}
+
+void CTransferDlg::showNodeFilesCaption() {
+    QString caption;
+    if (nodeFilesChannel_ >= 0 && nodeFilesNode_ >= 0)
+        caption = tr("Node") + QLatin1Char(' ') +
+                  QString::fromStdString(nodeRows_[nodeFilesChannel_][nodeFilesNode_].label);
+    nodeFilesCaption_->setText(caption);
+    nodeFiles_->setAccessibleDescription(caption);
 }
 
 NodeRecord* CTransferDlg::nodeOfRow(int channel, int row) const {
@@ -702,6 +725,7 @@ void CTransferDlg::ShowNodeFiles(int channel) {
         rows.push_back({QString::fromStdString(r.noText), QString::fromStdString(r.name),
                         QString::fromStdString(r.sizeText)});
     nodeFileModel_->setRows(rows);
+    showNodeFilesCaption();
 }
 
 void CTransferDlg::ShowGroup(int group, bool withGroupList) {

@@ -66,6 +66,7 @@ public:
     // --- For the tests and the next commands.
     CheckListView* nodeList() const { return nodeList_; }
     CheckListView* nodeFileList() const { return nodeFiles_; }
+    QLabel* nodeFilesCaption() const { return nodeFilesCaption_; }
     CheckListView* groupFileList() const { return groupFiles_; }
     CheckListView* fileGroupList() const { return fileGroups_; }
     CheckListView* activeList() const { return activeList_; }
@@ -151,6 +152,8 @@ private:
     // Nodes of channel c the window knows (0 for a closed channel).
     int nodeCountOf(int channel) const;
     void clearNodeFiles();
+    // The caption over the node-file list: "Node" and the label of the node it shows, or nothing.
+    void showNodeFilesCaption();
 
     // --- The commands' parts.
     void showMessage(const QString& text, Prompter::Icon icon = Prompter::Icon::None);
@@ -187,7 +190,7 @@ private:
     QString openTimeText_;
     CTransTask request_;
     int currentChannel_ = 0;
-    int selectedRow_[kChannels] = {0, 0};
+    int selectedRow_[kChannels] = {-1, -1}; // -1: no row chosen since the list was filled
     int channelOpen_[kChannels] = {0, 0};
     NodeRecord* nodeRecords_[kChannels][kMaxNodes] = {};
     NodeRow nodeRows_[kChannels][kMaxNodes];
@@ -213,6 +216,7 @@ private:
     CheckListModel* fileGroupModel_ = nullptr;
     CheckListView* nodeList_ = nullptr;
     CheckListView* nodeFiles_ = nullptr;
+    QLabel* nodeFilesCaption_ = nullptr;
     CheckListView* groupFiles_ = nullptr;
     CheckListView* fileGroups_ = nullptr;
     CheckListView* activeList_ = nullptr;

@@ -7,7 +7,8 @@
 
 namespace {
 
-// Codes a node holds while its task is under way on it.
+// Codes a node holds while its task is under way on it, or waits for it: "Line Lost" too, since
+// the work waits for the line's return.
 bool IsWorkingStatus(int status) {
     switch (status) {
     case NS_IDLE:
@@ -26,6 +27,7 @@ bool IsWorkingStatus(int status) {
     case NS_RETRY_CLEAR:
     case NS_SENDING_HEAD:
     case NS_SENDING_PACKAGES:
+    case NS_LINE_LOST:
         return true;
     default:
         return false;

@@ -72,12 +72,14 @@ NodeSnapshot TakeNodeSnapshot(const NodeRecord& node, bool lineLost);
 bool ChannelLineLost(int channel);
 
 // An end state: a status a node keeps when its task is over (the results 4, 5, 6, 10, 11, 12, the
-// cancel 22, "File Cannot Be Read" 23, "Line Lost" 24, and any code this station does not know).
+// cancel 22, the failures 23 and 25, and any code this station does not know). "Line Lost" (24)
+// is none: the node's work waits for the line.
 bool IsEndStatus(int status);
 
 // The status a row shows for a node. A node with work on a lost line shows "Line Lost". A node
-// without notes whose status is one of the working codes shows "User Has Cancelled Task"; when its
-// notes have just run out, so does one still at -1 (its task was cancelled before it began).
+// without notes whose status is one of the working codes, "Line Lost" among them, shows "User Has
+// Cancelled Task"; when its notes have just run out, so does one still at -1 (its task was
+// cancelled before it began).
 int ShownStatus(const NodeSnapshot& node, bool notesJustRanOut);
 
 // "Transfer Information" of a status: its text; for 21 followed by the missing package count;

@@ -167,6 +167,19 @@ TEST(NodeRows, EndingsAreShownForWhatTheyAre) {
     EXPECT_EQ(c.image, 0);
     EXPECT_EQ(Cells(TickNodeRow(r, Snap(NS_REQUEST_SENT, 1, 6), false))[kColInfo], "");
     EXPECT_EQ(Cells(TickNodeRow(r, Snap(NS_QUERYING, 1, 6), false))[kColInfo], "Quering...");
+
+    // Work on a lost line runs out (cancelled while the line was gone): not an end of its own.
+    EXPECT_EQ(endWith(NS_LINE_LOST, NS_LINE_LOST).first, "User Has Cancelled Task");
+    EXPECT_FALSE(IsEndStatus(NS_LINE_LOST));
+    NodeRow gone;
+    lost = Snap(NS_LINE_LOST, 1, 7);
+    lost.lineLost = true;
+    EXPECT_EQ(Cells(TickNodeRow(gone, lost, false))[kColInfo], "Line Lost");
+    lost.pendingTaskCount = 0;
+    EXPECT_EQ(Cells(TickNodeRow(gone, lost, false))[kColInfo], "User Has Cancelled Task");
+    // The line's return, after that, tells the row nothing new.
+    EXPECT_FALSE(TickNodeRow(gone, Snap(NS_WAITING, 0, 7), false).looked);
+    EXPECT_EQ(gone.infoText, "User Has Cancelled Task");
 }
 
 } // namespace

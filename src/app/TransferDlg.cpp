@@ -615,8 +615,9 @@ void CTransferDlg::Initialise(std::unique_ptr<QWidget> loading) {
 }
 
 void CTransferDlg::openChannels() {
-    const int result = StartCentreFromParameters();
-    panes_[0]->setText(QString::fromStdString(StationText(ChannelResultTextId(result))));
+    openResult_ = StartCentreFromParameters();
+    lostLines_ = 0;
+    showChannelPane();
     readNodeTables();
     currentChannel_ = (channelOpen_[0] != 0 || channelOpen_[1] == 0) ? 0 : 1;
     panes_[3]->setText(tr("Channel") + QString::number(currentChannel_ + 1));
@@ -762,7 +763,31 @@ void CTransferDlg::onGroupRowChosen(int row) {
         ShowGroup(number - 1, false);
 }
 
+void CTransferDlg::showChannelPane() {
+    QString text;
+    switch (lostLines_) {
+    case 1:
+        text = tr("Channel One Line Lost");
+        break;
+    case 2:
+        text = tr("Channel Two Line Lost");
+        break;
+    case 3:
+        text = tr("Two Channels Line Lost");
+        break;
+    default:
+        text = QString::fromStdString(StationText(ChannelResultTextId(openResult_)));
+        break;
+    }
+    panes_[0]->setText(text);
+}
+
 void CTransferDlg::StatusTick() {
+    // A lost line, on either channel, is told in the first pane for as long as it lasts.
+    if (const int lost = LostLines(openResult_); lost != lostLines_) {
+        lostLines_ = lost;
+        showChannelPane();
+    }
     const int c = currentChannel_;
     if (channelOpen_[c] == 0)
         return;
@@ -971,7 +996,9 @@ void CTransferDlg::onTransferParameter() {
     const bool changed = RunParameterSetting(this, &openResult);
     readNodeTables();
     if (changed && openResult >= 0 && openResult <= 3) {
-        panes_[0]->setText(QString::fromStdString(StationText(ChannelResultTextId(openResult))));
+        openResult_ = openResult;
+        lostLines_ = 0;
+        showChannelPane();
         FillNodeList(currentChannel_); // the shown channel stays, even when it is now closed
     }
     if (!shutDown_)

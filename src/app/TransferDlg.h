@@ -152,6 +152,8 @@ private:
     // Nodes of channel c the window knows (0 for a closed channel).
     int nodeCountOf(int channel) const;
     void clearNodeFiles();
+    // Pane 0: the lines lost now, else the channels' open result.
+    void showChannelPane();
     // The caption over the node-file list: "Node" and the label of the node it shows, or nothing.
     void showNodeFilesCaption();
 
@@ -192,6 +194,8 @@ private:
     int currentChannel_ = 0;
     int selectedRow_[kChannels] = {-1, -1}; // -1: no row chosen since the list was filled
     int channelOpen_[kChannels] = {0, 0};
+    int openResult_ = 0; // the centre's open result (bit 0: channel 1, bit 1: channel 2)
+    int lostLines_ = 0;  // the lines pane 0 shows as lost, as LostLines gives them
     NodeRecord* nodeRecords_[kChannels][kMaxNodes] = {};
     NodeRow nodeRows_[kChannels][kMaxNodes];
     QVector<int> rowNode_[kChannels];     // node index of each node-list row

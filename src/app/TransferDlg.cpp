@@ -905,8 +905,8 @@ void CTransferDlg::showMessage(const QString& text, Prompter::Icon icon) {
     prompter().message(this, promptCaption_, text, icon);
 }
 
-bool CTransferDlg::ask(const QString& text) {
-    return prompter().question(this, promptCaption_, text, Prompter::Icon::Question);
+bool CTransferDlg::ask(const QString& text, Prompter::Icon icon) {
+    return prompter().question(this, promptCaption_, text, icon);
 }
 
 bool CTransferDlg::markCheckedNodes() {
@@ -1121,7 +1121,7 @@ void CTransferDlg::onSendFile() {
 void CTransferDlg::onDeleteFile() {
     if (!hasRight(kRightDeleteFile))
         return;
-    if (!ask(tr("Do  you delete the files in the node?")))
+    if (!ask(tr("Do  you delete the files in the node?"), Prompter::Icon::Danger))
         return;
     // The node and the names are those the node-file list shows, whatever has been clicked or
     // queried since: exactly the files the operator ticked, on the node they belong to.
@@ -1144,7 +1144,7 @@ void CTransferDlg::onDeleteFile() {
 void CTransferDlg::onClearFile() {
     if (!hasRight(kRightDeleteFile))
         return;
-    if (!ask(tr("Do  you delete the files in the node?")))
+    if (!ask(tr("Do  you delete the files in the node?"), Prompter::Icon::Danger))
         return;
     if (!markCheckedNodes()) {
         showMessage(tr("Please Choose The Node in List!"));
@@ -1296,7 +1296,7 @@ void CTransferDlg::onDeleteGroupFiles() {
         showMessage(tr("Please Choose The Node in List!"));
         return;
     }
-    if (!ask(tr("Is the Selected File Delete?")))
+    if (!ask(tr("Is the Selected File Delete?"), Prompter::Icon::Danger))
         return;
     applyGroupOutcome(DeleteGroupFiles(group, std::vector<int>(rows.begin(), rows.end())));
 }
@@ -1309,7 +1309,7 @@ void CTransferDlg::onDeleteGroups() {
         showMessage(tr("Please Choose The Node in List!"));
         return;
     }
-    if (!ask(tr("Is the Selected File Group Delete?")))
+    if (!ask(tr("Is the Selected File Group Delete?"), Prompter::Icon::Danger))
         return;
     applyGroupOutcome(DeleteGroups(groups));
 }

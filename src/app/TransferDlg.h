@@ -159,7 +159,8 @@ private:
 
     // --- The commands' parts.
     void showMessage(const QString& text, Prompter::Icon icon = Prompter::Icon::None);
-    bool ask(const QString& text);
+    // A Yes/No question; Icon::Danger for those whose Yes deletes or clears (No is the default).
+    bool ask(const QString& text, Prompter::Icon icon = Prompter::Icon::Question);
     // request_.nodeMask := the checked nodes of the current channel; false when none.
     bool markCheckedNodes();
     // Group indexes of the checked rows of the group list, ascending.

@@ -19,6 +19,12 @@ TEST_F(StationTest, StatusPanesForOpenAndClosedChannels) {
     EXPECT_EQ(pane(0), "Two Channel Success");
     EXPECT_EQ(pane(3), "Channel1");
     EXPECT_EQ(nodeLabels(), QStringList({"000", "001", "002", "003"}));
+
+    // A line that fails (its adapter pulled) is told in pane 0 for as long as it is lost.
+    lines[1]->sim().Stop();
+    WAIT_EQ(pane(0), QString("Channel Two Line Lost"), 30000);
+    ASSERT_TRUE(lines[1]->Start());
+    WAIT_EQ(pane(0), QString("Two Channel Success"), 30000);
     EXPECT_EQ(nodeRow(0), QStringList({"000", "COM1", "", "0", "", "", "0", "0", ""}));
 
     // View File shows the library's place in the upper half, with its button pressed, and back.

@@ -103,6 +103,17 @@ TEST(NodeRows, TickChangesOnlyWhatChanged) {
     c = TickNodeRow(r, Snap(NS_FILE_DONE, 0, 2, 100), false);
     EXPECT_EQ(Cells(c)[kColInfo], "Send File End");
 
+    // A query that came and went between two ticks is still shown.
+    NodeSnapshot quick = Snap(NS_QUERY_END, 0, 3);
+    quick.fileCount = 4;
+    c = TickNodeRow(r, quick, true);
+    EXPECT_EQ(
+        Cells(c),
+        (std::map<int, std::string>{
+            {kColCurrentTask, "3"}, {kColRate, ""}, {kColFileNum, "4"}, {kColInfo, "Query End"}}));
+    EXPECT_TRUE(c.refreshFiles);
+    EXPECT_FALSE(TickNodeRow(r, quick, true).looked);
+
     // A failed query blanks the figures.
     NodeSnapshot failed = Snap(NS_WAITING, 1, 3);
     failed.fileCount = failed.freeBytes = kUnknownFigure;
@@ -178,7 +189,7 @@ TEST(NodeRows, EndingsAreShownForWhatTheyAre) {
     lost.pendingTaskCount = 0;
     EXPECT_EQ(Cells(TickNodeRow(gone, lost, false))[kColInfo], "User Has Cancelled Task");
     // The line's return, after that, tells the row nothing new.
-    EXPECT_FALSE(TickNodeRow(gone, Snap(NS_WAITING, 0, 7), false).looked);
+    EXPECT_TRUE(TickNodeRow(gone, Snap(NS_WAITING, 0, 7), false).cells.empty());
     EXPECT_EQ(gone.infoText, "User Has Cancelled Task");
 }
 

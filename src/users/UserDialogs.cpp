@@ -134,7 +134,7 @@ DialogOutcome userManagementDelete(int row) {
         o.closeDialog = false;
         return o;
     }
-    DialogOutcome o = message(kIdsConfirmDeleteUser, kIdsOk, MessageIcon::kStop);
+    DialogOutcome o = message(kIdsConfirmDeleteUser, kIdsOk, MessageIcon::kDanger);
     o.message = userText(kIdsConfirmDeleteUser) + name + " ?";
     o.buttons = MessageButtons::kYesNo;
     o.closeDialog = false;

@@ -24,7 +24,8 @@ constexpr int kAdministratorButton = 1095;
 constexpr int kOperatorButton = 1018;
 constexpr int kDetailButton = 1021;
 
-enum class MessageIcon { kNone, kStop };
+// kDanger: a question whose Yes destroys something; No is its default button.
+enum class MessageIcon { kNone, kStop, kDanger };
 enum class MessageButtons { kOk, kYesNo };
 
 // The result of pressing a button: the message box to show (if any) and what the dialog does.

@@ -251,7 +251,7 @@ TEST_F(UserDialogs, DeleteRefusesYourselfAndAsksBeforeAnyoneElse) {
     ASSERT_EQ(questions.size(), 2u);
     EXPECT_EQ(questions[0].text, "Are You Sure To Delete User:amy ?");
     EXPECT_EQ(questions[0].caption, "OK");
-    EXPECT_EQ(questions[0].icon, Prompter::Icon::Stop);
+    EXPECT_EQ(questions[0].icon, Prompter::Icon::Danger) << "No must be the default button";
     EXPECT_EQ(readUserCount(), 2);
     EXPECT_EQ(userName(record(1)), "kqzwvx");
     EXPECT_EQ(userName(record(2)), "bob");

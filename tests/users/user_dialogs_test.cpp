@@ -163,7 +163,7 @@ TEST_F(UserManagementDialog, DeleteRefusesYourselfThenAsks) {
     DialogOutcome ask = userManagementDelete(1);
     expectMessage(ask, "Are You Sure To Delete User:bob ?", "OK", true);
     EXPECT_EQ(ask.buttons, MessageButtons::kYesNo);
-    EXPECT_EQ(ask.icon, MessageIcon::kStop);
+    EXPECT_EQ(ask.icon, MessageIcon::kDanger) << "Enter alone must not delete a user";
     EXPECT_EQ(readUserCount(), 3) << "asking deletes nothing";
     EXPECT_TRUE(userManagementDeleteConfirmed(1));
     ASSERT_EQ(userRows().size(), 2u);

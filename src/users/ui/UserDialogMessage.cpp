@@ -5,7 +5,15 @@
 namespace {
 
 Prompter::Icon iconOf(const DialogOutcome& outcome) {
-    return outcome.icon == MessageIcon::kStop ? Prompter::Icon::Stop : Prompter::Icon::None;
+    switch (outcome.icon) {
+    case MessageIcon::kStop:
+        return Prompter::Icon::Stop;
+    case MessageIcon::kDanger:
+        return Prompter::Icon::Danger;
+    case MessageIcon::kNone:
+        break;
+    }
+    return Prompter::Icon::None;
 }
 
 } // namespace

@@ -51,8 +51,9 @@ int LostLines(int openResult) {
 bool ChannelBusy(CCommCenter& cc, int c) {
     if (c < 0 || c >= kChannels)
         return false;
-    if (cc.taskActive[c].load() != 0 || cc.taskQueue[c].Count() != 0 ||
-        cc.deferredQueue[c].Count() != 0 || cc.channels[c].cmdType.load() != CMD_IDLE)
+    // The task fields as one snapshot between scheduler cycles: read one by one, they can miss a
+    // task on its way from the queue to the scheduler.
+    if (!cc.ChannelQuiet(c) || cc.channels[c].cmdType.load() != CMD_IDLE)
         return true;
     for (int n = 0; n < kMaxNodes; ++n) {
         if (cc.nodes[c][n].pendingTaskCount.load() != 0)

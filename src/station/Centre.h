@@ -39,7 +39,8 @@ int LostLines(CCommCenter& cc, int openResult);
 int LostLines(int openResult);
 
 // Work on a channel: a queued, running or deferred task, a command under way, or a node with task
-// notes. False for a channel outside 0..1.
+// notes. False for a channel outside 0..1. Takes the scheduler's cycle lock: not for the scheduler
+// thread.
 bool ChannelBusy(CCommCenter& cc, int channel);
 // Work on either channel of the process-wide centre (false without one). Transfer Parameter
 // re-creates the centre, which would drop all of it, so it waits until this is false.

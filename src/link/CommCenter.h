@@ -314,7 +314,8 @@ public:
     int EnqueueTask(int channel, const CTransTask& request);
 
     // Scheduler steps.
-    // Lost line: its nodes with work show NS_LINE_LOST; back: those show NS_WAITING again.
+    // Lost line: its nodes with work waiting for it show NS_LINE_LOST; a node whose part in the
+    // running task is over keeps its answer. Back: the nodes that said so show NS_WAITING again.
     void ShowLineState(int channel, bool lost);
     void StartTask(int channel);
     void ExpandTask(int channel, const CTransTask& task);
@@ -382,6 +383,9 @@ private:
     void CompleteDeleteOrClear(int channel, int node);
     // True while a command at or after the node's cursor includes it.
     bool NodeHasWork(int channel, int node);
+    // True when the node's part in the running task is over (it ended on a status that says so,
+    // and no command of the task is left for it) and no other task is noted on it.
+    bool NodePartOver(int channel, int node);
     // True when the running task has left the node for a deferred copy: still noted on it.
     bool NodeDeferred(int channel, int node);
     // What a deferred node shows: "Line Lost" while its line is, else "Waiting...". Set after

@@ -50,3 +50,20 @@ int SettledStatus(int status, bool moreToRun, bool deferred) {
         return NS_QUERYING;
     return deferred ? NS_WAITING : NS_CANCELLED;
 }
+
+bool EndsNodePart(int status) {
+    switch (status) {
+    case NS_FILE_DONE:
+    case NS_NO_ROOM:
+    case NS_FILE_NUM_EXCEED:
+    case NS_QUERY_END:
+    case NS_DELETE_END:
+    case NS_CLEAR_END:
+    case NS_CANCELLED:
+    case NS_FILE_UNREADABLE:
+    case NS_DUPLICATE_NAME:
+        return true;
+    default:
+        return false;
+    }
+}

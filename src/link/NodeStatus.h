@@ -38,6 +38,10 @@ enum NodeStatus : int {
 // The text the windows show for a status, or "" for codes without one.
 const char* NodeStatusText(int status);
 
+// A status that ends a node's part in a task: its results (4, 5, 6, 10, 11, 12), the cancel (22)
+// and the failures 23 and 25. The working codes, "Line Lost" and the link's own codes are none.
+bool EndsNodePart(int status);
+
 // The status a node keeps once the completion rules of a command are applied to it. A code of the
 // link alone (no reply, stopped, request sent ...) has no text, and the windows would go on showing
 // the text of an earlier step. Such a node shows "Quering..." when more of its task follows (a

@@ -67,7 +67,9 @@ bool IsEndStatus(int status) {
 }
 
 int ShownStatus(const NodeSnapshot& n, bool notesJustRanOut) {
-    if (n.lineLost && n.pendingTaskCount != 0)
+    // A node that already has its answer keeps it; the task layer marks any whose work still
+    // waits for the line.
+    if (n.lineLost && n.pendingTaskCount != 0 && !IsEndStatus(n.status))
         return NS_LINE_LOST;
     if (n.pendingTaskCount == 0 &&
         (IsWorkingStatus(n.status) || (notesJustRanOut && n.status == -1)))

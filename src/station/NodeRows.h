@@ -77,7 +77,8 @@ bool ChannelLineLost(int channel);
 // is none: the node's work waits for the line.
 bool IsEndStatus(int status);
 
-// The status a row shows for a node. A node with work on a lost line shows "Line Lost". A node
+// The status a row shows for a node. A node with work on a lost line shows "Line Lost", unless it
+// holds an end state (its answer for the task under way, which it keeps). A node
 // without notes whose status is one of the working codes, "Line Lost" among them, shows "User Has
 // Cancelled Task"; when its notes have just run out, so does one still at -1 (its task was
 // cancelled before it began).

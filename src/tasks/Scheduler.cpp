@@ -128,8 +128,10 @@ void CCommCenter::ShowLineState(int c, bool lost) {
     for (int n = 0; n < count; ++n) {
         NodeRecord& node = nodes[c][n];
         if (lost) {
-            // Every node with work on the line says why it does not go on.
-            if (node.pendingTaskCount.load() > 0)
+            // Every node with work waiting for the line says why it does not go on. One whose
+            // part in the running task is over keeps its answer: the task is still noted on it
+            // only until the task ends for every node.
+            if (node.pendingTaskCount.load() > 0 && !NodePartOver(c, n))
                 StoreStatusUnlessCancelled(node, NS_LINE_LOST);
         } else {
             // The line is back: the work waits for its turn again.
@@ -497,6 +499,21 @@ bool CCommCenter::CompleteStep(int c, int type) {
 
 int CCommCenter::DeferredStatus(int c, int status) {
     return status == NS_LINE_LOST && LineLost(c) ? NS_LINE_LOST : NS_WAITING;
+}
+
+bool CCommCenter::NodePartOver(int c, int node) {
+    const CTransTask& task = currentTask[c];
+    // In the query phase of a send every node of the task still has the send ahead.
+    if (taskActive[c].load() == 0 || sendPrepared[c] != 0 || !task.nodeMask[node] ||
+        nodes[c][node].currentTaskNo.load() != task.taskNo)
+        return false;
+    if (!EndsNodePart(nodes[c][node].status.load()) || NodeHasWork(c, node))
+        return false;
+    for (const TaskNote& note : nodes[c][node].pendingTasks.Snapshot()) {
+        if (note.taskNo != task.taskNo)
+            return false; // more work waits for the line
+    }
+    return true;
 }
 
 bool CCommCenter::NodeDeferred(int c, int node) {

@@ -178,6 +178,10 @@ TEST(NodeRows, EndingsAreShownForWhatTheyAre) {
     EXPECT_EQ(c.image, 0);
     EXPECT_EQ(Cells(TickNodeRow(r, Snap(NS_REQUEST_SENT, 1, 6), false))[kColInfo], "");
     EXPECT_EQ(Cells(TickNodeRow(r, Snap(NS_QUERYING, 1, 6), false))[kColInfo], "Quering...");
+    // A node that has its answer while its task is still noted on it keeps the answer.
+    lost = Snap(NS_QUERY_END, 1, 6);
+    lost.lineLost = true;
+    EXPECT_EQ(Cells(TickNodeRow(r, lost, false))[kColInfo], "Query End");
 
     // Work on a lost line runs out (cancelled while the line was gone): not an end of its own.
     EXPECT_EQ(endWith(NS_LINE_LOST, NS_LINE_LOST).first, "User Has Cancelled Task");

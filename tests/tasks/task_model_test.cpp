@@ -394,6 +394,48 @@ TEST_F(TaskLayer, EveryNodeEndsACommandShowingAText) {
     EXPECT_EQ(cc->currentTask[0].nodeMask[5], 0);
 }
 
+// A line lost half-way through a task: the nodes that have their answer keep it, the others say
+// why they wait, and only those wait again once the line is back.
+TEST_F(TaskLayer, ALostLineLeavesTheAnswersNodesAlreadyHave) {
+    CTransTask req;
+    req.nodeMask[0] = req.nodeMask[1] = req.nodeMask[2] = req.nodeMask[3] = 1;
+    cc->CreateTask(0, req, TASK_QUERY_NODE);
+    CTransTask later;
+    later.nodeMask[1] = 1;
+    cc->CreateTask(0, later, TASK_QUERY_NODE);
+    cc->StartTask(0);
+    // Nodes 0 and 1 answer their queries, node 2 is cancelled; node 3 has yet to be asked.
+    for (int n : {0, 1, 2}) {
+        ASSERT_EQ(cc->StartNextCommand(0), CMD_QUERY_NODE);
+        ASSERT_EQ(cc->runningCmd[0].FirstNode(8), n);
+        cc->nodes[0][n].status.store(n == 2 ? NS_CANCELLED : NS_QUERY_END);
+        cc->channels[0].cmdType.store(CMD_IDLE);
+        ASSERT_TRUE(cc->CompleteStep(0, CMD_QUERY_NODE));
+    }
+    ASSERT_EQ(cc->taskActive[0].load(), 1);
+    ASSERT_EQ(cc->nodes[0][0].pendingTaskCount.load(), 1); // noted until the task ends
+
+    cc->channels[0].lineLost.store(1);
+    cc->ShowLineState(0, true);
+    auto text = [&](int n) { return std::string(NodeStatusText(cc->nodes[0][n].status.load())); };
+    EXPECT_EQ(text(0), "Query End");
+    EXPECT_EQ(text(1), "Line Lost") << "its next task waits for the line";
+    EXPECT_EQ(text(2), "User Has Cancelled Task");
+    EXPECT_EQ(text(3), "Line Lost");
+
+    cc->channels[0].lineLost.store(0);
+    cc->ShowLineState(0, false);
+    EXPECT_EQ(text(0), "Query End");
+    EXPECT_EQ(text(1), "Waiting...");
+    EXPECT_EQ(text(3), "Waiting...");
+
+    // In the query phase of a send, an answered query is no end: the send follows.
+    cc->sendPrepared[0] = 1;
+    cc->ShowLineState(0, true);
+    EXPECT_EQ(text(0), "Line Lost");
+    cc->sendPrepared[0] = 0;
+}
+
 TEST_F(TaskLayer, NewTaskRunsBeforeADeferredOne) {
     auto deferred = std::make_unique<CTransTask>();
     deferred->type = TASK_QUERY_NODE;

@@ -117,6 +117,9 @@ struct NodeRecord {
     TaskList<TaskNote> pendingTasks;
     uint8_t entries[kMaxEntries][kEntrySize]; // guarded by entriesLock
     mutable std::mutex entriesLock;
+    // Bumped after every write to entries: a sent file that replaces an entry of the same name
+    // changes neither count, and the windows must still see the list change.
+    std::atomic<int32_t> listChanges{0};
     std::atomic<int32_t> replied{0};
     std::atomic<int32_t> missingCount{0};
     std::atomic<int32_t> needPackage[kMaxPackages];

@@ -123,6 +123,7 @@ void CCommCenter::ApplyOutcome(int channel, int node, int command, uint32_t requ
             }
             rec.listedCount.store(o.listedCount);
             rec.fileCount.store(o.fileCount);
+            rec.listChanges.fetch_add(1);
             break;
         }
         case ReplyOutcome::Check:

@@ -47,6 +47,7 @@ NodeSnapshot TakeNodeSnapshot(const NodeRecord& node, bool lineLost) {
     s.status = node.status.load();
     s.fileCount = node.fileCount.load();
     s.listedCount = node.listedCount.load();
+    s.listChanges = node.listChanges.load();
     s.freeBytes = node.freeBytes.load();
     s.progress = node.progress.load();
     s.currentTaskNo = node.currentTaskNo.load();
@@ -148,6 +149,7 @@ NodeRowFill FillNodeRow(NodeRow& r, int channel, int node, const NodeSnapshot& n
         r.infoText = info;
     r.fileCount = n.fileCount;
     r.listedCount = n.listedCount;
+    r.listChanges = n.listChanges;
     r.freeBytes = n.freeBytes;
     r.recordStatus = n.status;
 
@@ -166,7 +168,8 @@ NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
     // held back on a busy machine): a record that moved since the row last looked is looked at
     // even when neither side has notes, or the row would keep the previous task's text.
     const bool moved = n.status != r.recordStatus || n.currentTaskNo != r.currentTaskNo ||
-                       n.fileCount != r.fileCount || n.freeBytes != r.freeBytes;
+                       n.fileCount != r.fileCount || n.freeBytes != r.freeBytes ||
+                       n.listChanges != r.listChanges;
     if (n.pendingTaskCount == 0 && r.pendingTaskCount == 0 && !moved)
         return change;
     change.looked = true;
@@ -174,8 +177,11 @@ NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
     const bool ranOut = n.pendingTaskCount == 0;
     const int shown = ShownStatus(n, ranOut);
 
-    const bool listMoved = n.fileCount != r.fileCount || n.listedCount != r.listedCount;
+    // An entry replaced in place (the same name sent again) moves neither count.
+    const bool listMoved = n.fileCount != r.fileCount || n.listedCount != r.listedCount ||
+                           n.listChanges != r.listChanges;
     r.listedCount = n.listedCount;
+    r.listChanges = n.listChanges;
     if (selected && ((listMoved && ListingWhole(n)) || n.status == NS_DELETE_END ||
                      (shown == NS_QUERY_END && r.status != NS_QUERY_END)))
         change.refreshFiles = true;

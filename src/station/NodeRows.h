@@ -44,6 +44,7 @@ struct NodeRow {
     int32_t fileCount = 0;
     int32_t freeBytes = 0;
     int32_t listedCount = 0;   // the node's listed entries when last looked at
+    int32_t listChanges = 0;   // the record's listChanges when last looked at
     int32_t status = 0;        // the status whose text the row shows (see ShownStatus)
     int32_t recordStatus = -1; // the record's own code when the row was last looked at
     std::string portName;
@@ -56,6 +57,7 @@ struct NodeSnapshot {
     int32_t status = -1;
     int32_t fileCount = 0;
     int32_t listedCount = 0; // entries of the file list the station holds so far
+    int32_t listChanges = 0; // NodeRecord::listChanges
     int32_t freeBytes = 0;
     int32_t progress = 0;
     int32_t pendingTaskCount = 0;

@@ -370,6 +370,7 @@ void CCommCenter::RecordSentFile(int c, int n, const CTransTask& cmd) {
             PutLe32(node.entries[k] + 13, static_cast<uint32_t>(length));
             freeBytes -= RoundUp(length, unit);
             node.freeBytes.store(ClampFree(freeBytes));
+            node.listChanges.fetch_add(1);
             return;
         }
     }
@@ -381,6 +382,7 @@ void CCommCenter::RecordSentFile(int c, int n, const CTransTask& cmd) {
     // Counted and listed at once: the station's copy of the list stays whole.
     node.listedCount.store(files + 1);
     node.fileCount.store(files + 1);
+    node.listChanges.fetch_add(1);
     freeBytes -= RoundUp(length, unit);
     node.freeBytes.store(ClampFree(freeBytes));
 }

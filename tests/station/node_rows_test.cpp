@@ -141,8 +141,12 @@ TEST(NodeRows, SelectedNodesFilesAreShownAgainOnceItsListIsWhole) {
     // Listed again with the same count, between two ticks: the query's end shows it.
     TickNodeRow(r, at(NS_MORE, 4, 4), true);
     EXPECT_TRUE(TickNodeRow(r, at(NS_QUERY_END, 4, 4), true).refreshFiles);
-    // A file recorded as sent; a failed query (nothing known, nothing to show).
+    // A file recorded as sent, then sent again and replaced in place; a failed query (nothing
+    // known, nothing to show).
     EXPECT_TRUE(TickNodeRow(r, at(NS_FILE_DONE, 5, 5), true).refreshFiles);
+    NodeSnapshot replaced = at(NS_FILE_DONE, 5, 5);
+    replaced.listChanges = 1;
+    EXPECT_TRUE(TickNodeRow(r, replaced, true).refreshFiles);
     EXPECT_TRUE(TickNodeRow(r, at(NS_WAITING, kUnknownFigure, 0), true).refreshFiles);
     // Another node's list is never shown for it.
     EXPECT_FALSE(TickNodeRow(r, at(NS_QUERY_END, 6, 6), false).refreshFiles);

@@ -143,10 +143,13 @@ TEST_F(Packages, RecordSentFileKeepsListAndRoomCurrent) {
     auto files = node.ListedFiles();
     EXPECT_EQ(0, std::memcmp(files[0].name, "A       DST ", 12));
     EXPECT_EQ(files[0].length, 1000u);
-    // Sent again, larger: the entry is replaced, not added.
+    // Sent again, larger: the entry is replaced, not added; the windows still see the list move.
     ASSERT_TRUE(WriteFile(dir / "a.dst", std::vector<uint8_t>(1600, 1)));
+    const int32_t changes = node.listChanges.load();
     cc->RecordSentFile(0, 2, cmd);
     EXPECT_EQ(node.fileCount.load(), 1);
+    EXPECT_EQ(node.ListedFiles()[0].length, 1600u);
+    EXPECT_NE(node.listChanges.load(), changes);
     EXPECT_EQ(node.freeBytes.load(), 10240 - 2048);
     node.freeBytes.store(100);
     ASSERT_TRUE(WriteFile(dir / "b.dst", std::vector<uint8_t>(5000, 1)));

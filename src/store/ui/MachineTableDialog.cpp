@@ -1,12 +1,12 @@
 #include "store/ui/MachineTableDialog.h"
 
+#include "app/DialogButtons.h"
 #include "app/Prompter.h"
 #include "station/StationTexts.h"
 #include "store/ui/DialogTable.h"
 #include "users/CurrentUser.h"
 #include "users/UserRecord.h"
 
-#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -41,18 +41,14 @@ MachineTableDialog::MachineTableDialog(QWidget* parent)
     table_->setMinimumHeight(table_->horizontalHeader()->sizeHint().height() +
                              table_->verticalHeader()->defaultSectionSize() * 16);
 
-    auto* buttons = new QDialogButtonBox(this);
-    ok_ = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
-    ok_->setObjectName("ok");
-    ok_->setDefault(true);
-    cancel_ = buttons->addButton(tr("CANCEL"), QDialogButtonBox::RejectRole);
-    cancel_->setObjectName("cancel");
+    const DialogButtons buttons = MakeDialogButtons(this, tr("OK"), tr("CANCEL"));
+    ok_ = buttons.accept;
+    cancel_ = buttons.cancel;
     connect(ok_, &QPushButton::clicked, this, &MachineTableDialog::onOk);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table_, 1);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
     table_->setFocus();
 }
 

@@ -1,12 +1,12 @@
 #include "store/ui/ParameterDialog.h"
 
+#include "app/DialogButtons.h"
 #include "app/Prompter.h"
 #include "station/Centre.h"
 #include "users/CurrentUser.h"
 #include "users/UserRecord.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -79,18 +79,14 @@ ParameterDialog::ParameterDialog(QWidget* parent)
         groups->addWidget(group);
     }
 
-    auto* buttons = new QDialogButtonBox(this);
-    ok_ = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
-    ok_->setObjectName("ok");
-    ok_->setDefault(true);
-    cancel_ = buttons->addButton(tr("CANCEL"), QDialogButtonBox::RejectRole);
-    cancel_->setObjectName("cancel");
+    const DialogButtons buttons = MakeDialogButtons(this, tr("OK"), tr("CANCEL"));
+    ok_ = buttons.accept;
+    cancel_ = buttons.cancel;
     connect(ok_, &QPushButton::clicked, this, &ParameterDialog::onOk);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(groups);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
     port_[0]->setFocus();
 }
 

@@ -1,10 +1,10 @@
 #include "tasks/ui/CancelTaskDialog.h"
 
+#include "app/DialogButtons.h"
 #include "station/StationTexts.h"
 #include "store/ui/DialogTable.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -39,19 +39,15 @@ CancelTaskDialog::CancelTaskDialog(std::vector<CancelEntry> entries, QWidget* pa
             model_->setChecked(r, on);
     });
 
-    auto* buttons = new QDialogButtonBox(this);
-    delete_ = buttons->addButton(tr("DELETE"), QDialogButtonBox::AcceptRole);
-    delete_->setObjectName("delete");
-    delete_->setDefault(true);
-    cancel_ = buttons->addButton(tr("CANCEL"), QDialogButtonBox::RejectRole);
-    cancel_->setObjectName("cancel");
+    const DialogButtons buttons = MakeDialogButtons(this, tr("DELETE"), tr("CANCEL"), "delete");
+    delete_ = buttons.accept;
+    cancel_ = buttons.cancel;
     connect(delete_, &QPushButton::clicked, this, &CancelTaskDialog::onDelete);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(selectAll_);
     bottom->addStretch(1);
-    bottom->addWidget(buttons);
+    bottom->addWidget(buttons.box);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_, 1);
     layout->addLayout(bottom);

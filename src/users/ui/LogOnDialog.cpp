@@ -1,10 +1,10 @@
 #include "users/ui/LogOnDialog.h"
 
+#include "app/DialogButtons.h"
 #include "store/ui/ByteLengthValidator.h"
 #include "users/UserRecord.h"
 #include "users/ui/UserDialogMessage.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,19 +36,15 @@ LogOnDialog::LogOnDialog(QWidget* parent) : QDialog(parent) {
     form->addRow(nameLabel, name_);
     form->addRow(passwordLabel, password_);
 
-    auto* buttons = new QDialogButtonBox(this);
-    ok_ = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
-    ok_->setObjectName("ok");
-    ok_->setDefault(true);
-    cancel_ = buttons->addButton(tr("CANCEL"), QDialogButtonBox::RejectRole);
-    cancel_->setObjectName("cancel");
+    const DialogButtons buttons = MakeDialogButtons(this, tr("OK"), tr("CANCEL"));
+    ok_ = buttons.accept;
+    cancel_ = buttons.cancel;
     connect(ok_, &QPushButton::clicked, this, &LogOnDialog::onOk);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(prompt);
     layout->addLayout(form);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
     name_->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 16);
     name_->setFocus();
 }

@@ -1,12 +1,12 @@
 #include "users/ui/ModifyPasswordDialog.h"
 
+#include "app/DialogButtons.h"
 #include "app/Prompter.h"
 #include "store/ui/ByteLengthValidator.h"
 #include "users/UserDialogs.h"
 #include "users/UserRecord.h"
 #include "users/ui/UserDialogMessage.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,19 +35,15 @@ ModifyPasswordDialog::ModifyPasswordDialog(QWidget* parent) : QDialog(parent) {
     confirm_ = field(tr("Confirm Password:"), "confirmPassword");
     old_->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 16);
 
-    auto* buttons = new QDialogButtonBox(this);
-    ok_ = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
-    ok_->setObjectName("ok");
-    ok_->setDefault(true);
-    cancel_ = buttons->addButton(tr("CANCEL"), QDialogButtonBox::RejectRole);
-    cancel_->setObjectName("cancel");
+    const DialogButtons buttons = MakeDialogButtons(this, tr("OK"), tr("CANCEL"));
+    ok_ = buttons.accept;
+    cancel_ = buttons.cancel;
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(prompt);
     layout->addLayout(form);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
     old_->setFocus();
 }
 

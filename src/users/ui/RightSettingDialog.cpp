@@ -1,9 +1,9 @@
 #include "users/ui/RightSettingDialog.h"
 
+#include "app/DialogButtons.h"
 #include "users/UserRecord.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -23,18 +23,14 @@ RightSettingDialog::RightSettingDialog(uint16_t preset, QWidget* parent) : QDial
         grid->addWidget(boxes_[i], i % 5, i / 5);
     }
 
-    auto* buttons = new QDialogButtonBox(this);
-    ok_ = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
-    ok_->setObjectName("ok");
-    ok_->setDefault(true);
-    cancel_ = buttons->addButton(tr("CANCEL"), QDialogButtonBox::RejectRole);
-    cancel_->setObjectName("cancel");
+    const DialogButtons buttons = MakeDialogButtons(this, tr("OK"), tr("CANCEL"));
+    ok_ = buttons.accept;
+    cancel_ = buttons.cancel;
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
     boxes_[0]->setFocus();
 }
 

@@ -1,12 +1,12 @@
 #include "users/ui/UserEditDialog.h"
 
+#include "app/DialogButtons.h"
 #include "app/Prompter.h"
 #include "store/ui/ByteLengthValidator.h"
 #include "users/UserRecord.h"
 #include "users/ui/RightSettingDialog.h"
 #include "users/ui/UserDialogMessage.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -66,18 +66,15 @@ UserEditDialog::UserEditDialog(UserEditState state, QWidget* parent)
     groupLayout->addStretch(1);
     groupLayout->addWidget(detail_);
 
-    auto* buttons = new QDialogButtonBox(this);
-    ok_ = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
-    ok_->setObjectName("ok");
-    ok_->setDefault(true);
-    cancel_ = buttons->addButton(tr("CANCEL"), QDialogButtonBox::RejectRole);
-    cancel_->setObjectName("cancel");
+    const DialogButtons buttons = MakeDialogButtons(this, tr("OK"), tr("CANCEL"));
+    ok_ = buttons.accept;
+    cancel_ = buttons.cancel;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(prompt);
     layout->addLayout(form);
     layout->addWidget(group);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
 
     connect(administrator_, &QRadioButton::clicked, this, [this] {
         userEditClickAdministrator(state_);
@@ -89,7 +86,6 @@ UserEditDialog::UserEditDialog(UserEditState state, QWidget* parent)
     });
     connect(detail_, &QPushButton::clicked, this, &UserEditDialog::onDetail);
     connect(ok_, &QPushButton::clicked, this, &UserEditDialog::onOk);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     const UserEditView view = userEditView(state_);
     setWindowTitle(QString::fromStdString(view.title));

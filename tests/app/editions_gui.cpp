@@ -133,8 +133,9 @@ TEST_F(StationTest, EachEditionStartsInItsLanguageWithItsWidths) {
             // holds them, the others as shown.
             for (int i = 0; i < 9; ++i) {
                 EXPECT_EQ(nodes().columns()[i].width, e.nodeListWidths[i]) << i;
-                if (i > 0 && i < 8)
+                if (i > 0 && i < 8) {
                     EXPECT_EQ(win().nodeList()->columnWidth(i), e.nodeListWidths[i]) << i;
+                }
             }
             EXPECT_EQ(groupFiles.columns()[4].width, e.groupFileWidths[4]);
             EXPECT_EQ(win().fileGroupList()->columnWidth(1), e.fileGroupWidths[1]);

@@ -1,6 +1,7 @@
 #include "Engine.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -13,17 +14,19 @@ namespace nodesim {
 
 namespace {
 
+uint64_t MaskBits(const uint8_t mask[kMaskSize]) {
+    uint64_t bits = 0;
+    for (size_t i = 0; i < kMaskSize; ++i)
+        bits |= uint64_t(mask[i]) << (8 * i);
+    return bits;
+}
+
 bool SingleNode(const uint8_t mask[kMaskSize], int* node) {
-    int found = -1;
-    for (int bit = 0; bit < 64; ++bit) {
-        if (!((mask[bit / 8] >> (bit % 8)) & 1u))
-            continue;
-        if (found >= 0)
-            return false;
-        found = bit;
-    }
-    *node = found;
-    return found >= 0;
+    const uint64_t bits = MaskBits(mask);
+    if (bits == 0 || (bits & (bits - 1)) != 0)
+        return false;
+    *node = std::countr_zero(bits);
+    return true;
 }
 
 bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>* out) {
@@ -61,8 +64,8 @@ FileTag ContentTag(const std::vector<uint8_t>& bytes) {
 }
 
 Engine::Engine(Config config)
-    : config_(std::move(config)), nodes_(std::clamp(config_.nodeCount, 1, kMaxNodes)),
-      rng_(config_.seed) {
+    : config_(std::move(config)), nodes_(kMaxNodes),
+      nodeCount_(std::clamp(config_.nodeCount, 1, kMaxNodes)) {
     ValidateConfig(config_, &configError_);
     // Keep the arithmetic defined even for a configuration that Prepare would refuse.
     config_.clusterBytes = std::clamp<uint32_t>(config_.clusterBytes, 1, 65535);
@@ -73,8 +76,11 @@ void Engine::Reset(Config config) {
     configError_.clear();
     ValidateConfig(config_, &configError_);
     config_.clusterBytes = std::clamp<uint32_t>(config_.clusterBytes, 1, 65535);
-    nodes_.resize(static_cast<size_t>(std::clamp(config_.nodeCount, 1, kMaxNodes)));
-    for (Node& n : nodes_) {
+    // Nodes past the old count were cleared when they last fell out of use.
+    const int used = nodeCount_;
+    nodeCount_ = std::clamp(config_.nodeCount, 1, kMaxNodes);
+    for (int i = 0; i < used; ++i) {
+        Node& n = nodes_[static_cast<size_t>(i)];
         n.files.clear();
         n.rx.state = Reception::State::None;
         n.rx.name = {};
@@ -83,7 +89,6 @@ void Engine::Reset(Config config) {
         n.rx.packageCount = 0;
         n.rx.missing = 0;
         n.rx.have.reset();
-        n.rx.data.clear();
         n.ignoreDeletes = 0;
         n.stats = {};
         n.packageLog.clear();
@@ -91,7 +96,7 @@ void Engine::Reset(Config config) {
     }
     parser_.Reset();
     stats_ = {};
-    rng_.seed(config_.seed);
+    rngSeeded_ = false;
 }
 
 void Engine::Log(const char* format, ...) const {
@@ -173,8 +178,16 @@ void Engine::Feed(const uint8_t* data, size_t n, const ReplySink& sink) {
     });
 }
 
+std::mt19937_64& Engine::Rng() {
+    if (!rngSeeded_) {
+        rng_.seed(config_.seed);
+        rngSeeded_ = true;
+    }
+    return rng_;
+}
+
 double Engine::Uniform() {
-    return static_cast<double>(rng_() >> 11) * 0x1.0p-53;
+    return static_cast<double>(Rng()() >> 11) * 0x1.0p-53;
 }
 
 bool Engine::Drops(int node) {
@@ -208,9 +221,8 @@ bool Engine::Handle(const Request& request, Reply* reply) {
             Log("refused: bad %s", head ? "head" : "package");
             return false;
         }
-        for (int n = 0; n < nodeCount(); ++n)
-            if (MaskTest(request.mask, n))
-                ++nodes_[n].stats.dataFramesAddressed;
+        for (uint64_t bits = MaskBits(request.mask) & ActiveNodes(); bits; bits &= bits - 1)
+            ++nodes_[std::countr_zero(bits)].stats.dataFramesAddressed;
     }
     if (request.code == FRAME_QUERY && p[0] > kMaxListBlock) {
         ++stats_.badContent;
@@ -231,11 +243,12 @@ bool Engine::Handle(const Request& request, Reply* reply) {
         reply->size = BuildReplyFrame(reply->bytes.data(), body, bodySize);
         if (config_.corruptRate > 0 && Uniform() < config_.corruptRate) {
             ++stats_.repliesCorrupted;
-            if (rng_() & 1) {
-                reply->bytes[rng_() % reply->size] ^= static_cast<uint8_t>(1 + rng_() % 255);
+            std::mt19937_64& rng = Rng();
+            if (rng() & 1) {
+                reply->bytes[rng() % reply->size] ^= static_cast<uint8_t>(1 + rng() % 255);
                 Log("node %02d reply corrupted", node);
             } else {
-                reply->size = 1 + rng_() % (reply->size - 1);
+                reply->size = 1 + rng() % (reply->size - 1);
                 Log("node %02d reply cut to %zu bytes", node, reply->size);
             }
         }
@@ -245,8 +258,9 @@ bool Engine::Handle(const Request& request, Reply* reply) {
         return true;
     }
 
-    for (int n = 0; n < nodeCount(); ++n) {
-        if (!MaskTest(request.mask, n) || silent(n) || Drops(n))
+    for (uint64_t bits = MaskBits(request.mask) & ActiveNodes(); bits; bits &= bits - 1) {
+        const int n = std::countr_zero(bits);
+        if (silent(n) || Drops(n))
             continue;
         if (request.code == FRAME_DATA) {
             if (request.length == kHeadSize)
@@ -353,15 +367,15 @@ void Engine::AcceptHead(int index, const uint8_t* head) {
     if (held >= 0 && node.files[held].tag == rx.tag && node.files[held].data.size() == rx.length) {
         rx.state = Reception::State::Held;
         rx.missing = 0;
-        Log("node %02d head %s: already held", index, PrintableName(rx.name.data()).c_str());
+        if (Logging())
+            Log("node %02d head %s: already held", index, PrintableName(rx.name.data()).c_str());
         return;
     }
     rx.state = Reception::State::Receiving;
     rx.missing = rx.packageCount;
-    // Grown as packages arrive: a head alone costs no megabyte.
-    rx.data.clear();
-    Log("node %02d head %s, %u bytes, %d packages", index, PrintableName(rx.name.data()).c_str(),
-        rx.length, rx.packageCount);
+    if (Logging())
+        Log("node %02d head %s, %u bytes, %d packages", index,
+            PrintableName(rx.name.data()).c_str(), rx.length, rx.packageCount);
 }
 
 void Engine::AcceptPackage(int index, const uint8_t* package) {
@@ -370,10 +384,9 @@ void Engine::AcceptPackage(int index, const uint8_t* package) {
     const int number = static_cast<int>(GetLe16(package));
     if (rx.state != Reception::State::Receiving || number > rx.packageCount)
         return;
-    const size_t end = static_cast<size_t>(number) * kPackageDataSize;
-    if (rx.data.size() < end)
-        rx.data.resize(end, 0);
-    std::memcpy(rx.data.data() + end - kPackageDataSize, package + 2, kPackageDataSize);
+    if (!rx.data)
+        rx.data = std::make_unique_for_overwrite<uint8_t[]>(kMaxSendBytes);
+    std::memcpy(rx.data.get() + (number - 1) * kPackageDataSize, package + 2, kPackageDataSize);
     if (!rx.have[number]) {
         rx.have[number] = true;
         --rx.missing;
@@ -389,8 +402,9 @@ void Engine::DeleteNames(int index, const uint8_t* names, int count) {
     for (int i = 0; i < count; ++i) {
         const uint8_t* name = names + kNameFieldSize * i;
         const int at = FindFile(node, name);
-        Log("node %02d delete %s: %s", index, PrintableName(name).c_str(),
-            at >= 0 ? "removed" : "not held");
+        if (Logging())
+            Log("node %02d delete %s: %s", index, PrintableName(name).c_str(),
+                at >= 0 ? "removed" : "not held");
         if (at >= 0)
             EraseAt(index, static_cast<size_t>(at));
     }
@@ -447,12 +461,13 @@ bool Engine::TryStore(int index) {
     StoredFile file;
     file.name = rx.name;
     file.tag = rx.tag;
-    rx.data.resize(rx.length); // the padding of the last package is not part of the file
-    file.data = std::move(rx.data);
-    rx.data = {};
+    // The padding of the last package is not part of the file.
+    file.data.assign(rx.data.get(), rx.data.get() + rx.length);
     rx.state = Reception::State::Held;
     ++node.stats.filesCompleted;
-    Log("node %02d stored %s, %u bytes", index, PrintableName(rx.name.data()).c_str(), rx.length);
+    if (Logging())
+        Log("node %02d stored %s, %u bytes", index, PrintableName(rx.name.data()).c_str(),
+            rx.length);
     Store(index, std::move(file));
     return true;
 }
@@ -505,11 +520,20 @@ void Engine::Unmirror(int index, const NameField& name) {
 
 std::vector<FileInfo> Engine::files(int node) const {
     std::vector<FileInfo> out;
-    if (!ValidNode(node))
-        return out;
-    for (const StoredFile& f : nodes_[node].files)
-        out.push_back({FieldToString(f.name), static_cast<uint32_t>(f.data.size()), f.tag});
+    files(node, out);
     return out;
+}
+
+void Engine::files(int node, std::vector<FileInfo>& out) const {
+    const size_t count = ValidNode(node) ? nodes_[node].files.size() : 0;
+    out.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const StoredFile& f = nodes_[node].files[i];
+        // 12 bytes: the string keeps them in place, without an allocation.
+        out[i].name.assign(reinterpret_cast<const char*>(f.name.data()), f.name.size());
+        out[i].length = static_cast<uint32_t>(f.data.size());
+        out[i].tag = f.tag;
+    }
 }
 
 std::optional<std::vector<uint8_t>> Engine::fileBytes(int node,

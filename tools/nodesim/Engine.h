@@ -10,6 +10,7 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -77,8 +78,10 @@ public:
     bool Handle(const Request& request, Reply* reply);
 
     const Config& config() const { return config_; }
-    int nodeCount() const { return static_cast<int>(nodes_.size()); }
+    int nodeCount() const { return nodeCount_; }
     std::vector<FileInfo> files(int node) const;
+    // The same into `out`, whose room is reused (the fuzzers read the files after every reply).
+    void files(int node, std::vector<FileInfo>& out) const;
     std::optional<std::vector<uint8_t>> fileBytes(int node, const std::string& nameField) const;
     StorageInfo storage(int node) const;
     // Adds or replaces a file as if a station had sent it; false when it does not fit.
@@ -115,7 +118,11 @@ private:
         int packageCount = 0;
         int missing = 0;
         std::bitset<kMaxPackages> have;
-        std::vector<uint8_t> data;
+        // Package n's data at (n - 1) * 512, for the largest file a head may announce. Made at the
+        // first package and kept for every later reception: only the pages that packages reach
+        // are ever touched, and nothing is cleared, since a file is stored only once every
+        // package of its length has been written here.
+        std::unique_ptr<uint8_t[]> data;
     };
     struct Node {
         std::vector<StoredFile> files;
@@ -127,8 +134,11 @@ private:
     };
 
     bool ValidNode(int node) const { return node >= 0 && node < nodeCount(); }
+    uint64_t ActiveNodes() const { return (uint64_t(1) << nodeCount_) - 1; }
     bool Drops(int node);
+    std::mt19937_64& Rng();
     double Uniform();
+    bool Logging() const { return static_cast<bool>(config_.log); }
     void LogPackage(Node& node, uint16_t number);
     void Log(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
@@ -153,10 +163,14 @@ private:
 
     Config config_;
     std::string configError_;
+    // Always kMaxNodes, so that a Reset to another node count keeps what each node allocated.
     std::vector<Node> nodes_;
+    int nodeCount_ = 1;
     RequestParser parser_;
     Statistics stats_;
+    // Seeded at its first draw: most configurations never draw.
     std::mt19937_64 rng_;
+    bool rngSeeded_ = false;
 };
 
 } // namespace nodesim

@@ -70,6 +70,8 @@ char lowerAscii(char c) {
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0)
+        return true; // most lookups spell a name as the file does
     for (size_t i = 0; i < a.size(); ++i)
         if (lowerAscii(a[i]) != lowerAscii(b[i]))
             return false;

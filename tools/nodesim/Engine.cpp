@@ -209,13 +209,13 @@ bool Engine::Handle(const Request& request, Reply* reply) {
     Log("rx %s mask %02X%02X%02X%02X L %u", CodeName(request.code), request.mask[3],
         request.mask[2], request.mask[1], request.mask[0], request.length);
 
-    // Refuse malformed contents before any node sees them.
+    // Refuse malformed contents before any node sees them. The check byte of a head or package
+    // is the frame's payload check, which the parser has already verified.
     if (request.code == FRAME_DATA) {
         const bool head = request.length == kHeadSize;
-        const size_t size = head ? kHeadSize : kPackageSize;
         const uint32_t number = GetLe16(p);
         const uint32_t length = head ? GetLe32(p + 14) : 0;
-        if (Crc8(p, size - 1) != p[size - 1] || (head && number != 0) || (!head && number == 0) ||
+        if ((head && number != 0) || (!head && number == 0) ||
             (head && (length == 0 || length > kMaxSendBytes))) {
             ++stats_.badContent;
             Log("refused: bad %s", head ? "head" : "package");

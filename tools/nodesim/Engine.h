@@ -74,7 +74,8 @@ public:
 
     // Raw line bytes in; every reply they cause goes to `sink`, in order.
     void Feed(const uint8_t* data, size_t n, const ReplySink& sink);
-    // One parsed request; true when `reply` was filled.
+    // One request as the parser hands it over (a length that fits its code, a good payload
+    // check); true when `reply` was filled.
     bool Handle(const Request& request, Reply* reply);
 
     const Config& config() const { return config_; }

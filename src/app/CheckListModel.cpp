@@ -1,12 +1,7 @@
 #include "app/CheckListModel.h"
 
 #include "store/SystemParameters.h"
-
-QColor ColorFromColorRef(int32_t value) {
-    const auto v = static_cast<uint32_t>(value);
-    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
-                  static_cast<int>((v >> 16) & 0xFF));
-}
+#include "store/ui/DialogTable.h"
 
 ListColors ListColorsFromParameters() {
     const SystemParameters& p = Params();

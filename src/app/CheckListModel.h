@@ -18,8 +18,6 @@ struct ListColors {
     QColor textBackground; // "FontBKColor": behind the texts
     QColor text;           // "FontColor"
 };
-// A Windows colour value as the parameter file holds it: 0x00BBGGRR.
-QColor ColorFromColorRef(int32_t value);
 // The colours of the parameter record.
 ListColors ListColorsFromParameters();
 

@@ -7,18 +7,32 @@
 #include "app/Prompter.h"
 #include "app/StationIcons.h"
 #include "station/Centre.h"
+#include "station/CommandRules.h"
 #include "station/FileGroups.h"
 #include "station/NodeLabels.h"
 #include "station/NodeRows.h"
 #include "station/StationTexts.h"
 #include "store/SystemParameters.h"
+#include "store/ui/MachineTableDialog.h"
+#include "store/ui/ParameterDialog.h"
+#include "store/ui/SoftNoteDialog.h"
+#include "tasks/TaskLayer.h"
+#include "tasks/ui/CancelTaskDialog.h"
 #include "users/CurrentUser.h"
 #include "users/UserRecord.h"
+#include "users/ui/LogOnDialog.h"
+#include "users/ui/ModifyPasswordDialog.h"
+#include "users/ui/UserManagementDialog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -28,6 +42,7 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
@@ -589,19 +604,38 @@ void CTransferDlg::Initialise(std::unique_ptr<QWidget> loading) {
 }
 
 void CTransferDlg::openChannels() {
-    const SystemParameters& p = Params();
     const int result = StartCentreFromParameters();
     panes_[0]->setText(QString::fromStdString(StationText(ChannelResultTextId(result))));
+    readNodeTables();
+    currentChannel_ = (channelOpen_[0] != 0 || channelOpen_[1] == 0) ? 0 : 1;
+    panes_[3]->setText(tr("Channel") + QString::number(currentChannel_ + 1));
+    FillNodeList(currentChannel_);
+}
 
+void CTransferDlg::readNodeTables() {
+    const SystemParameters& p = Params();
     for (int c = 0; c < kChannels; ++c) {
         NodeRecord* table = CCommCenter::NodeTable(c);
         channelOpen_[c] = table != nullptr ? 1 : 0;
         for (int j = 0; j < kMaxNodes; ++j)
             nodeRecords_[c][j] = (table != nullptr && j < p.comSum[c]) ? &table[j] : nullptr;
     }
-    currentChannel_ = (channelOpen_[0] != 0 || channelOpen_[1] == 0) ? 0 : 1;
-    panes_[3]->setText(tr("Channel") + QString::number(currentChannel_ + 1));
-    FillNodeList(currentChannel_);
+}
+
+void CTransferDlg::dropNodeTables() {
+    for (auto& channel : nodeRecords_)
+        for (auto& n : channel)
+            n = nullptr;
+    channelOpen_[0] = channelOpen_[1] = 0;
+}
+
+int CTransferDlg::nodeCountOf(int channel) const {
+    if (channel < 0 || channel >= kChannels || channelOpen_[channel] == 0)
+        return 0;
+    int count = 0;
+    while (count < kMaxNodes && nodeRecords_[channel][count] != nullptr)
+        ++count;
+    return count;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -634,6 +668,16 @@ void CTransferDlg::FillNodeList(int channel) {
         }
     }
     nodeModel_->setRows(rows, images);
+    // Rows may now show other nodes: the node-file list shows nothing until a node is chosen, so
+    // that Delete File never acts on files ticked for a node the list no longer stands for.
+    clearNodeFiles();
+}
+
+void CTransferDlg::clearNodeFiles() {
+    nodeFileRows_.clear();
+    nodeFilesChannel_ = -1;
+    nodeFilesNode_ = -1;
+    nodeFileModel_->clear();
 }
 
 NodeRecord* CTransferDlg::nodeOfRow(int channel, int row) const {
@@ -644,8 +688,14 @@ NodeRecord* CTransferDlg::nodeOfRow(int channel, int row) const {
 
 void CTransferDlg::ShowNodeFiles(int channel) {
     nodeFileRows_.clear();
-    if (const NodeRecord* node = nodeOfRow(channel, selectedRow_[channel & 1]))
+    nodeFilesChannel_ = -1;
+    nodeFilesNode_ = -1;
+    const int row = selectedRow_[channel & 1];
+    if (const NodeRecord* node = nodeOfRow(channel, row)) {
         nodeFileRows_ = NodeFileRows(*node);
+        nodeFilesChannel_ = channel;
+        nodeFilesNode_ = rowNode_[channel][row];
+    }
     QVector<QStringList> rows;
     rows.reserve(static_cast<int>(nodeFileRows_.size()));
     for (const NodeFileRow& r : nodeFileRows_)
@@ -792,36 +842,296 @@ void CTransferDlg::tearDown() {
         tray_ = nullptr;
     }
     // The centre's threads stop and its ports close before the window goes.
-    for (auto& channel : nodeRecords_)
-        for (auto& n : channel)
-            n = nullptr;
-    channelOpen_[0] = channelOpen_[1] = 0;
+    dropNodeTables();
     CCommCenter::Destroy();
     shutDown_ = true;
 }
 
 // ---------------------------------------------------------------------------------------------
-// Commands. Most are filled in by the commands' own work; the window-only ones are here.
+// Commands. Each checks its right first (a refused command does nothing and shows nothing), then
+// the selections, asks where it must, and hands its request to the task layer without waiting for
+// the machines: the node list shows the outcome through the status timer.
 
-void CTransferDlg::onTransferParameter() {}
-void CTransferDlg::onMachineInformation() {}
-void CTransferDlg::onFilePath() {}
-void CTransferDlg::onUserManagement() {}
-void CTransferDlg::onModifyPassword() {}
-void CTransferDlg::onLogOnOut() {}
-void CTransferDlg::onSoftNote() {}
+void CTransferDlg::showMessage(const QString& text, Prompter::Icon icon) {
+    prompter().message(this, promptCaption_, text, icon);
+}
+
+bool CTransferDlg::ask(const QString& text) {
+    return prompter().question(this, promptCaption_, text, Prompter::Icon::Question);
+}
+
+bool CTransferDlg::markCheckedNodes() {
+    const int c = currentChannel_;
+    std::vector<int> marked;
+    for (int row : nodeModel_->checkedRows())
+        if (row >= 0 && row < rowNode_[c].size())
+            marked.push_back(rowNode_[c][row]);
+    return MarkNodes(marked, nodeCountOf(c), request_.nodeMask);
+}
+
+std::vector<int> CTransferDlg::checkedGroups() const {
+    std::vector<int> out;
+    for (int row : fileGroupModel_->checkedRows()) {
+        bool ok = false;
+        const int number = fileGroupModel_->cell(row, 0).toInt(&ok);
+        if (ok && number >= 1)
+            out.push_back(number - 1);
+    }
+    return out;
+}
+
+void CTransferDlg::applyGroupOutcome(const GroupOutcome& outcome) {
+    if (outcome.refresh)
+        ShowGroup(outcome.show, outcome.withGroupList);
+    showLeftOut(outcome.problems);
+}
+
+void CTransferDlg::showLeftOut(const std::vector<FileProblem>& problems) {
+    if (problems.empty())
+        return;
+    showMessage(tr("These files were left out:\n%1")
+                    .arg(QString::fromStdString(FileProblemsText(problems))),
+                Prompter::Icon::Warning);
+}
+
+QString CTransferDlg::FileDialogFilter() {
+    // Linux names are case-sensitive: both cases of the three types, and "*" for every file, so a
+    // name without a dot shows as well.
+    return QStringLiteral("*.DST;*.DSB;*.UPT (*.DST *.DSB *.UPT *.dst *.dsb *.upt);;") +
+           tr("All File") + QStringLiteral(" (*)");
+}
+
+QStringList CTransferDlg::chooseFiles(const QString& title) {
+    return prompter().openFiles(this, title, QString::fromStdString(Params().filePath),
+                                FileDialogFilter());
+}
+
+void CTransferDlg::addToShownGroup(const std::vector<std::string>& paths) {
+    const auto replace = [this](const std::string& name) {
+        return ask(QString::fromStdString(name + StationText(kIdsReplaceQuestion)));
+    };
+    applyGroupOutcome(AddFilesToGroup(shownGroup(), paths, replace));
+}
+
+bool CTransferDlg::handOver(LoggedCommand command, int channel) {
+    std::string reason;
+    const HandOver result = LogAndQueue(command, channel, request_, CurrentUser.userName, &reason);
+    switch (result) {
+    case HandOver::Queued:
+        return true;
+    case HandOver::LogUnwritable:
+        showMessage(tr("Nothing was done: the event log cannot be written.\n%1")
+                        .arg(QString::fromStdString(reason)),
+                    Prompter::Icon::Stop);
+        return false;
+    case HandOver::LogFailed:
+        showMessage(tr("Nothing was done: writing the event log failed."), Prompter::Icon::Stop);
+        return false;
+    case HandOver::NotQueued:
+        showMessage(tr("Nothing was done: the channel takes no tasks."), Prompter::Icon::Stop);
+        return false;
+    }
+    return false;
+}
+
+// --- System
+
+void CTransferDlg::onTransferParameter() {
+    if (!hasRight(kRightSetSystemParameter))
+        return;
+    // OK re-creates the centre: from here on nothing may read the old centre's node records, not
+    // even a tick of the status timer while the dialog is open.
+    timer_.stop();
+    dropNodeTables();
+    int openResult = -1;
+    const bool changed = RunParameterSetting(this, &openResult);
+    readNodeTables();
+    if (changed && openResult >= 0 && openResult <= 3) {
+        panes_[0]->setText(QString::fromStdString(StationText(ChannelResultTextId(openResult))));
+        FillNodeList(currentChannel_); // the shown channel stays, even when it is now closed
+    }
+    if (!shutDown_)
+        timer_.start();
+}
+
+void CTransferDlg::onMachineInformation() {
+    if (RunMachineInformation(this))
+        FillNodeList(currentChannel_);
+}
+
+void CTransferDlg::onFilePath() {
+    const QString chosen = prompter().folder(this, tr("Please Select File Group First!"),
+                                             QString::fromStdString(Params().filePath));
+    if (chosen.isEmpty())
+        return;
+    if (!SaveFilePath(QDir::cleanPath(chosen).toStdString()))
+        showMessage(tr("System Write Error!"), Prompter::Icon::Stop);
+}
+
+void CTransferDlg::onUserManagement() {
+    RunUserManagement(this);
+}
+
+void CTransferDlg::onModifyPassword() {
+    RunModifyPassword(this);
+}
+
+void CTransferDlg::onLogOnOut() {
+    bool changed = false;
+    if (CurrentUser.loggedOn != 0) {
+        logOff();
+        changed = true;
+    }
+    LogOnDialog dialog(this);
+    if (prompter().exec(dialog) == QDialog::Accepted && dialog.accepted()) {
+        logOn(dialog.result().userName, dialog.result().isAdmin);
+        changed = true;
+    }
+    if (!changed)
+        return; // nobody was logged on and nobody logged on
+    userText_ = QString::fromStdString(currentUserText());
+    panes_[2]->setText(userText_);
+}
+
+void CTransferDlg::onSoftNote() {
+    RunSoftNote(this);
+}
 
 void CTransferDlg::onExitSystem() {
     close();
 }
 
-void CTransferDlg::onSelectFile() {}
-void CTransferDlg::onSwitchChannel() {}
-void CTransferDlg::onSendFile() {}
-void CTransferDlg::onDeleteFile() {}
-void CTransferDlg::onClearFile() {}
-void CTransferDlg::onQueryNode() {}
-void CTransferDlg::onCancelTask() {}
+// --- Transfer
+
+void CTransferDlg::onSelectFile() {
+    if (!hasRight(kRightSelectFile))
+        return;
+    const QStringList chosen = chooseFiles(tr("Select File"));
+    if (chosen.isEmpty())
+        return;
+    std::vector<std::string> paths;
+    for (const QString& p : chosen)
+        paths.push_back(p.toStdString());
+    applyGroupOutcome(NewGroupFromFiles(paths));
+}
+
+void CTransferDlg::onSwitchChannel() {
+    const int from = currentChannel_;
+    const int to = 1 - from;
+    if (channelOpen_[to] == 0)
+        return;
+    for (int row = 0; row < nodeModel_->rowCount() && row < rowNode_[from].size(); ++row)
+        nodeRows_[from][rowNode_[from][row]].checkSaved = nodeModel_->isChecked(row) ? 1 : 0;
+    currentChannel_ = to;
+    panes_[3]->setText(tr("Channel") + QString::number(to + 1));
+    FillNodeList(to);
+    if (nodeViewShown_ == 0)
+        onViewFile(); // back to the nodes, with View File's own right check
+    for (int row = 0; row < nodeModel_->rowCount() && row < rowNode_[to].size(); ++row)
+        nodeModel_->setChecked(row, nodeRows_[to][rowNode_[to][row]].checkSaved == 1);
+}
+
+void CTransferDlg::onSendFile() {
+    if (!hasRight(kRightSendFile))
+        return;
+    if (!markCheckedNodes()) {
+        showMessage(tr("Please Choose The Node in List!"));
+        return;
+    }
+    const SendPlan plan = PlanSend(checkedGroups());
+    const QString problems = QString::fromStdString(FileProblemsText(plan.collection.problems));
+    switch (plan.refusal) {
+    case SendRefusal::NoFiles:
+        showMessage(tr("Please Select File Group First!"));
+        return;
+    case SendRefusal::TooMany:
+        showMessage(tr("The checked groups hold %1 files to send; a machine holds at most %2. "
+                       "Nothing was sent.")
+                        .arg(plan.sendable)
+                        .arg(kMaxEntries),
+                    Prompter::Icon::Stop);
+        return;
+    case SendRefusal::NothingToSend:
+        showMessage(tr("No file of the checked groups can be sent:\n%1").arg(problems),
+                    Prompter::Icon::Stop);
+        return;
+    case SendRefusal::None:
+        break;
+    }
+    if (!plan.collection.problems.empty() &&
+        !ask(tr("These files are left out:\n%1\n\nSend the other %n file(s)?", nullptr,
+                static_cast<int>(plan.collection.files.size()))
+                 .arg(problems)))
+        return;
+    request_.files = plan.collection.Paths();
+    handOver(LoggedCommand::Send, currentChannel_);
+}
+
+void CTransferDlg::onDeleteFile() {
+    if (!hasRight(kRightDeleteFile))
+        return;
+    if (!ask(tr("Do  you delete the files in the node?")))
+        return;
+    // The node and the names are those the node-file list shows, whatever has been clicked or
+    // queried since: exactly the files the operator ticked, on the node they belong to.
+    const int c = nodeFilesChannel_;
+    if (c < 0 || !MarkNodes({nodeFilesNode_}, nodeCountOf(c), request_.nodeMask)) {
+        showMessage(tr("Please Choose The Node in List!"));
+        return;
+    }
+    request_.files.clear();
+    for (int row : nodeFileModel_->checkedRows())
+        if (row >= 0 && static_cast<size_t>(row) < nodeFileRows_.size())
+            request_.files.push_back(nodeFileRows_[static_cast<size_t>(row)].field);
+    if (request_.files.empty()) {
+        showMessage(tr("Please Choose The Node in List!"));
+        return;
+    }
+    handOver(LoggedCommand::Delete, c);
+}
+
+void CTransferDlg::onClearFile() {
+    if (!hasRight(kRightDeleteFile))
+        return;
+    if (!ask(tr("Do  you delete the files in the node?")))
+        return;
+    if (!markCheckedNodes()) {
+        showMessage(tr("Please Choose The Node in List!"));
+        return;
+    }
+    request_.files.clear();
+    handOver(LoggedCommand::Clear, currentChannel_);
+}
+
+void CTransferDlg::onQueryNode() {
+    if (!hasRight(kRightQueryNodeStatus))
+        return;
+    if (!markCheckedNodes()) {
+        showMessage(tr("Please Choose The Node in List!"));
+        return;
+    }
+    request_.files.clear();
+    CreateQueryTask(currentChannel_, request_); // a query is not logged
+}
+
+void CTransferDlg::onCancelTask() {
+    if (!hasRight(kRightCancelTask))
+        return;
+    CCommCenter* cc = CCommCenter::Instance();
+    if (!markCheckedNodes() || cc == nullptr)
+        return; // no node: nothing pending, nothing to show
+    std::vector<CancelEntry> entries = CollectCancelList(*cc, currentChannel_, request_);
+    if (entries.empty())
+        return;
+    CancelTaskDialog dialog(std::move(entries), this);
+    if (prompter().exec(dialog) != QDialog::Accepted)
+        return;
+    const std::vector<int32_t> numbers = dialog.tickedTaskNumbers();
+    if (!numbers.empty())
+        CancelTaskNumbers(currentChannel_, request_.nodeMask, numbers);
+}
+
+// --- Operation
 
 void CTransferDlg::onSelectAll() {
     applyCheckOp(CheckOp::All);
@@ -839,8 +1149,22 @@ void CTransferDlg::onCancelAll() {
     applyCheckOp(CheckOp::None);
 }
 
-void CTransferDlg::onAdd() {}
-void CTransferDlg::onDelete() {}
+void CTransferDlg::onAdd() {
+    const QStringList chosen = chooseFiles(tr("Add File"));
+    if (chosen.isEmpty())
+        return;
+    std::vector<std::string> paths;
+    for (const QString& p : chosen)
+        paths.push_back(p.toStdString());
+    addToShownGroup(paths);
+}
+
+void CTransferDlg::onDelete() {
+    if (activeList_ == groupFiles_)
+        onDeleteGroupFiles();
+    else if (activeList_ == fileGroups_)
+        onDeleteGroups();
+}
 
 void CTransferDlg::onViewFile() {
     if (hasRight(kRightSelectFile))
@@ -849,11 +1173,99 @@ void CTransferDlg::onViewFile() {
     command(kViewFile)->setChecked(nodeViewShown_ == 0);
 }
 
-void CTransferDlg::onEditionInformation() {}
-void CTransferDlg::onHowToUse() {}
-void CTransferDlg::onAddNodeFilesFromLibrary() {}
-void CTransferDlg::onDeleteGroupFiles() {}
-void CTransferDlg::onDeleteGroups() {}
+// --- Help
+
+void CTransferDlg::onEditionInformation() {
+    QDialog about(this);
+    about.setObjectName("AboutDialog");
+    about.setWindowTitle(tr("About Quorvelle Network Transfer System"));
+    auto* picture = new QLabel(&about);
+    picture->setPixmap(StationIcon().pixmap(48, 48));
+    picture->setAccessibleName(tr("Quorvelle Network Transfer System"));
+    auto* name = new QLabel(tr("Quorvelle Network Transfer System"), &about);
+    name->setObjectName("name");
+    auto* version = new QLabel(tr("Version 2.0"), &about);
+    version->setObjectName("version");
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
+    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(name);
+    texts->addWidget(version);
+    auto* top = new QHBoxLayout;
+    top->addWidget(picture, 0, Qt::AlignTop);
+    top->addLayout(texts, 1);
+    auto* layout = new QVBoxLayout(&about);
+    layout->addLayout(top);
+    layout->addWidget(buttons);
+    prompter().exec(about);
+}
+
+void CTransferDlg::onHowToUse() {
+    const QString path =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromUtf8(edition_.helpFile));
+    if (!QFileInfo(path).isFile()) {
+        showMessage(tr("The help file %1 is missing.").arg(QDir::toNativeSeparators(path)),
+                    Prompter::Icon::Warning);
+        return;
+    }
+    if (!prompter().openUrl(QUrl::fromLocalFile(path)))
+        showMessage(tr("Nothing on this computer could open the help file %1.")
+                        .arg(QDir::toNativeSeparators(path)),
+                    Prompter::Icon::Warning);
+}
+
+// --- Context menus and drops
+
+void CTransferDlg::onAddNodeFilesFromLibrary() {
+    std::vector<std::string> fields;
+    for (int row : nodeFileModel_->checkedRows())
+        if (row >= 0 && static_cast<size_t>(row) < nodeFileRows_.size())
+            fields.push_back(nodeFileRows_[static_cast<size_t>(row)].field);
+    if (fields.empty())
+        return;
+    const LibraryLookup found = FindLibraryFiles(Params().filePath, fields);
+    if (!found.missing.empty()) {
+        QString text = QString::fromStdString(found.MissingText());
+        if (found.cut)
+            text +=
+                QLatin1Char('\n') + tr("Only the first %1 folders of the library were searched.")
+                                        .arg(kMaxLibraryFolders);
+        showMessage(text);
+    }
+    if (!found.paths.empty())
+        addToShownGroup(found.paths);
+}
+
+void CTransferDlg::onDeleteGroupFiles() {
+    const int group = shownGroup();
+    if (group < 0)
+        return;
+    const QVector<int> rows = groupFileModel_->checkedRows();
+    if (rows.isEmpty()) {
+        showMessage(tr("Please Choose The Node in List!"));
+        return;
+    }
+    if (!ask(tr("Is the Selected File Delete?")))
+        return;
+    applyGroupOutcome(DeleteGroupFiles(group, std::vector<int>(rows.begin(), rows.end())));
+}
+
+void CTransferDlg::onDeleteGroups() {
+    if (fileGroupModel_->rowCount() == 0)
+        return;
+    const std::vector<int> groups = checkedGroups();
+    if (groups.empty()) {
+        showMessage(tr("Please Choose The Node in List!"));
+        return;
+    }
+    if (!ask(tr("Is the Selected File Group Delete?")))
+        return;
+    applyGroupOutcome(DeleteGroups(groups));
+}
+
 void CTransferDlg::onDropFiles(const QStringList& paths) {
-    (void)paths;
+    std::vector<std::string> files;
+    for (const QString& p : paths)
+        files.push_back(p.toStdString());
+    applyGroupOutcome(DropFiles(files));
 }

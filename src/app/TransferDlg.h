@@ -8,7 +8,10 @@
 #pragma once
 
 #include "app/Edition.h"
+#include "app/Prompter.h"
 #include "link/CommCenter.h"
+#include "station/CommandRules.h"
+#include "station/FileGroups.h"
 #include "station/NodeLabels.h"
 #include "station/NodeRows.h"
 #include "tasks/TransTask.h"
@@ -52,8 +55,11 @@ public:
     void ToggleView();
     // The group whose files the group-file list shows (its first row's "Type"), or -1.
     int shownGroup() const;
-    // The rows the node-file list shows, with the names Delete File sends.
+    // The rows the node-file list shows, with the names Delete File sends, and the channel and
+    // node they belong to (-1 while the list shows no node). Delete File deletes exactly these.
     const std::vector<NodeFileRow>& nodeFileRows() const { return nodeFileRows_; }
+    int nodeFilesChannel() const { return nodeFilesChannel_; }
+    int nodeFilesNode() const { return nodeFilesNode_; }
     // The node record a node-list row shows, or null.
     NodeRecord* nodeOfRow(int channel, int row) const;
 
@@ -79,6 +85,10 @@ public:
 
     // One tick of the status timer (also run by the timer every 100 ms).
     void StatusTick();
+
+    // The file dialogs' filter: the three design types in both letter cases, and "All File" as
+    // "*", so that a name without a dot shows too.
+    static QString FileDialogFilter();
 
 signals:
     // A close request was honoured and everything is torn down: the program may end.
@@ -134,6 +144,30 @@ private:
     void createContextMenus();
     void createTray();
     void openChannels();
+    // The node tables of the centre as it is now (after start-up or a re-creation), and none
+    // while the centre may be re-created.
+    void readNodeTables();
+    void dropNodeTables();
+    // Nodes of channel c the window knows (0 for a closed channel).
+    int nodeCountOf(int channel) const;
+    void clearNodeFiles();
+
+    // --- The commands' parts.
+    void showMessage(const QString& text, Prompter::Icon icon = Prompter::Icon::None);
+    bool ask(const QString& text);
+    // request_.nodeMask := the checked nodes of the current channel; false when none.
+    bool markCheckedNodes();
+    // Group indexes of the checked rows of the group list, ascending.
+    std::vector<int> checkedGroups() const;
+    // Shows what a file-group operation left behind, and the files it left out.
+    void applyGroupOutcome(const GroupOutcome& outcome);
+    void showLeftOut(const std::vector<FileProblem>& problems);
+    // The open-file dialog of Select File and Add; empty when cancelled.
+    QStringList chooseFiles(const QString& title);
+    // Adds paths to the shown group (or a new one), asking before a file replaces one of its name.
+    void addToShownGroup(const std::vector<std::string>& paths);
+    // Logs and queues a send, delete or clear in request_; false with a message when refused.
+    bool handOver(LoggedCommand command, int channel);
     void showContextMenu(CheckListView* list, const QPoint& pos);
     void onNodeRowChosen(int row);
     void onGroupRowChosen(int row);
@@ -160,6 +194,8 @@ private:
     QVector<int> rowNode_[kChannels];     // node index of each node-list row
     int nodeRowOf_[kChannels][kMaxNodes]; // row of each node; -1: hidden machine, no row
     std::vector<NodeFileRow> nodeFileRows_;
+    int nodeFilesChannel_ = -1;
+    int nodeFilesNode_ = -1;
     bool shutDown_ = false;
 
     // Widgets.

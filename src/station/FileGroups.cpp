@@ -6,6 +6,7 @@
 #include "tasks/TaskLayer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -279,46 +280,88 @@ std::vector<std::string> SendCollection::Paths() const {
     return paths;
 }
 
+namespace {
+
+std::string UpperFileName(const std::string& path) {
+    std::string name = fs::path(path).filename().string();
+    for (char& ch : name)
+        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return name;
+}
+
+} // namespace
+
 SendCollection CollectSendPaths(const std::vector<std::string>& paths) {
-    SendCollection out;
-    for (const std::string& path : paths) {
+    // Problems keep the order of the paths they belong to.
+    std::vector<std::pair<size_t, FileProblem>> problems;
+    std::vector<size_t> at; // position in `paths` of each candidate
+    std::vector<CollectedFile> candidates;
+    for (size_t i = 0; i < paths.size(); ++i) {
         GroupFile file;
         FileProblem problem;
-        if (!ProbeFile(path, &file, &problem)) {
-            out.problems.push_back(problem);
+        if (!ProbeFile(paths[i], &file, &problem)) {
+            problems.emplace_back(i, problem);
             continue;
         }
         if (file.size == 0 || file.size > kMaxSendBytes) {
             problem.kind = file.size == 0 ? FileProblemKind::Empty : FileProblemKind::TooLarge;
             problem.size = file.size;
-            out.problems.push_back(problem);
+            problems.emplace_back(i, problem);
             continue;
         }
         CollectedFile f;
         f.path = file.folder + file.name;
-        uint8_t field[kNameFieldSize];
-        NodeNameField(f.path, field);
-        f.field.assign(reinterpret_cast<const char*>(field), kNameFieldSize);
         f.size = file.size;
-        // Only a file that a node would store under the same name as one already collected is
-        // skipped: a name that merely occurs inside another path is a different file.
-        const auto same = std::find_if(out.files.begin(), out.files.end(), [&](const auto& c) {
-            return SameNodeName(reinterpret_cast<const uint8_t*>(c.field.data()), field);
-        });
-        if (same != out.files.end()) {
-            problem.kind = FileProblemKind::SameNodeName;
-            problem.otherPath = same->path;
-            problem.nodeName = ShownNodeFileName(field);
-            out.problems.push_back(problem);
-            continue;
-        }
-        if (out.files.size() >= static_cast<size_t>(kMaxEntries)) {
-            problem.kind = FileProblemKind::TooMany;
-            out.problems.push_back(problem);
-            continue;
-        }
-        out.files.push_back(std::move(f));
+        candidates.push_back(std::move(f));
+        at.push_back(i);
     }
+    // The names the task layer gives the files of a send: only a file that would replace another
+    // on the node (the same name from two folders) is skipped; two long names whose short forms
+    // meet are both sent, under names of their own.
+    std::vector<std::string> candidatePaths;
+    for (const CollectedFile& f : candidates)
+        candidatePaths.push_back(f.path);
+    const std::vector<AssignedName> names = AssignNodeNames(candidatePaths);
+    std::vector<size_t> kept;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        FileProblem problem;
+        problem.path = paths[at[i]];
+        if (names[i].duplicate) {
+            // The file collected before under that name: the same short name, or the same long
+            // name in any case.
+            const std::string name = UpperFileName(candidates[i].path);
+            const auto other = std::find_if(kept.begin(), kept.end(), [&](size_t k) {
+                return SameNodeName(names[k].field, names[i].field) ||
+                       UpperFileName(candidates[k].path) == name;
+            });
+            problem.kind = FileProblemKind::SameNodeName;
+            if (other != kept.end()) {
+                problem.otherPath = candidates[*other].path;
+                problem.nodeName = ShownNodeFileName(names[*other].field);
+            } else {
+                problem.nodeName = ShownNodeFileName(names[i].field);
+            }
+            problems.emplace_back(at[i], problem);
+            continue;
+        }
+        if (kept.size() >= static_cast<size_t>(kMaxEntries)) {
+            problem.kind = FileProblemKind::TooMany;
+            problems.emplace_back(at[i], problem);
+            continue;
+        }
+        kept.push_back(i);
+    }
+    SendCollection out;
+    for (size_t k : kept)
+        out.files.push_back(std::move(candidates[k]));
+    // Named as the task layer will name exactly these files.
+    const std::vector<AssignedName> sent = AssignNodeNames(out.Paths());
+    for (size_t i = 0; i < out.files.size(); ++i)
+        out.files[i].field.assign(reinterpret_cast<const char*>(sent[i].field), kNameFieldSize);
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& p : problems)
+        out.problems.push_back(std::move(p.second));
     return out;
 }
 
@@ -346,8 +389,14 @@ std::string LibraryLookup::MissingText() const {
 namespace {
 
 // The library's folders: the folder itself, then depth first every folder below it, each before
-// its own sub-folders, in name order. Links to folders are not followed, so a loop ends.
-void ListFolders(const fs::path& folder, std::vector<fs::path>* out, int depth) {
+// its own sub-folders, in name order. Links to folders are not followed, so a loop ends; at most
+// `limit` folders are listed, so a library at "/" cannot hold the window for long.
+void ListFolders(const fs::path& folder, std::vector<fs::path>* out, int depth, size_t limit,
+                 bool* cut) {
+    if (out->size() >= limit) {
+        *cut = true;
+        return;
+    }
     out->push_back(folder);
     if (depth > 64)
         return;
@@ -361,18 +410,19 @@ void ListFolders(const fs::path& folder, std::vector<fs::path>* out, int depth) 
     }
     std::sort(subs.begin(), subs.end());
     for (const fs::path& sub : subs)
-        ListFolders(sub, out, depth + 1);
+        ListFolders(sub, out, depth + 1, limit, cut);
 }
 
 } // namespace
 
 LibraryLookup FindLibraryFiles(const std::string& libraryFolder,
-                               const std::vector<std::string>& nodeFields) {
+                               const std::vector<std::string>& nodeFields, size_t maxFolders) {
     LibraryLookup out;
     std::vector<fs::path> folders;
     std::error_code ec;
     if (!libraryFolder.empty() && fs::is_directory(libraryFolder, ec))
-        ListFolders(fs::absolute(libraryFolder, ec).lexically_normal(), &folders, 0);
+        ListFolders(fs::absolute(libraryFolder, ec).lexically_normal(), &folders, 0, maxFolders,
+                    &out.cut);
     // Per folder, its readable files in name order with the node name field of each; built on
     // first use. The short form of a long name takes a look at the whole folder, so long names
     // are named only when a wanted field can be a short form at all (it holds a "~").

@@ -127,8 +127,10 @@ struct SendCollection {
 };
 
 // The rules of a send over local paths, in order: a file must be a readable regular file of 1 to
-// kMaxSendBytes bytes; one whose node name equals that of a file already collected is skipped;
-// at most kMaxEntries files are collected. Every file left out is reported.
+// kMaxSendBytes bytes; one that the task layer would name as a file already collected
+// (AssignNodeNames: the same name from another folder) is skipped; at most kMaxEntries files are
+// collected. Every file left out is reported. `field` is the name the task layer gives the file
+// in a send of exactly the collected files.
 SendCollection CollectSendPaths(const std::vector<std::string>& paths);
 
 // Send File: the files of the checked groups (indexes, taken in ascending order), each group's
@@ -144,8 +146,13 @@ SendCollection CollectSendFiles(const std::vector<int>& checkedGroups,
 struct LibraryLookup {
     std::vector<std::string> paths;   // found, in the order asked
     std::vector<std::string> missing; // shown names of the fields not found
+    bool cut = false;                 // the library has more folders than were looked in
     // The message for the missing ones: the names joined with "," followed by "Invalid File!".
     std::string MissingText() const;
 };
+// At most `maxFolders` folders are looked in (links to folders are not followed), so a library
+// at "/" or a link loop cannot hold the window.
+constexpr size_t kMaxLibraryFolders = 4096;
 LibraryLookup FindLibraryFiles(const std::string& libraryFolder,
-                               const std::vector<std::string>& nodeFields);
+                               const std::vector<std::string>& nodeFields,
+                               size_t maxFolders = kMaxLibraryFolders);

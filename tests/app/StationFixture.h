@@ -4,6 +4,7 @@
 #pragma once
 
 #include "GuiFixture.h"
+#include "GuiWait.h"
 #include "TestSupport.h"
 
 #include "app/CheckListModel.h"
@@ -14,6 +15,7 @@
 #include "users/CurrentUser.h"
 #include "users/UserStore.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -21,6 +23,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -113,7 +117,7 @@ protected:
     bool start(const QString& name = kDefaultAdminName,
                const QString& password = kDefaultAdminPassword) {
         scriptLogOn(name, password);
-        app = std::make_unique<CTransferApp>(kEnglishEdition);
+        app = std::make_unique<CTransferApp>(edition);
         return app->StartUp();
     }
 
@@ -148,8 +152,45 @@ protected:
     CTransferDlg& win() { return *app->mainWindow(); }
     CheckListModel& nodes() { return *win().nodeList()->checkModel(); }
     CheckListModel& nodeFiles() { return *win().nodeFileList()->checkModel(); }
+    CheckListModel& groupFiles() { return *win().groupFileList()->checkModel(); }
+    CheckListModel& fileGroups() { return *win().fileGroupList()->checkModel(); }
+
+    // The texts of one column of a list, top to bottom.
+    static QStringList column(const CheckListModel& list, int c) {
+        QStringList out;
+        for (int r = 0; r < list.rowCount(); ++r)
+            out << list.cell(r, c);
+        return out;
+    }
+    // Ticks exactly the given rows of a list.
+    static void tick(CheckListModel& list, std::initializer_list<int> rows) {
+        for (int r = 0; r < list.rowCount(); ++r)
+            list.setChecked(r, std::find(rows.begin(), rows.end(), r) != rows.end());
+    }
+    // Gives a list the input focus, as a click or Tab does: it becomes the active list.
+    void focusList(CheckListView* list) {
+        QApplication::setActiveWindow(&win());
+        list->setFocus(Qt::MouseFocusReason);
+        WAIT_EQ(win().activeList(), list, 30000);
+    }
+    // Runs a command as its menu entry, toolbar button or context menu entry does.
+    void run(int id) {
+        QAction* a = win().command(id);
+        ASSERT_NE(a, nullptr) << id;
+        a->trigger();
+    }
+    // A file of `size` synthetic bytes in the working folder (folders made as needed).
+    std::string makeFile(const std::string& name, size_t size, uint32_t seed = 1) {
+        const std::string path = file(name);
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+        EXPECT_TRUE(testsupport::WriteFile(path, testsupport::DesignBytes(size, seed)));
+        return path;
+    }
+
     QString pane(int i) { return win().statusPane(i)->text(); }
 
     std::unique_ptr<testsupport::SimLine> lines[2];
     std::unique_ptr<CTransferApp> app;
+    Edition edition = kEnglishEdition; // the edition start() runs
 };

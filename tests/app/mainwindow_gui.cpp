@@ -75,9 +75,8 @@ TEST_F(StationTest, HiddenMachineLeavesNoRowAndRowsStillFindTheirNodes) {
     for (int n = 0; n < 4; ++n)
         request.nodeMask[n] = 1;
     ASSERT_EQ(CreateQueryTask(0, request), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(nodes().cell(2, kColInfo) == "Query End" &&
-                                 nodes().cell(1, kColInfo) == "Query End",
-                             60000);
+    WAIT_UNTIL(nodes().cell(2, kColInfo) == "Query End" && nodes().cell(1, kColInfo) == "Query End",
+               60000);
 
     // The row below the hidden machine shows node 2's files, the next one node 3's.
     clickRow(win().nodeList(), 1);

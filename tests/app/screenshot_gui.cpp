@@ -38,7 +38,7 @@ TEST_F(StationTest, MainWindowOnTwoSimulatedLines) {
     for (int n = 0; n < 6; ++n)
         query.nodeMask[n] = 1;
     ASSERT_EQ(CreateQueryTask(0, query), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(nodes().cell(5, kColInfo), QString("Query End"), 60000);
+    WAIT_EQ(nodes().cell(5, kColInfo), QString("Query End"), 60000);
     std::vector<std::string> paths;
     for (int i = 1; i <= 3; ++i) {
         paths.push_back(file("SAMPLE0" + std::to_string(i) + ".DST"));
@@ -52,7 +52,7 @@ TEST_F(StationTest, MainWindowOnTwoSimulatedLines) {
     later.nodeMask[12] = 1;
     ASSERT_EQ(CreateQueryTask(0, later), 1);
     // Row 7 is node 8 (node 7's machine is hidden).
-    QTRY_VERIFY_WITH_TIMEOUT(nodes().cell(7, kColRate).endsWith('%'), 120000);
+    WAIT_UNTIL(nodes().cell(7, kColRate).endsWith('%'), 120000);
 
     const GroupOutcome made = NewGroupFromFiles(paths);
     ASSERT_TRUE(made.problems.empty());

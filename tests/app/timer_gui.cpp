@@ -55,15 +55,15 @@ TEST_F(StationTest, TimerFollowsAQueryAndASend) {
     query.nodeMask[0] = query.nodeMask[1] = 1;
     ASSERT_EQ(CreateQueryTask(0, query), 1);
     for (int row : {0, 1}) {
-        QTRY_COMPARE_WITH_TIMEOUT(nodes().cell(row, kColTaskNum), QString("1"), 60000);
-        QTRY_COMPARE_WITH_TIMEOUT(nodes().cell(row, kColInfo), QString("Waiting..."), 60000);
+        WAIT_EQ(nodes().cell(row, kColTaskNum), QString("1"), 60000);
+        WAIT_EQ(nodes().cell(row, kColInfo), QString("Waiting..."), 60000);
         EXPECT_EQ(image(row), NodeListImage(0).cacheKey());
     }
     // The line answers again: "Query End", no task left, image 1.
     line.sim().SetDropRate(0);
     for (int row : {0, 1}) {
-        QTRY_COMPARE_WITH_TIMEOUT(nodes().cell(row, kColInfo), QString("Query End"), 60000);
-        QTRY_COMPARE_WITH_TIMEOUT(nodes().cell(row, kColTaskNum), QString("0"), 60000);
+        WAIT_EQ(nodes().cell(row, kColInfo), QString("Query End"), 60000);
+        WAIT_EQ(nodes().cell(row, kColTaskNum), QString("0"), 60000);
         EXPECT_EQ(image(row), NodeListImage(1).cacheKey());
         EXPECT_EQ(history(row, kColTaskNum), QStringList({"1", "0"}));
         EXPECT_EQ(nodes().cell(row, kColSpaceRoom), "1457664");
@@ -77,8 +77,8 @@ TEST_F(StationTest, TimerFollowsAQueryAndASend) {
     send.nodeMask[2] = 1;
     send.files = {path};
     ASSERT_EQ(CreateSendTask(0, send), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(nodes().cell(2, kColInfo), QString("Send File End"), 120000);
-    QTRY_COMPARE_WITH_TIMEOUT(nodes().cell(2, kColTaskNum), QString("0"), 60000);
+    WAIT_EQ(nodes().cell(2, kColInfo), QString("Send File End"), 120000);
+    WAIT_EQ(nodes().cell(2, kColTaskNum), QString("0"), 60000);
     EXPECT_EQ(nodes().cell(2, kColFileNum), "1");
 
     const QStringList info = history(2, kColInfo);

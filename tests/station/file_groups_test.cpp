@@ -185,6 +185,22 @@ TEST(FileGroups, SendSkipsOnlyTheSameNodeNameAndReportsWhatItLeavesOut) {
     EXPECT_EQ(FileProblemText(s.problems[1]),
               many.back() + ": left out; a node holds at most 224 files");
     EXPECT_EQ(CollectSendPaths({dir.path()}).problems[0].kind, FileProblemKind::NotRegular);
+
+    // Two long names with one short form both go, named as the task layer names them; the same
+    // long name from another folder is the one left out.
+    const std::string one = Make(dir, "long/samplefile06758.dst", 3);
+    const std::string two = Make(dir, "long/samplefile09966.dst", 4);
+    const std::string again = Make(dir, "again/SampleFile06758.dst", 5);
+    s = CollectSendPaths({one, two, again});
+    EXPECT_EQ(s.Paths(), (std::vector<std::string>{one, two}));
+    const std::vector<AssignedName> names = AssignNodeNames({one, two});
+    ASSERT_EQ(s.files.size(), 2u);
+    EXPECT_EQ(s.files[0].field, std::string(reinterpret_cast<const char*>(names[0].field), 12));
+    EXPECT_EQ(s.files[1].field, std::string(reinterpret_cast<const char*>(names[1].field), 12));
+    EXPECT_NE(s.files[0].field, s.files[1].field);
+    ASSERT_EQ(s.problems.size(), 1u);
+    EXPECT_EQ(s.problems[0].kind, FileProblemKind::SameNodeName);
+    EXPECT_EQ(s.problems[0].otherPath, one);
 }
 
 TEST(FileGroups, LibraryLookupFindsWhatANodeHolds) {
@@ -205,6 +221,19 @@ TEST(FileGroups, LibraryLookupFindsWhatANodeHolds) {
     EXPECT_EQ(found.missing, (std::vector<std::string>{"NONE.DST", "X"}));
     EXPECT_EQ(found.MissingText(), "NONE.DST,XInvalid File!");
     EXPECT_EQ(FindLibraryFiles(dir / "nothing", {"A       DST "}).missing.size(), 1u);
+    EXPECT_FALSE(found.cut);
+
+    // A link back up the tree is not followed; the walk is bounded by a folder count and says
+    // when it stopped short.
+    fs::create_directory_symlink(dir / "lib", dir / "lib/b/loop");
+    const LibraryLookup looped = FindLibraryFiles(dir / "lib", {"NONE    DST "});
+    EXPECT_EQ(looped.missing.size(), 1u);
+    EXPECT_FALSE(looped.cut);
+    const LibraryLookup bounded =
+        FindLibraryFiles(dir / "lib", {"A       DST ", "B       DSB "}, 2);
+    EXPECT_EQ(bounded.paths, std::vector<std::string>{top}); // lib and lib/b only
+    EXPECT_EQ(bounded.missing, std::vector<std::string>{"B.DSB"});
+    EXPECT_TRUE(bounded.cut);
 }
 
 } // namespace

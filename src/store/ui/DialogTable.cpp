@@ -8,7 +8,7 @@
 #include <QPalette>
 #include <QScrollBar>
 
-QColor DialogColorOf(int32_t colorRef) {
+QColor ColorFromColorRef(int32_t colorRef) {
     const auto v = static_cast<uint32_t>(colorRef);
     return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
                   static_cast<int>((v >> 16) & 0xFF));
@@ -28,8 +28,8 @@ bool readableListColors() {
 DialogTableModel::DialogTableModel(QVector<Column> columns, bool checkable, QObject* parent)
     : QAbstractTableModel(parent), columns_(std::move(columns)), checkable_(checkable) {
     if (readableListColors()) {
-        textBackground_ = DialogColorOf(Params().fontBkColor);
-        text_ = DialogColorOf(Params().fontColor);
+        textBackground_ = ColorFromColorRef(Params().fontBkColor);
+        text_ = ColorFromColorRef(Params().fontColor);
     }
 }
 
@@ -151,14 +151,14 @@ DialogTableView::DialogTableView(const QString& accessibleName, QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     if (readableListColors()) {
         QPalette pal = palette();
-        pal.setColor(QPalette::Base, DialogColorOf(Params().listColor));
-        pal.setColor(QPalette::Text, DialogColorOf(Params().fontColor));
+        pal.setColor(QPalette::Base, ColorFromColorRef(Params().listColor));
+        pal.setColor(QPalette::Text, ColorFromColorRef(Params().fontColor));
         // Styles outline check boxes in a shade of the window colour, which hardly shows on a
         // coloured list: outline them in the text colour instead.
-        pal.setColor(QPalette::Window, DialogColorOf(Params().fontColor));
+        pal.setColor(QPalette::Window, ColorFromColorRef(Params().fontColor));
         setPalette(pal);
         setStyleSheet(QStringLiteral("QTableView { gridline-color: %1; }")
-                          .arg(DialogColorOf(Params().listColor).darker(140).name()));
+                          .arg(ColorFromColorRef(Params().listColor).darker(140).name()));
         // The header and the scroll bars keep the ordinary colours.
         horizontalHeader()->setPalette(QApplication::palette(horizontalHeader()));
         verticalScrollBar()->setPalette(QApplication::palette(verticalScrollBar()));

@@ -77,5 +77,6 @@ private:
     DialogTableModel* model_ = nullptr;
 };
 
-// A Windows colour value as the parameter file holds it (0x00BBGGRR).
-QColor DialogColorOf(int32_t colorRef);
+// A Windows colour value as the parameter file holds it (0x00BBGGRR); the one conversion of the
+// list colours for the dialogs' lists and the main window's.
+QColor ColorFromColorRef(int32_t colorRef);

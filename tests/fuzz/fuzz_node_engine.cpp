@@ -1,8 +1,8 @@
 // Fuzzes the node simulator's engine behind its request parser: a stream of request frames and
-// garbage is parsed whole and handed to one engine frame by frame, parsed again in chunks of
-// fuzzer-chosen sizes, and fed in the same chunks to a twin engine through its own feed. (The
-// parser alone, as a pure function over bytes, is fuzz_request_parser; its inputs are this
-// target's too.) The engines and every buffer are kept from input to input and reset.
+// garbage is parsed whole and handed to one engine frame by frame, and fed in chunks of
+// fuzzer-chosen sizes to a twin engine through its own feed, as the simulator's line does. (That
+// the pieces give the very frames of the whole stream is fuzz_request_parser's invariant, on the
+// inputs of this target.) The engines and every buffer are kept from input to input and reset.
 //
 // Input: an 8-byte preamble with the simulator's configuration, then recipes.
 //   [0] node count - 1 (mod 32)   [1] maxFiles (mod 225)   [2..3] allocation unit (0: 512)
@@ -12,13 +12,14 @@
 //   3 head (mask, name, length, tag)   4 package (mask, number, fill byte)
 //   5 delete (mask, count, 12-byte names)   6 clear (mask)   7 a valid frame, one byte changed
 // A mask is one byte: below 0x80 a single node (0..63, so also the bits that are always 0);
-// otherwise four more bytes, the whole mask. Then a chunk-size byte (0: whole).
+// otherwise four more bytes, the whole mask. Then a chunk-size byte (0: the rest at once; when
+// every one is 0, pieces of 7 bytes).
 //
 // Invariants: no crash; every frame the parser hands over is well-formed; every reply is a
 // well-formed reply frame (sync, length check, body check) whose body fits the request it
-// answers and reports the node's files and room as they are; the chunked feed gives exactly the
-// frames of the whole feed, and Engine::Feed in chunks exactly its replies; the nodes' storage
-// stays consistent.
+// answers and reports the node's files and room as they are; Engine::Feed in chunks gives exactly
+// the replies, the counts (of frames, refusals, drops, packages, files) and the files of the
+// whole stream handed over frame by frame; the nodes' storage stays consistent.
 #include "FuzzSupport.h"
 #include "RequestRecipes.h"
 
@@ -160,13 +161,25 @@ void CheckStorage(const Engine& e, const Config& c) {
     }
 }
 
-// Kept from input to input and reset, so that an input costs no allocation it need not.
-struct Recorded {
-    std::vector<uint8_t> frame; // mask, length, code, payload
-    std::vector<uint8_t> reply; // empty: none
-};
-std::vector<Recorded> g_records;
-std::vector<std::vector<uint8_t>> g_replies;
+// The replies of the whole feed, kept from input to input so that their room is reused.
+std::vector<std::vector<uint8_t>> g_wholeReplies, g_fedReplies;
+
+bool SameCounts(const Statistics& a, const Statistics& b) {
+    return a.framesByCode == b.framesByCode && a.badContent == b.badContent &&
+           a.framesDropped == b.framesDropped && a.repliesSent == b.repliesSent;
+}
+
+bool SameCounts(const NodeStatistics& a, const NodeStatistics& b) {
+    return a.dataFramesAddressed == b.dataFramesAddressed && a.framesDropped == b.framesDropped &&
+           a.repliesSent == b.repliesSent && a.headsAccepted == b.headsAccepted &&
+           a.packagesAccepted == b.packagesAccepted && a.filesCompleted == b.filesCompleted;
+}
+
+bool SameCounts(const ParserStatistics& a, const ParserStatistics& b) {
+    return a.frames == b.frames && a.badHeaderCheck == b.badHeaderCheck &&
+           a.badLength == b.badLength && a.badPayloadCheck == b.badPayloadCheck &&
+           a.skippedBytes == b.skippedBytes;
+}
 
 // Feeds `bytes` in pieces of the sizes `chunks` gives in turn (0: the rest at once).
 template <typename FeedPiece>
@@ -184,32 +197,28 @@ void FeedInPieces(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>&
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static std::vector<uint8_t> stream, chunks, frame;
-    static RequestParser parser, splitParser;
+    static std::vector<uint8_t> stream, chunks;
+    static RequestParser parser;
     static Engine whole{Config()}, fed{Config()};
     stream.clear();
     chunks.clear();
     FuzzInput in(data, size);
     const Config config = MakeConfig(in);
     AppendRecipes(in, kMaxStream, stream, chunks);
-    if (std::all_of(chunks.begin(), chunks.end(), [](uint8_t c) { return c == 0; }))
-        chunks.assign(1, 1); // always exercise a split feed: one byte at a time
 
     // The whole stream, frame by frame into the engine: every frame and reply checked and kept.
     whole.Reset(config);
     parser.Reset();
-    size_t n = 0;
+    size_t n = 0, nw = 0;
     parser.Feed(stream.data(), stream.size(), [&](const Request& r) {
         CheckRequest(r);
-        if (g_records.size() <= n)
-            g_records.emplace_back();
-        Recorded& rec = g_records[n++];
-        Record(rec.frame, r);
-        rec.reply.clear();
+        ++n;
         Reply reply;
         if (whole.Handle(r, &reply)) {
             CheckReply(r, reply, whole);
-            rec.reply.assign(reply.bytes.begin(), reply.bytes.begin() + reply.size);
+            if (g_wholeReplies.size() <= nw)
+                g_wholeReplies.emplace_back();
+            g_wholeReplies[nw++].assign(reply.bytes.begin(), reply.bytes.begin() + reply.size);
         }
     });
     FUZZ_CHECK(parser.stats().frames == n, "parser counted %llu frames, handed over %zu",
@@ -218,42 +227,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                parser.buffered());
     CheckStorage(whole, config);
 
-    // The same stream in pieces gives the same frames (checked through the whole feed's, which
-    // they equal byte for byte).
-    splitParser.Reset();
-    size_t k = 0;
-    // One sink for all the pieces: a sink made per call would cost an allocation per byte.
-    const RequestParser::Sink sameFrame = [&](const Request& r) {
-        FUZZ_CHECK(k < n, "the split feed found frame %zu of %zu", k, n);
-        Record(frame, r);
-        FUZZ_CHECK(frame == g_records[k].frame, "frame %zu differs between whole and split feed",
-                   k);
-        ++k;
-    };
-    FeedInPieces(stream, chunks,
-                 [&](const uint8_t* p, size_t len) { splitParser.Feed(p, len, sameFrame); });
-    FUZZ_CHECK(k == n, "%zu frames fed whole, %zu fed in pieces", n, k);
-
-    // The engine's own feed, in the same pieces, gives the same replies.
+    // The engine's own feed, in pieces, gives the same replies, counts and files.
     fed.Reset(config);
-    size_t nr = 0;
+    size_t nf = 0;
+    // One sink for all the pieces: a sink made per call would cost its construction per piece.
     const Engine::ReplySink keep = [&](const Reply& r) {
-        if (g_replies.size() <= nr)
-            g_replies.emplace_back();
-        g_replies[nr++].assign(r.bytes.begin(), r.bytes.begin() + r.size);
+        if (g_fedReplies.size() <= nf)
+            g_fedReplies.emplace_back();
+        g_fedReplies[nf++].assign(r.bytes.begin(), r.bytes.begin() + r.size);
     };
     FeedInPieces(stream, chunks, [&](const uint8_t* p, size_t len) { fed.Feed(p, len, keep); });
-    size_t j = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (g_records[i].reply.empty())
-            continue;
-        FUZZ_CHECK(j < nr && g_replies[j] == g_records[i].reply, "Engine::Feed reply %zu differs",
-                   j);
-        ++j;
-    }
-    FUZZ_CHECK(j == nr, "Engine::Feed gave %zu replies, Handle %zu", nr, j);
+    FUZZ_CHECK(nf == nw, "Engine::Feed gave %zu replies, Handle %zu", nf, nw);
+    for (size_t i = 0; i < nw; ++i)
+        FUZZ_CHECK(g_fedReplies[i] == g_wholeReplies[i], "Engine::Feed reply %zu differs", i);
+    const Statistics ws = whole.stats(), fs = fed.stats();
+    FUZZ_CHECK(SameCounts(fs.parser, parser.stats()) && SameCounts(ws, fs),
+               "Engine::Feed counted otherwise (%llu frames, %llu refused; whole %llu, %llu)",
+               static_cast<unsigned long long>(fs.parser.frames),
+               static_cast<unsigned long long>(fs.badContent),
+               static_cast<unsigned long long>(parser.stats().frames),
+               static_cast<unsigned long long>(ws.badContent));
     static std::vector<FileInfo> fedFiles;
     for (int node = 0; node < whole.nodeCount(); ++node) {
+        FUZZ_CHECK(SameCounts(whole.nodeStats(node), fed.nodeStats(node)),
+                   "node %d counted otherwise after Engine::Feed", node);
         fed.files(node, fedFiles);
         const std::vector<FileInfo>& files = FilesOf(whole, node);
         bool same = files.size() == fedFiles.size();

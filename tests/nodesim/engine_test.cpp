@@ -326,6 +326,46 @@ TEST(EngineDelete, ANodeCanBeToldToIgnoreTheNextDeletes) {
     EXPECT_TRUE(e.files(1).empty());
 }
 
+// --- Reset
+
+TEST(EngineReset, StartsAgainAsANewEngineOfTheConfigurationWould) {
+    Config c = Nodes(8);
+    c.dropRate = 0.5;
+    Engine e(c);
+    // Every kind of node state, on scattered nodes: files sent and added, a reception half done,
+    // deletes to ignore, statistics, and the random source drawn from.
+    const Bytes content = Pattern(1500, 5);
+    SendFile(e, {1, 6}, Numbered(1), content, kTag);
+    ASSERT_TRUE(e.AddFile(7, Numbered(2), Bytes(100), kTag));
+    Send(e, HeadFrame({3}, Numbered(3), 2000, kOtherTag));
+    Send(e, PackageFrame({3}, Pattern(2000, 6), 1));
+    e.IgnoreNextDeletes(4, 1);
+    for (int i = 0; i < 20; ++i)
+        Send(e, QueryFrame({i % 8}, 0));
+
+    Config next = Nodes(8);
+    next.dropRate = 0.5;
+    e.Reset(next);
+    Engine fresh(next);
+    for (int node = 0; node < 8; ++node) {
+        SCOPED_TRACE(node);
+        EXPECT_TRUE(e.files(node).empty());
+        EXPECT_EQ(e.nodeStats(node).dataFramesAddressed, 0u);
+        EXPECT_EQ(e.nodeStats(node).repliesSent, 0u);
+        EXPECT_TRUE(e.acceptedPackages(node).empty());
+    }
+    EXPECT_EQ(e.stats().repliesSent, 0u);
+    // The same answers as the new engine, drops included: the half-done reception is gone, and
+    // node 4 deletes again.
+    for (int i = 0; i < 40; ++i) {
+        const Bytes frame = i % 2 ? CheckFrame({3}, kOtherTag) : QueryFrame({i % 8}, 0);
+        ASSERT_EQ(Send(e, frame), Send(fresh, frame)) << i;
+    }
+    ASSERT_TRUE(e.AddFile(4, Numbered(4), Bytes(10), kTag));
+    Send(e, ClearFrame({4}));
+    EXPECT_TRUE(e.files(4).empty());
+}
+
 // --- Faults
 
 std::vector<int> AnsweredQueries(uint64_t seed, double rate, int frames) {

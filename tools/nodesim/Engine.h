@@ -167,6 +167,7 @@ private:
     // Always kMaxNodes, so that a Reset to another node count keeps what each node allocated.
     std::vector<Node> nodes_;
     int nodeCount_ = 1;
+    uint64_t touched_ = 0; // bit n: node n changed since the last Reset
     RequestParser parser_;
     Statistics stats_;
     // Seeded at its first draw: most configurations never draw.

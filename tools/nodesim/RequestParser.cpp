@@ -41,7 +41,8 @@ void RequestParser::Feed(const uint8_t* data, size_t n, const Sink& onFrame) {
         end_ += take;
         data += take;
         n -= take;
-        Scan(onFrame);
+        if (end_ - begin_ >= need_)
+            Scan(onFrame);
     }
 }
 

@@ -132,13 +132,41 @@ inline void CheckRequest(const Request& r) {
                    "delete of %u names in %u bytes", r.payload[0], r.length);
 }
 
-// A frame as bytes (mask, length, code, payload), into `to` whose room is reused.
-inline void Record(std::vector<uint8_t>& to, const Request& r) {
-    to.assign(r.mask, r.mask + kMaskSize);
-    to.push_back(static_cast<uint8_t>(r.length));
-    to.push_back(static_cast<uint8_t>(r.length >> 8));
-    to.push_back(r.code);
-    to.insert(to.end(), r.payload, r.payload + r.length);
-}
+// The frames of one feed, their payloads in one buffer: kept from input to input, so that
+// recording them allocates nothing once the room has grown.
+class FrameLog {
+public:
+    void clear() {
+        frames_.clear();
+        payloads_.clear();
+    }
+    size_t size() const { return frames_.size(); }
+    void add(const Request& r) {
+        Frame f;
+        std::memcpy(f.mask, r.mask, kMaskSize);
+        f.code = r.code;
+        f.length = r.length;
+        f.at = payloads_.size();
+        frames_.push_back(f);
+        payloads_.insert(payloads_.end(), r.payload, r.payload + r.length);
+    }
+    // Whether frame i is `r` byte for byte.
+    bool same(size_t i, const Request& r) const {
+        const Frame& f = frames_[i];
+        return f.code == r.code && f.length == r.length &&
+               std::memcmp(f.mask, r.mask, kMaskSize) == 0 &&
+               (r.length == 0 || std::memcmp(payloads_.data() + f.at, r.payload, r.length) == 0);
+    }
+
+private:
+    struct Frame {
+        uint8_t mask[kMaskSize];
+        uint8_t code;
+        uint16_t length;
+        size_t at;
+    };
+    std::vector<Frame> frames_;
+    std::vector<uint8_t> payloads_;
+};
 
 } // namespace nodesim::fuzz

@@ -34,14 +34,12 @@ namespace {
 // shorter ones reach, and would cost the fuzzer most of its speed.
 constexpr size_t kMaxStream = 1024;
 
-// The frames of the whole feed, kept from input to input so that their buffers are reused.
-std::vector<std::vector<uint8_t>> g_frames;
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static std::vector<uint8_t> stream, chunks, frame;
+    static std::vector<uint8_t> stream, chunks;
     static RequestParser whole, split;
+    static FrameLog frames; // of the whole feed
     stream.clear();
     chunks.clear();
     FuzzInput in(data, size);
@@ -50,21 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AppendRecipes(in, kMaxStream, stream, chunks);
 
     whole.Reset();
-    size_t n = 0;
+    frames.clear();
     whole.Feed(stream.data(), stream.size(), [&](const Request& r) {
         CheckRequest(r);
-        if (g_frames.size() <= n)
-            g_frames.emplace_back();
-        Record(g_frames[n++], r);
+        frames.add(r);
     });
+    const size_t n = frames.size();
     split.Reset();
     size_t k = 0;
-    // One sink for all the pieces: a sink made per call would cost an allocation per byte.
+    // One sink for all the pieces: a sink made per call would cost its construction per piece.
     // Checked through the whole feed: a frame that equals its byte for byte passes the same checks.
     const RequestParser::Sink check = [&](const Request& r) {
         FUZZ_CHECK(k < n, "the split feed found frame %zu of %zu", k, n);
-        Record(frame, r);
-        FUZZ_CHECK(frame == g_frames[k], "frame %zu differs between whole and split feed", k);
+        FUZZ_CHECK(frames.same(k, r), "frame %zu differs between whole and split feed", k);
         ++k;
     };
     size_t at = 0;

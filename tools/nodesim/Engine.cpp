@@ -197,7 +197,8 @@ bool Engine::Drops(int node) {
         return false;
     ++nodes_[node].stats.framesDropped;
     ++stats_.framesDropped;
-    Log("node %02d drops the frame", node);
+    if (Logging())
+        Log("node %02d drops the frame", node);
     return true;
 }
 
@@ -206,8 +207,9 @@ bool Engine::Handle(const Request& request, Reply* reply) {
     if (request.code >= FRAME_QUERY && request.code <= FRAME_DELETE)
         ++stats_.framesByCode[request.code - FRAME_QUERY];
     const uint8_t* p = request.payload;
-    Log("rx %s mask %02X%02X%02X%02X L %u", CodeName(request.code), request.mask[3],
-        request.mask[2], request.mask[1], request.mask[0], request.length);
+    if (Logging())
+        Log("rx %s mask %02X%02X%02X%02X L %u", CodeName(request.code), request.mask[3],
+            request.mask[2], request.mask[1], request.mask[0], request.length);
 
     // Refuse malformed contents before any node sees them. The check byte of a head or package
     // is the frame's payload check, which the parser has already verified.
@@ -254,7 +256,8 @@ bool Engine::Handle(const Request& request, Reply* reply) {
         }
         ++stats_.repliesSent;
         ++nodes_[node].stats.repliesSent;
-        Log("node %02d replies %zu bytes", node, reply->size);
+        if (Logging())
+            Log("node %02d replies %zu bytes", node, reply->size);
         return true;
     }
 
@@ -329,7 +332,8 @@ size_t Engine::BuildCheckReplyBody(int index, const FileTag& tag, uint8_t* body)
             for (int i = 1; i <= rx.packageCount; ++i)
                 if (!rx.have[i])
                     bitmap[i / 8] = static_cast<uint8_t>(bitmap[i / 8] | (1u << (i % 8)));
-            Log("node %02d check: %d packages missing", index, rx.missing);
+            if (Logging())
+                Log("node %02d check: %d packages missing", index, rx.missing);
             return BuildCheckBody(body, kCheckNeedPackages, bitmap);
         }
     } else {
@@ -338,7 +342,8 @@ size_t Engine::BuildCheckReplyBody(int index, const FileTag& tag, uint8_t* body)
             if (f.tag == tag)
                 status = 0;
     }
-    Log("node %02d check: status %02X", index, status);
+    if (Logging())
+        Log("node %02d check: status %02X", index, status);
     return BuildCheckBody(body, status, nullptr);
 }
 

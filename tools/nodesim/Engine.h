@@ -139,6 +139,8 @@ private:
     bool Drops(int node);
     std::mt19937_64& Rng();
     double Uniform();
+    // Asked before the Log calls on the path of every frame: most engines never log, and the call
+    // with its arguments would still cost each frame.
     bool Logging() const { return static_cast<bool>(config_.log); }
     void LogPackage(Node& node, uint16_t number);
     void Log(const char* format, ...) const __attribute__((format(printf, 2, 3)));

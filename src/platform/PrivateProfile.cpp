@@ -23,8 +23,23 @@ namespace {
 constexpr std::chrono::seconds kRacyWindow{2};
 constexpr size_t kMaxCachedFiles = 256;
 
+// Blanks and ASCII case by table: names are hashed and compared a character at a time, and a
+// look-up costs no comparison per character (which the fuzz builds would trace, each one).
+struct CharTables {
+    bool blank[256];
+    char lower[256];
+};
+constexpr CharTables kChars = [] {
+    CharTables t{};
+    for (int i = 0; i < 256; ++i) {
+        t.blank[i] = i == ' ' || i == '\t';
+        t.lower[i] = static_cast<char>(i >= 'A' && i <= 'Z' ? i - 'A' + 'a' : i);
+    }
+    return t;
+}();
+
 bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+    return kChars.blank[static_cast<uint8_t>(c)];
 }
 
 std::string_view trimView(std::string_view s) {
@@ -64,7 +79,7 @@ bool isRacy(const FileSig& sig) {
 namespace {
 
 char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return kChars.lower[static_cast<uint8_t>(c)];
 }
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -185,27 +200,29 @@ void ProfileText::reindex() {
                 indexKey(s, i);
 }
 
-// Both add to tables that have room: reindex() makes it, at most half full.
+// Both add to tables that have room: reindex() makes it, at most half full. They probe as
+// findSection() and findKey() do, and take the empty slot that ends the search.
 void ProfileText::indexSection(uint32_t section) {
     const std::string_view name = nameOf(sections_[section]);
-    if (findSection(name) != kNone)
-        return; // a later occurrence: the first one wins
     const size_t mask = sectionSlots_.size() - 1;
     size_t at = nameHash(name) & mask;
-    while (sectionSlots_[at] != 0)
-        at = (at + 1) & mask;
+    for (; sectionSlots_[at] != 0; at = (at + 1) & mask)
+        if (sameName(nameOf(sections_[sectionSlots_[at] - 1]), name))
+            return; // a later occurrence: the first one wins
     sectionSlots_[at] = section + 1;
     ++sectionsIndexed_;
 }
 
 void ProfileText::indexKey(uint32_t section, uint32_t line) {
     const std::string_view key = keyOf(lines_[line]);
-    if (findKey(section, key) != kNone)
-        return;
+    const Section& s = sections_[section];
     const size_t mask = keySlots_.size() - 1;
     size_t at = keyHash(section, key) & mask;
-    while (keySlots_[at] != 0)
-        at = (at + 1) & mask;
+    for (; keySlots_[at] != 0; at = (at + 1) & mask) {
+        const uint32_t other = keySlots_[at] - 1;
+        if (other >= s.first && other < s.first + s.count && sameName(keyOf(lines_[other]), key))
+            return;
+    }
     keySlots_[at] = line + 1;
     ++keysIndexed_;
 }

@@ -3,7 +3,7 @@
 // through the ProfileText that every file read and write uses (parsed, changed, written out and
 // parsed again): the file layer around it (atomic replace, the cache, the batch's lock) is the
 // unit tests' part, and a file written per input would cost the fuzzer its speed. The texts, the
-// snapshots and every buffer are kept from input to input, so that an input allocates nothing
+// snapshot and every buffer are kept from input to input, so that an input allocates nothing
 // once the buffers have grown.
 //
 // Input: flags byte (bit 0: delete instead of write; bit 1: write through a batch with a second
@@ -11,10 +11,11 @@
 // the same way; the rest is the file's content.
 //
 // Invariants: a name or value read never spans lines and is trimmed; a listed key reads back as
-// listed; names compare without regard to case or blanks; a write of plain names succeeds and
-// changes one line (or adds a key line, or a section and its key line); the written value reads
-// back as written (trimmed, line breaks and NULs as '?'), before and after the text is parsed
-// again; every other key keeps its value; a deleted key reads as the default.
+// listed, by any spelling that differs in case or surrounding blanks; a write of plain names
+// succeeds and changes one line (or adds a key line, or a section and its key line); the written
+// value reads back as written (trimmed, line breaks and NULs as '?'), before and after the text is
+// parsed again; every other key keeps its value, in both; a deleted key reads as the default; the
+// text written out reads back to the same text.
 #include "FuzzSupport.h"
 
 #include "platform/PrivateProfile.h"
@@ -53,20 +54,19 @@ View Trim(View s) {
     return s;
 }
 
-void AppendLower(std::string& out, View s) {
-    for (char c : s)
-        out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool SameLower(View a, View b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        if (x != b[i])
-            return false;
-    }
-    return true;
+void AppendLower(std::string& out, View s) {
+    for (char c : s)
+        out.push_back(Lower(c));
+}
+
+// Names as the files compare them: without regard to ASCII case.
+bool SameName(View a, View b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 bool Plain(View name) {
@@ -127,7 +127,8 @@ void CheckOneLineChanged(View before, View after) {
         FUZZ_CHECK(line.find('\n') == View::npos, "line break inside a line");
 }
 
-// Every section and key a text holds, by lower-case names, kept in one buffer.
+// Every section and key a text holds, kept in one buffer: the text's own views move when it
+// changes.
 struct Snapshot {
     struct Entry {
         uint32_t at, sectionSize, keySize, valueSize;
@@ -140,31 +141,10 @@ struct Snapshot {
     View value(const Entry& e) const {
         return View(bytes).substr(e.at + e.sectionSize + e.keySize, e.valueSize);
     }
-    bool less(const Entry& a, const Entry& b) const {
-        return std::make_pair(section(a), key(a)) < std::make_pair(section(b), key(b));
-    }
-    void sort() {
-        std::sort(entries.begin(), entries.end(),
-                  [this](const Entry& a, const Entry& b) { return less(a, b); });
-    }
-    // The value under lower-case names, if listed.
-    Found find(View s, View k) const {
-        size_t lo = 0, hi = entries.size();
-        while (lo < hi) {
-            const size_t mid = (lo + hi) / 2;
-            const auto at = std::make_pair(section(entries[mid]), key(entries[mid]));
-            if (at < std::make_pair(s, k))
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        if (lo < entries.size() && section(entries[lo]) == s && key(entries[lo]) == k)
-            return value(entries[lo]);
-        return std::nullopt;
-    }
 };
 
-// Lists every section and key the text holds into `snap`, with the shape checks.
+// Lists every section and key the text holds into `snap`, with the shape checks, and looks each
+// one up.
 void ReadAll(const ProfileText& doc, Snapshot& snap) {
     static std::vector<View> sections;
     static std::vector<std::pair<View, View>> keys;
@@ -186,9 +166,8 @@ void ReadAll(const ProfileText& doc, Snapshot& snap) {
             FUZZ_CHECK(v.find('\n') == View::npos && Trim(v) == v && v.find('\0') == View::npos,
                        "value of %.*s spans lines, is untrimmed or holds a NUL", int(k.size()),
                        k.data());
-            FUZZ_CHECK(doc.find(s, k) == Found(v), "[%.*s] %.*s reads otherwise than listed",
-                       int(s.size()), s.data(), int(k.size()), k.data());
-            // Names compare without regard to case or surrounding blanks.
+            // Read back as listed, by a spelling that differs in case and blanks: names compare
+            // without regard to either.
             otherSection.assign(" ");
             AppendLower(otherSection, s);
             otherSection.push_back('\t');
@@ -196,32 +175,29 @@ void ReadAll(const ProfileText& doc, Snapshot& snap) {
             AppendLower(otherKey, k);
             otherKey.push_back(' ');
             FUZZ_CHECK(doc.find(otherSection, otherKey) == Found(v),
-                       "[%.*s] %.*s read by another spelling differs", int(s.size()), s.data(),
+                       "[%.*s] %.*s reads otherwise than listed", int(s.size()), s.data(),
                        int(k.size()), k.data());
             Snapshot::Entry e{static_cast<uint32_t>(snap.bytes.size()),
                               static_cast<uint32_t>(s.size()), static_cast<uint32_t>(k.size()),
                               static_cast<uint32_t>(v.size())};
-            AppendLower(snap.bytes, s);
-            AppendLower(snap.bytes, k);
-            snap.bytes.append(v);
+            snap.bytes.append(s).append(k).append(v);
             snap.entries.push_back(e);
         }
     }
-    snap.sort();
 }
 
-// Keys other than the written ones keep their values. Only names that a first-occurrence lookup
-// reaches are compared (ReadAll lists only those).
-void CheckKept(const Snapshot& before, const Snapshot& after, const View* changed, size_t count) {
+// Keys other than the written ones keep their values, looked up in the changed text. Only names
+// that a first-occurrence lookup reaches are compared (ReadAll lists only those).
+void CheckKept(const Snapshot& before, const ProfileText& doc, const View* changed, size_t count) {
     for (const Snapshot::Entry& e : before.entries) {
         const View s = before.section(e), k = before.key(e), v = before.value(e);
         bool touched = false;
         for (size_t c = 0; c < count; ++c)
-            touched = touched || (SameLower(Trim(changed[2 * c]), s) &&
-                                  SameLower(Trim(changed[2 * c + 1]), k));
+            touched = touched ||
+                      (SameName(Trim(changed[2 * c]), s) && SameName(Trim(changed[2 * c + 1]), k));
         if (touched)
             continue;
-        const Found now = after.find(s, k);
+        const Found now = doc.find(s, k);
         FUZZ_CHECK(now == Found(v),
                    "[%.*s] %.*s was \"%.*s\", is \"%.*s\" after an unrelated write", int(s.size()),
                    s.data(), int(k.size()), k.data(), int(v.size()), v.data(),
@@ -239,7 +215,7 @@ struct Expect {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static ProfileText doc, reread;
-    static Snapshot before, after;
+    static Snapshot before;
     static std::string section, key, value, key2, value2, stored, stored2, written, rewritten;
     FuzzInput in(data, size);
     const uint8_t flags = in.u8();
@@ -263,6 +239,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool plain = Plain(Trim(section)) && Plain(Trim(key));
     Expect expect[2];
     size_t expects = 0;
+    bool oneLine = false; // a single set: the written text differs from the input in one line
     if (flags & 1) {
         const bool ok = doc.deleteKey(section, key);
         FUZZ_CHECK(ok || !plain || !hadOld, "deleting [%s] %s failed", section.c_str(),
@@ -290,12 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             changed[2 * changes++ + 1] = key2;
         }
         // The later set wins when both keys are one.
-        const View k1 = Trim(key), k2 = Trim(key2);
-        const bool sameKey = k1.size() == k2.size() &&
-                             std::equal(k1.begin(), k1.end(), k2.begin(), [](char a, char b) {
-                                 return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) ==
-                                        (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b);
-                             });
+        const bool sameKey = SameName(Trim(key), Trim(key2));
         if (ok2)
             expect[expects++] = {section, key2, View(stored2)};
         if (ok1 && !(ok2 && sameKey))
@@ -304,9 +276,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Stored(value, stored);
         const bool ok = doc.set(section, key, value);
         FUZZ_CHECK(ok || !plain, "writing [%s] %s failed", section.c_str(), key.c_str());
+        oneLine = ok;
         if (ok) {
-            doc.writeTo(written);
-            CheckOneLineChanged(text, written);
             changed[2 * changes] = section;
             changed[2 * changes++ + 1] = key;
             expect[expects++] = {section, key, View(stored)};
@@ -315,6 +286,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // As changed, and once more as written out and read in again.
     doc.writeTo(written);
+    if (oneLine)
+        CheckOneLineChanged(text, written);
     reread.assign(written);
     for (const ProfileText* d : {&doc, &reread}) {
         for (size_t i = 0; i < expects; ++i) {
@@ -326,8 +299,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        expect[i].value ? int(expect[i].value->size()) : 9,
                        expect[i].value ? expect[i].value->data() : "<missing>");
         }
-        ReadAll(*d, after);
-        CheckKept(before, after, changed, changes);
+        CheckKept(before, *d, changed, changes);
     }
     reread.writeTo(rewritten);
     FUZZ_CHECK(rewritten == written, "written text does not survive a second reading");

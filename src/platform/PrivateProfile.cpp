@@ -433,20 +433,25 @@ void ProfileText::writeTo(std::string& out) const {
         total += sections_[i].header.len + 2;
     for (const Line& l : lines_)
         total += l.len + 2;
-    out.clear();
-    out.reserve(total);
-    if (bom_)
-        out += "\xEF\xBB\xBF";
+    // Sized once and filled line by line: one copy per line, and no growth.
+    out.resize(total);
+    char* at = out.data();
+    const auto put = [&](const Line& l) {
+        std::memcpy(at, store_.data() + l.off, l.len);
+        at[l.len] = '\r';
+        at[l.len + 1] = '\n';
+        at += l.len + 2;
+    };
+    if (bom_) {
+        std::memcpy(at, "\xEF\xBB\xBF", 3);
+        at += 3;
+    }
     for (size_t i = 0; i < sections_.size(); ++i) {
         const Section& s = sections_[i];
-        if (i > 0) {
-            out += textOf(s.header);
-            out += "\r\n";
-        }
-        for (uint32_t j = s.first; j < s.first + s.count; ++j) {
-            out += textOf(lines_[j]);
-            out += "\r\n";
-        }
+        if (i > 0)
+            put(s.header);
+        for (uint32_t j = s.first; j < s.first + s.count; ++j)
+            put(lines_[j]);
     }
 }
 

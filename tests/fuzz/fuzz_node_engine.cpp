@@ -40,7 +40,6 @@ namespace {
 // shorter ones reach, and would cost the fuzzer most of its speed.
 constexpr size_t kMaxStream = 2 * 1024;
 
-// Sync, header check, body check, and a body that answers the request.
 // The files of one node, read into room kept from check to check.
 std::vector<FileInfo> g_files;
 
@@ -49,6 +48,7 @@ const std::vector<FileInfo>& FilesOf(const Engine& engine, int node) {
     return g_files;
 }
 
+// Sync, header check, body check, and a body that answers the request.
 void CheckReply(const Request& r, const Reply& reply, const Engine& engine) {
     const int nodeCount = engine.nodeCount();
     FUZZ_CHECK(r.code == FRAME_QUERY || r.code == FRAME_CHECK, "reply to code %02X", r.code);

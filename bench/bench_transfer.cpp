@@ -139,8 +139,7 @@ std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
 }
 
 bool Quiet(CCommCenter& cc) {
-    return cc.taskActive[0].load() == 0 && cc.taskQueue[0].Count() == 0 &&
-           cc.deferredQueue[0].Count() == 0;
+    return cc.ChannelQuiet(0);
 }
 
 int CreateCentre(const std::string& link0, int nodes0, const std::string& link1, int nodes1) {

@@ -1,11 +1,17 @@
 #include "app/Prompter.h"
 
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QTreeView>
 #include <QUrl>
 
 namespace {
@@ -56,15 +62,13 @@ PrompterBusyScope::~PrompterBusyScope() {
     --busyDepth;
 }
 
-void QtPrompter::message(QWidget* parent, const QString& caption, const QString& text,
-                         Icon icon) {
+void QtPrompter::message(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
     PrompterBusyScope busy;
     QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-bool QtPrompter::question(QWidget* parent, const QString& caption, const QString& text,
-                          Icon icon) {
+bool QtPrompter::question(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
     PrompterBusyScope busy;
     QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
@@ -99,7 +103,28 @@ bool QtPrompter::text(QWidget* parent, const QString& caption, const QString& la
 QStringList QtPrompter::openFiles(QWidget* parent, const QString& title, const QString& folder,
                                   const QString& filter) {
     PrompterBusyScope busy;
-    return QFileDialog::getOpenFileNames(parent, title, folder, filter);
+    QFileDialog dialog(parent, title, folder, filter);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    // Qt's own dialog (where the desktop offers none) opens so small, its size and date columns
+    // so narrow, that it cuts both short. Widen what is narrower than its texts need; wider
+    // columns (the operator's, kept by Qt between runs) stay as they are. The model writes
+    // its dates in the system's short format.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(820, 500)));
+    if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        const QFontMetrics metrics(list->font());
+        const int margin = 4 * list->style()->pixelMetric(QStyle::PM_HeaderMargin);
+        const int needed[] = {
+            0, metrics.horizontalAdvance(QStringLiteral("999.99 KiB")), 0,
+            metrics.horizontalAdvance(QLocale::system().toString(
+                QDateTime(QDate(2000, 12, 30), QTime(23, 59, 59)), QLocale::ShortFormat))};
+        QHeaderView* header = list->header();
+        for (int c = 1; c < header->count() && c < 4; ++c)
+            if (needed[c] > 0 && header->sectionSize(c) < needed[c] + margin)
+                header->resizeSection(c, needed[c] + margin);
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
 }
 
 QString QtPrompter::folder(QWidget* parent, const QString& title, const QString& start) {

@@ -1,5 +1,6 @@
 #include "app/TransferApp.h"
 
+#include "app/EditionLanguage.h"
 #include "app/LoadingWindow.h"
 #include "app/Prompter.h"
 #include "app/StationIcons.h"
@@ -58,12 +59,16 @@ bool CTransferApp::LogOnLoop() {
     }
 }
 
-int RunStation(int argc, char** argv, const Edition& edition) {
+int RunStation(int argc, char** argv, const Edition& edition,
+               const std::function<void(CTransferApp&)>& driver) {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(StationIcon());
+    const EditionLanguage language(edition); // before the first window
     int status = 0;
     {
         CTransferApp station(edition);
+        if (driver)
+            driver(station);
         if (station.StartUp()) {
             QObject::connect(station.mainWindow(), &CTransferDlg::closed, &app,
                              &QCoreApplication::quit, Qt::QueuedConnection);

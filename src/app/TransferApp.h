@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class CTransferDlg;
@@ -39,6 +40,9 @@ private:
     std::unique_ptr<CTransferDlg> mainWindow_;
 };
 
-// The whole program of an edition: a QApplication, start-up, the event loop. Returns the exit
-// status (0 after a normal close or a cancelled log-on, 1 when the parameter file failed).
-int RunStation(int argc, char** argv, const Edition& edition);
+// The whole program of an edition: a QApplication, the edition's language, start-up, the event
+// loop. Returns the exit status (0 after a normal close or a cancelled log-on, 1 when the
+// parameter file failed). `driver`, when given, is called once the application and the language
+// are in place and before start-up; only the demo program passes one (a scripted operator).
+int RunStation(int argc, char** argv, const Edition& edition,
+               const std::function<void(CTransferApp&)>& driver = {});

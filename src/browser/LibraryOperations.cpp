@@ -35,7 +35,7 @@ QString fromStd(const std::string& s) {
 }
 
 QString caption() {
-    return QStringLiteral("Prompting");
+    return LibraryOperations::tr("Prompting");
 }
 
 // The names of a few items, one a line.

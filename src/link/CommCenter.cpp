@@ -494,6 +494,8 @@ bool CCommCenter::WaitSent(int channel) {
 bool CCommCenter::SendFrame(int channel, size_t length, bool setEventMask) {
     ChannelState& ch = channels[channel];
     (void)setEventMask; // the POSIX port needs no event mask to wait for an empty transmitter
+    ch.lineFreeAtMs = LineFreeAtMs(ch.lineFreeAtMs, NowMs(), ch.baud.load(),
+                                   static_cast<int64_t>(kSyncSize + length));
     if (!SetParity(channel, Parity::Mark))
         return false;
     for (size_t i = 0; i < kSyncSize; ++i) {

@@ -79,6 +79,9 @@ struct ChannelState {
     std::atomic<int64_t> quietAfterMs{0};    // after a give-up: the next request's earliest time
     std::atomic<int64_t> lastRxMs{-1000000}; // when the reader last brought bytes
     std::atomic<uint32_t> baud{0};
+    // Sender thread only: when the line will have carried the frames written so far
+    // (LineFreeAtMs). A request's reply wait counts from then.
+    int64_t lineFreeAtMs = 0;
 
     // A dead line: 1 from the moment the reader or the sender sees the port fail (read or write
     // error, hang-up, device gone) until the same device is open and configured again. The
@@ -223,7 +226,7 @@ public:
     // --- Replies and the line, for the transmitters.
     // Numbers a request that awaits a reply and closes the gate; call right before it is sent.
     uint32_t OpenRequest(int channel);
-    // After the request is out: when it was sent and how long it may wait.
+    // After the request is out: when it goes out on the line and how long it may wait from then.
     void RequestSent(int channel, int requestBytes, int longestReplyBytes);
     // Waits for the open request's reply, or gives it up once its time is over.
     void AwaitReply(int channel);
@@ -295,6 +298,11 @@ public:
     void SchedulerThread();
     // One cycle's work for both channels, without the sleep; the caller holds cycleMutex.
     void SchedulerCycle();
+    // True when the channel has no task queued, deferred or under way, read as one snapshot
+    // between two cycles. Fields read one by one can miss a task on both sides as it passes from
+    // its queue to the scheduler, or ends and leaves a deferred copy. Not on the scheduler thread
+    // and not under cycleMutex.
+    bool ChannelQuiet(int channel);
 
     // Creation (window thread): number the request, note it on its nodes and queue a copy.
     int CreateTask(int channel, CTransTask& request, int type);
@@ -367,6 +375,13 @@ private:
     void CompleteQuery(int channel, int node);
     void CompleteSendStep(int channel, int node, int type);
     void CompleteDeleteOrClear(int channel, int node);
+    // True while a command at or after the node's cursor includes it.
+    bool NodeHasWork(int channel, int node);
+    // True when the running task has left the node for a deferred copy: still noted on it.
+    bool NodeDeferred(int channel, int node);
+    // What a deferred node shows: "Line Lost" while its line is, else "Waiting...". Set after
+    // DeferNode, which stops the node as it stops every node still pending in the command.
+    int DeferredStatus(int channel, int status);
     // A head or packages command whose file cannot be loaded: its nodes go on past that file.
     void SkipFile(int channel, CTransTask& cmd);
 

@@ -44,6 +44,19 @@ constexpr int ReplyWaitMs(uint32_t baud, int requestBytes, int longestReplyBytes
     return kGateGiveUpMs + LineMs(baud, requestBytes + longestReplyBytes);
 }
 
+// The most a port may have taken and not yet sent while its transmit-empty wait says it is empty:
+// a pseudo-terminal holds some 15 to 18 KB, an adapter has buffers of its own.
+constexpr int kUnsentBytesLimit = 32 * 1024;
+
+// When the line will have carried a frame of `bytes` handed to the port at `nowMs`, after the
+// frames before it, which it carries until `freeAtMs`. No more than kUnsentBytesLimit is reckoned
+// to wait in the port: a port that took more has been emptied faster than the line rate.
+constexpr int64_t LineFreeAtMs(int64_t freeAtMs, int64_t nowMs, uint32_t baud, int64_t bytes) {
+    const int64_t queued = (freeAtMs > nowMs ? freeAtMs : nowMs) + LineMs(baud, bytes);
+    const int64_t limit = nowMs + LineMs(baud, kUnsentBytesLimit + bytes);
+    return queued < limit ? queued : limit;
+}
+
 // Pause after a delete batch of n names.
 constexpr int DeletePauseMs(int n) {
     return n <= 10 ? 20 * n : (n <= 20 ? 12 * n : 7 * n);

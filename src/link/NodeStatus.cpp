@@ -42,3 +42,11 @@ const char* NodeStatusText(int status) {
         return "";
     }
 }
+
+int SettledStatus(int status, bool moreToRun, bool deferred) {
+    if (NodeStatusText(status)[0] != '\0')
+        return status;
+    if (moreToRun)
+        return NS_QUERYING;
+    return deferred ? NS_WAITING : NS_CANCELLED;
+}

@@ -37,3 +37,11 @@ enum NodeStatus : int {
 
 // The text the windows show for a status, or "" for codes without one.
 const char* NodeStatusText(int status);
+
+// The status a node keeps once the completion rules of a command are applied to it. A code of the
+// link alone (no reply, stopped, request sent ...) has no text, and the windows would go on showing
+// the text of an earlier step. Such a node shows "Quering..." when more of its task follows (a
+// check or a query comes next), "Waiting..." when its task waits for it in a deferred copy, and
+// else "User Has Cancelled Task" (the task was withdrawn from it, as the windows then show it). A
+// status with a text stays as it is.
+int SettledStatus(int status, bool moreToRun, bool deferred);

@@ -4,6 +4,8 @@
 #include "link/LinkTiming.h"
 #include "link/NodeStatus.h"
 
+#include <algorithm>
+
 // Sizes on the line of the requests that await a reply and of the longest reply each can bring.
 constexpr int kQueryRequestBytes = kSyncSize + 14;
 constexpr int kCheckRequestBytes = kSyncSize + 17;
@@ -25,8 +27,13 @@ uint32_t CCommCenter::OpenRequest(int channel) {
 
 void CCommCenter::RequestSent(int channel, int requestBytes, int longestReplyBytes) {
     ChannelState& ch = channels[channel];
-    ch.replyWaitMs.store(ReplyWaitMs(ch.baud.load(), requestBytes, longestReplyBytes));
-    ch.requestSentMs.store(NowMs());
+    const uint32_t baud = ch.baud.load();
+    ch.replyWaitMs.store(ReplyWaitMs(baud, requestBytes, longestReplyBytes));
+    // The wait counts from when the request goes out on the line. A port that took the packages
+    // before it at once (a pseudo-terminal, an adapter's buffer) sends it seconds later, and no
+    // node can answer sooner: counted from now, the check after a file's packages would be given
+    // up before it had left, and its reply would come into the next request's window.
+    ch.requestSentMs.store(std::max(NowMs(), ch.lineFreeAtMs - LineMs(baud, requestBytes)));
 }
 
 void CCommCenter::AwaitReply(int channel) {
@@ -35,9 +42,16 @@ void CCommCenter::AwaitReply(int channel) {
     if (seq == 0)
         return; // nothing is awaited
     const int64_t due = ch.requestSentMs.load() + ch.replyWaitMs.load();
+    // A reply shows that the request, and everything before it, has left the line: the line is
+    // free now, whatever the reckoning of its time said (a peer may take bytes faster).
+    auto answered = [&] { ch.lineFreeAtMs = std::min(ch.lineFreeAtMs, NowMs()); };
     for (;;) {
-        if (replyGate[channel].IsSet() || linkRun.load() != 1 || ch.lineLost.load())
+        if (linkRun.load() != 1 || ch.lineLost.load())
             return;
+        if (replyGate[channel].IsSet()) {
+            answered();
+            return;
+        }
         const int64_t now = NowMs();
         if (now >= due) {
             // A reply that has begun to arrive is read to its end, within the parser's bounds.
@@ -61,6 +75,7 @@ void CCommCenter::AwaitReply(int channel) {
         replyGate[channel].Set();
     } else {
         replyGate[channel].Wait(kReplyReadBoundMs); // the parser has it and is applying it
+        answered();
     }
 }
 
@@ -106,6 +121,7 @@ void CCommCenter::AbandonCommand(int channel) {
     }
     ch.openRequest.store(0);
     replyGate[channel].Set();
+    ch.lineFreeAtMs = 0; // what the failed port still held is gone with it
     ch.progressBusy.store(0);
     ch.cmdType.store(CMD_IDLE, std::memory_order_release);
 }

@@ -134,6 +134,7 @@ NodeRowFill FillNodeRow(NodeRow& r, int channel, int node, const NodeSnapshot& n
         r.infoText = info;
     r.fileCount = n.fileCount;
     r.freeBytes = n.freeBytes;
+    r.recordStatus = n.status;
 
     fill.shown = !(known && p.machineVisible[channel][node] == 1);
     fill.image = r.image;
@@ -151,9 +152,15 @@ NodeRowFill FillNodeRow(NodeRow& r, int channel, int node, const NodeSnapshot& n
 
 NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
     NodeRowChange change;
-    if (n.pendingTaskCount == 0 && r.pendingTaskCount == 0)
+    // A task can come and go between two ticks (a query answered within one period, or a timer
+    // held back on a busy machine): a record that moved since the row last looked is looked at
+    // even when neither side has notes, or the row would keep the previous task's text.
+    const bool moved = n.status != r.recordStatus || n.currentTaskNo != r.currentTaskNo ||
+                       n.fileCount != r.fileCount || n.freeBytes != r.freeBytes;
+    if (n.pendingTaskCount == 0 && r.pendingTaskCount == 0 && !moved)
         return change;
     change.looked = true;
+    r.recordStatus = n.status;
     const bool ranOut = n.pendingTaskCount == 0;
     const int shown = ShownStatus(n, ranOut);
 

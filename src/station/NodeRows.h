@@ -43,7 +43,8 @@ struct NodeRow {
     int32_t progress = 0;
     int32_t fileCount = 0;
     int32_t freeBytes = 0;
-    int32_t status = 0; // the status whose text the row shows (see ShownStatus)
+    int32_t status = 0;        // the status whose text the row shows (see ShownStatus)
+    int32_t recordStatus = -1; // the record's own code when the row was last looked at
     std::string portName;
     std::string machineName;
     std::string infoText; // the last non-empty "Transfer Information"

@@ -2,19 +2,15 @@
 
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
+#include "platform/StringTable.h"
 #include "store/MachineTable.h"
 #include "tasks/TaskLayer.h"
 #include "users/UserTexts.h"
-
-#include <mutex>
 
 namespace {
 
 // Where identifiers lie: the user dialogs' (32895, 32896 and 41700 to 41799) and ours.
 constexpr int kIdRanges[][2] = {{32000, 32999}, {41000, 42499}};
-
-std::mutex g_translatorMutex;
-TextTranslator g_translator;
 
 std::string OwnText(int id) {
     switch (id) {
@@ -69,24 +65,15 @@ std::string EnglishText(int id) {
     if (id >= kIdsTaskTypeBase && id <= kIdsTaskTypeBase + 9)
         return TaskTypeName(id - kIdsTaskTypeBase);
     std::string own = OwnText(id);
-    return own.empty() ? userText(id) : own;
+    return own.empty() ? userEnglishText(id) : own;
 }
 
 std::string StationText(int id) {
-    std::string text = EnglishText(id);
-    TextTranslator translator;
-    {
-        std::lock_guard lock(g_translatorMutex);
-        translator = g_translator;
-    }
-    if (translator && !text.empty())
-        return translator(id, text);
-    return text;
+    return EditionString(id, EnglishText(id));
 }
 
 void SetTextTranslator(TextTranslator translator) {
-    std::lock_guard lock(g_translatorMutex);
-    g_translator = std::move(translator);
+    SetStringTranslator(std::move(translator));
 }
 
 std::vector<int> StationTextIds() {

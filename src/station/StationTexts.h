@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// The translated editions' catalogues hold these texts under this context, each told apart by its
+// identifier (written out in decimal).
+inline constexpr const char* kStationTextContext = "StationText";
+
 // Blocks of identifiers over the texts of the other layers.
 constexpr int kIdsStatusBase = 42100;        // + node status code 0..99 (link/NodeStatus.h)
 constexpr int kIdsChannelResultBase = 42200; // + CCommCenter::Create's result 0..3
@@ -39,7 +43,8 @@ std::string EnglishText(int id);
 std::string StationText(int id);
 
 // Installed once by a translated edition before the windows open; gets the identifier and the
-// English text and returns the translation (or the English text).
+// English text and returns the translation (or the English text). It is the edition's one string
+// table translator (platform/StringTable.h), so the user dialogs' texts follow it too.
 using TextTranslator = std::function<std::string(int id, const std::string& english)>;
 void SetTextTranslator(TextTranslator translator); // empty: English
 

@@ -39,11 +39,15 @@ std::string replaceFirst(std::string text, const std::string& what, const std::s
     return text;
 }
 
-ParameterCheck bad(int field, const std::string& message) {
+ParameterCheck bad(int field, const char* text, std::vector<std::string> args = {}) {
     ParameterCheck c;
     c.ok = false;
     c.field = field;
-    c.message = message;
+    c.message = text;
+    for (size_t i = 0; i < args.size(); ++i)
+        c.message = replaceFirst(c.message, "%" + std::to_string(i + 1), args[i]);
+    c.messageText = text;
+    c.messageArgs = std::move(args);
     c.caption = kParameterCaption;
     return c;
 }
@@ -127,9 +131,8 @@ ParameterCheck CheckParameterForm(const ParameterForm& form) {
         if (!ParseDialogInteger(form.firstNumber[c], &v.comOne[c]))
             return bad(kFirstNumberField[c], kEnterIntegerText);
         if (v.comOne[c] > kMaxFirstNumber)
-            return bad(kFirstNumberField[c], replaceFirst(replaceFirst(kEnterIntegerRangeText, "%1",
-                                                                       std::to_string(INT32_MIN)),
-                                                          "%2", std::to_string(kMaxFirstNumber)));
+            return bad(kFirstNumberField[c], kEnterIntegerRangeText,
+                       {std::to_string(INT32_MIN), std::to_string(kMaxFirstNumber)});
     }
     for (int c = 0; c < kChannels; ++c) {
         const std::vector<std::string>& entries = form.portEntries[c];

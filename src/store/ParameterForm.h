@@ -69,9 +69,13 @@ struct ParameterValues {
 
 struct ParameterCheck {
     bool ok = false;
-    int field = 0; // the first bad field (a k...Field id), 0 when ok
-    std::string message;
+    int field = 0;       // the first bad field (a k...Field id), 0 when ok
+    std::string message; // as shown in English, numbers put in
     std::string caption;
+    // The message's text before the numbers were put in ("%1", "%2"), and those numbers: a
+    // translated edition translates the text, then puts them in.
+    const char* messageText = nullptr;
+    std::vector<std::string> messageArgs;
     ParameterValues values; // what OK stores, when ok
 };
 

@@ -118,6 +118,11 @@ void CCommCenter::SchedulerCycle() {
     }
 }
 
+bool CCommCenter::ChannelQuiet(int c) {
+    std::lock_guard lock(cycleMutex);
+    return taskActive[c].load() == 0 && taskQueue[c].Count() == 0 && deferredQueue[c].Count() == 0;
+}
+
 void CCommCenter::ShowLineState(int c, bool lost) {
     const int count = channels[c].nodeCount.load();
     for (int n = 0; n < count; ++n) {
@@ -473,8 +478,48 @@ bool CCommCenter::CompleteStep(int c, int type) {
             break;
         }
     }
+    if (type >= CMD_QUERY_NODE && type <= CMD_CLEAR_NODE) {
+        // Every node of the command ends it with a status that says something. A rule may leave
+        // a code of the link alone: a node stopped as another one was deferred, or one dropped
+        // from a task that no longer has a note on it.
+        for (int n = 0; n < count; ++n) {
+            if (!runningCmd[c].nodeMask[n])
+                continue;
+            int status = nodes[c][n].status.load();
+            const int settled = SettledStatus(status, NodeHasWork(c, n), NodeDeferred(c, n));
+            if (settled != status)
+                nodes[c][n].status.compare_exchange_strong(status, settled);
+        }
+    }
     AdvanceRotation(c);
     return true;
+}
+
+int CCommCenter::DeferredStatus(int c, int status) {
+    return status == NS_LINE_LOST && LineLost(c) ? NS_LINE_LOST : NS_WAITING;
+}
+
+bool CCommCenter::NodeDeferred(int c, int node) {
+    if (currentTask[c].nodeMask[node])
+        return false;
+    const int32_t taskNo = currentTask[c].taskNo;
+    for (const TaskNote& note : nodes[c][node].pendingTasks.Snapshot()) {
+        if (note.taskNo == taskNo)
+            return true;
+    }
+    return false;
+}
+
+bool CCommCenter::NodeHasWork(int c, int node) {
+    const int cursor = nodeSlots[c][node].cmdCursor.load();
+    const size_t n = commandList[c].Count();
+    for (size_t k = cursor < 0 ? 0 : static_cast<size_t>(cursor); k < n; ++k) {
+        bool includes = false;
+        commandList[c].WithItem(k, [&](CTransTask& cmd) { includes = cmd.nodeMask[node] != 0; });
+        if (includes)
+            return true;
+    }
+    return false;
 }
 
 void CCommCenter::EndTask(int c) {
@@ -719,9 +764,10 @@ void CCommCenter::CompleteQuery(int c, int n) {
     } else if (status == NS_CANCELLED) {
         FinishNode(c, n, nullptr, false);
     } else {
-        // A lost line keeps saying so; any other failure waits for its deferred turn.
-        if (DeferNode(c, n) && status != NS_LINE_LOST)
-            node.status.store(NS_WAITING);
+        // A lost line keeps saying so while it lasts; any other failure waits for its deferred
+        // turn.
+        if (DeferNode(c, n))
+            node.status.store(DeferredStatus(c, status));
         node.totalBytes.store(0);
         node.fileCount.store(0);
         node.freeBytes.store(0);
@@ -735,7 +781,9 @@ void CCommCenter::CompleteDeleteOrClear(int c, int n) {
         FinishNode(c, n, nullptr, false);
         node.progress.store(0);
     } else if (node.status.load() == NS_LINE_LOST) {
-        DeferNode(c, n); // the delete or clear runs again once the line is back
+        // The delete or clear runs again once the line is back; till then the node says why.
+        if (DeferNode(c, n))
+            node.status.store(DeferredStatus(c, NS_LINE_LOST));
     } else {
         node.status.store(NS_QUERYING);
         AdvanceCursor(c, n);

@@ -388,7 +388,9 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
             FinishNode(c, n, nullptr, false);
             node.progress.store(0);
         } else if (status == NS_LINE_LOST) {
-            DeferNode(c, n); // the file goes out again once the line is back
+            // The file goes out again once the line is back; till then the node says why.
+            if (DeferNode(c, n))
+                node.status.store(DeferredStatus(c, NS_LINE_LOST));
         } else {
             node.status.store(NS_QUERYING);
             AdvanceCursor(c, n);
@@ -417,8 +419,8 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         SeekCursor(c, n, 3, cmd);
         break;
     default:
-        if (DeferNode(c, n) && status != NS_LINE_LOST)
-            node.status.store(NS_WAITING);
+        if (DeferNode(c, n))
+            node.status.store(DeferredStatus(c, status));
         break;
     }
 }

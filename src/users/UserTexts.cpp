@@ -1,6 +1,12 @@
 #include "users/UserTexts.h"
 
+#include "platform/StringTable.h"
+
 std::string userText(int id) {
+    return EditionString(id, userEnglishText(id));
+}
+
+std::string userEnglishText(int id) {
     switch (id) {
     case kIdsOk:
         return "OK";

@@ -1,4 +1,4 @@
-// String-table texts of the user dialogs (English edition), by identifier.
+// String-table texts of the user dialogs, by identifier.
 #pragma once
 
 #include <string>
@@ -31,5 +31,8 @@ constexpr int kIdsOperator = 32896;
 // Our own: a name or password longer than its 19-byte field is refused rather than cut.
 constexpr int kIdsNameOrPasswordTooLong = 41790;
 
-// The text of an identifier above; empty for any other.
+// The text of an identifier above as the running edition shows it (platform/StringTable.h);
+// empty for any other identifier.
 std::string userText(int id);
+// The English text of an identifier above; empty for any other.
+std::string userEnglishText(int id);

@@ -183,6 +183,75 @@ TEST_F(Transmitters, PackagesGoOnlyWhereNeededWithPauseAndProgress) {
     EXPECT_EQ(ch.cmdType.load(), CMD_IDLE);
 }
 
+// A port may take a file's packages at once (a pseudo-terminal, an adapter's buffer) while the line
+// carries them for seconds: the file check behind them leaves only then, and no node can answer it
+// sooner. Its reply wait counts from there.
+TEST_F(Transmitters, ACheckBehindPackagesIsAwaitedFromWhenItLeavesTheLine) {
+    // The reckoning of the line: frames back to back, but never more than a port can hold.
+    EXPECT_EQ(LineFreeAtMs(0, 1000, 38400, 533), 1000 + 153);
+    EXPECT_EQ(LineFreeAtMs(5000, 1000, 38400, 533), 5000 + 153);
+    EXPECT_EQ(LineFreeAtMs(900000, 1000, 38400, 533),
+              1000 + LineMs(38400, kUnsentBytesLimit + 533));
+
+    Open(2, 1); // 38400 bps; the scripted port takes each frame at once
+    cc->linkRun.store(1);
+    ChannelState& ch = cc->channels[0];
+    constexpr int kPackages = 20; // 3 s on the line
+    auto sendPackages = [&] {
+        cc->stores[0].packageCount.store(kPackages);
+        SetMask(ch, {0, 1});
+        for (int n : {0, 1})
+            for (int i = 1; i <= kPackages; ++i)
+                cc->nodes[0][n].needPackage[i].store(1);
+        ch.progressBusy.store(1);
+        ch.cmdType.store(CMD_SEND_PACKAGES);
+        cc->SenderStep(0);
+        ASSERT_EQ(ch.cmdType.load(), CMD_IDLE);
+    };
+    auto startCheck = [&] {
+        SetMask(ch, {0, 1});
+        ch.nodePending[0].store(1);
+        ch.nodePending[1].store(1);
+        ch.replyNode.store(-1);
+        ch.progressBusy.store(1);
+        ch.cmdType.store(CMD_CHECK_FILE);
+    };
+    // The node answers "complete" once the line has carried everything written before `at`.
+    int64_t answerAt = 0;
+    onPause = [&](int) {
+        if (answerAt != 0 && nowMs >= answerAt) {
+            answerAt = 0;
+            Reply({0x00});
+            cc->ParserStep(0);
+        }
+    };
+
+    const int64_t start = nowMs;
+    sendPackages();
+    EXPECT_LT(nowMs - start, 100); // the port took them at once
+    startCheck();
+    cc->SenderStep(0); // asks node 0
+    ASSERT_EQ(cc->nodes[0][0].status.load(), NS_REQUEST_SENT);
+    answerAt = start + LineMs(38400, kPackages * 533 + 23) + 20;
+    cc->SenderStep(0); // waits for its reply, then asks node 1
+    EXPECT_EQ(cc->nodes[0][0].status.load(), NS_FILE_DONE);
+    EXPECT_GE(nowMs, start + 3000);
+
+    // A peer that takes the bytes faster than the line rate answers at once; its reply shows the
+    // line free, and the next request is not waited for as if the packages were still going out.
+    ch.cmdType.store(CMD_IDLE);
+    cc->replyGate[0].Set();
+    ch.openRequest.store(0);
+    sendPackages();
+    startCheck();
+    cc->SenderStep(0); // asks node 0
+    answerAt = nowMs;
+    cc->SenderStep(0); // takes its reply at once, asks node 1
+    EXPECT_EQ(cc->nodes[0][0].status.load(), NS_FILE_DONE);
+    EXPECT_EQ(cc->nodes[0][1].status.load(), NS_REQUEST_SENT);
+    EXPECT_LE(ch.requestSentMs.load() + ch.replyWaitMs.load() - nowMs, 400);
+}
+
 TEST_F(Transmitters, PackagesWithEmptyMaskEndAtOnce) {
     ScriptedSerialPort* port = Open();
     cc->stores[0].packageCount.store(3);

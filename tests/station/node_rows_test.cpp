@@ -96,6 +96,17 @@ TEST(NodeRows, TickChangesOnlyWhatChanged) {
     // A node whose queue empties after "Send File End" keeps that text.
     c = TickNodeRow(r, Snap(NS_FILE_DONE, 0, 2, 100), false);
     EXPECT_EQ(Cells(c)[kColInfo], "Send File End");
+
+    // A query that came and went between two ticks is still shown.
+    NodeSnapshot quick = Snap(NS_QUERY_END, 0, 3);
+    quick.fileCount = 4;
+    c = TickNodeRow(r, quick, true);
+    EXPECT_EQ(
+        Cells(c),
+        (std::map<int, std::string>{
+            {kColCurrentTask, "3"}, {kColRate, ""}, {kColFileNum, "4"}, {kColInfo, "Query End"}}));
+    EXPECT_TRUE(c.refreshFiles);
+    EXPECT_FALSE(TickNodeRow(r, quick, true).looked);
 }
 
 TEST(NodeRows, EndingsAreShownForWhatTheyAre) {

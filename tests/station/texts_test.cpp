@@ -3,6 +3,7 @@
 #include "station/FileGroups.h"
 #include "station/NodeRows.h"
 #include "station/StationTexts.h"
+#include "users/CurrentUser.h"
 #include "users/UserTexts.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +46,9 @@ TEST(StationTexts, TranslatorReachesComposedTexts) {
     p.path = "/x/a.dst";
     EXPECT_EQ(FileProblemText(p), "/x/a.dst [missing]");
     EXPECT_EQ(StationText(ChannelResultTextId(3)), "<Two Channel Success>");
+    // The user dialogs' texts follow the same translator, where the rules compose them too.
+    EXPECT_EQ(currentUserText(), "<Current User: No User Logs On>");
+    EXPECT_EQ(userEnglishText(kIdsOperator), "Operator");
     SetTextTranslator(nullptr);
     EXPECT_EQ(StationText(ChannelResultTextId(3)), "Two Channel Success");
 }

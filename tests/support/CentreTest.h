@@ -24,11 +24,7 @@ protected:
     NodeRecord& Node(int n, int c = 0) { return Cc().nodes[c][n]; }
     int Status(int n, int c = 0) { return Node(n, c).status.load(); }
     // Nothing queued, deferred or running on the channel.
-    bool Quiet(int c = 0) {
-        CCommCenter& cc = Cc();
-        return cc.taskActive[c].load() == 0 && cc.taskQueue[c].Count() == 0 &&
-               cc.deferredQueue[c].Count() == 0;
-    }
+    bool Quiet(int c = 0) { return Cc().ChannelQuiet(c); }
 };
 
 } // namespace testsupport

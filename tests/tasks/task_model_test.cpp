@@ -309,6 +309,60 @@ TEST_F(TaskLayer, StopNodesStopsPendingNodesOnce) {
     EXPECT_GT(cc->stopSettleUntil[0].load(), cc->NowMs());
 }
 
+// The windows show nothing new for a status without a text, so a node that ends a command on one
+// would go on showing the text of an earlier step (or, its notes gone, "User Has Cancelled Task").
+TEST_F(TaskLayer, EveryNodeEndsACommandShowingAText) {
+    for (int status = -1; status <= NS_DUPLICATE_NAME + 5; ++status) {
+        for (int way = 0; way < 4; ++way) {
+            const bool more = way & 1, deferred = way & 2;
+            const int settled = SettledStatus(status, more, deferred);
+            EXPECT_STRNE(NodeStatusText(settled), "") << status << "/" << way;
+            if (NodeStatusText(status)[0] != '\0') {
+                EXPECT_EQ(settled, status) << way; // a status with its own text stays
+            }
+        }
+    }
+    EXPECT_EQ(SettledStatus(NS_STOPPED, true, false), NS_QUERYING);
+    EXPECT_EQ(SettledStatus(NS_NO_REPLY, false, true), NS_WAITING);
+    EXPECT_EQ(SettledStatus(NS_REQUEST_SENT, false, false), NS_CANCELLED);
+
+    // A head to nodes 0 and 1 after which node 1 finds its line lost: deferring it stops every
+    // node still pending in the command, itself and node 0 included, which has already been
+    // moved on to its check.
+    CTransTask req;
+    req.nodeMask[0] = req.nodeMask[1] = 1;
+    cc->CreateTask(0, req, TASK_QUERY_NODE);
+    cc->StartTask(0);
+    cc->currentTask[0].type = TASK_SEND_FILE;
+    cc->commandList[0].Clear();
+    for (int type : {CMD_SEND_HEAD, CMD_CHECK_FILE, CMD_SEND_PACKAGES, CMD_CHECK_FILE})
+        Cmd(type, {0, 1}, "a.dst");
+    SetCursor(0, 0);
+    SetCursor(1, 0);
+    cc->runningCmd[0] = *cc->commandList[0].ItemAt(0);
+    cc->channels[0].nodePending[0].store(1);
+    cc->channels[0].nodePending[1].store(1);
+    cc->nodes[0][0].status.store(NS_IDLE);
+    cc->nodes[0][1].status.store(NS_LINE_LOST);
+    cc->channels[0].lineLost.store(1);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_SEND_HEAD));
+    EXPECT_EQ(Cursor(0), 1);
+    EXPECT_STREQ(NodeStatusText(cc->nodes[0][0].status.load()), "Quering...");
+    EXPECT_STREQ(NodeStatusText(cc->nodes[0][1].status.load()), "Line Lost");
+    EXPECT_EQ(cc->deferredQueue[0].Count(), 1u);
+
+    // A file check that node 5 did not answer, with no note of the task left on it: it cannot
+    // be deferred, and leaves the task as the windows show it.
+    cc->currentTask[0].nodeMask[5] = 1;
+    Cmd(CMD_CHECK_FILE, {5}, "a.dst");
+    SetCursor(5, 4);
+    cc->runningCmd[0] = *cc->commandList[0].ItemAt(4);
+    cc->nodes[0][5].status.store(NS_NO_REPLY);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+    EXPECT_STREQ(NodeStatusText(cc->nodes[0][5].status.load()), "User Has Cancelled Task");
+    EXPECT_EQ(cc->currentTask[0].nodeMask[5], 0);
+}
+
 TEST_F(TaskLayer, NewTaskRunsBeforeADeferredOne) {
     auto deferred = std::make_unique<CTransTask>();
     deferred->type = TASK_QUERY_NODE;

@@ -15,6 +15,8 @@ namespace {
 
 constexpr auto kPollSlice = std::chrono::milliseconds(10); // how soon Stop is noticed
 constexpr auto kBlockedReplyLimit = std::chrono::seconds(2);
+// How much line time a late wake-up may make up for while requests keep waiting.
+constexpr auto kCatchUpLimit = std::chrono::milliseconds(100);
 constexpr uint32_t kBitsPerByte = 11; // start, 8 data, ninth bit, stop
 
 std::string Errno(const std::string& what) {
@@ -173,10 +175,12 @@ void Simulator::WriteDue(Clock::time_point now) {
 void Simulator::Serve() {
     uint8_t buf[1024];
     Clock::time_point rxFreeAt = Clock::now();
+    bool rxBacklog = false; // the last read took all it asked for: more bytes were waiting
     size_t chunk = sizeof buf;
+    uint32_t baud = 0;
     {
         std::lock_guard lock(mutex_);
-        const uint32_t baud = engine_.config().baud;
+        baud = engine_.config().baud;
         // About 10 ms of line time per read, so a request arrives no faster than the line.
         if (baud > 0)
             chunk = std::clamp<size_t>(baud / (kBitsPerByte * 100), 1, sizeof buf);
@@ -203,11 +207,24 @@ void Simulator::Serve() {
         if (r <= 0)
             continue;
         if (pfd.revents & POLLIN) {
-            const ssize_t n = read(master_, buf, chunk);
+            // While bytes keep waiting, the line carries them back to back: the next chunk began
+            // when the last one ended, however late this thread woke up, so that poll latency and
+            // a busy machine do not make the line slower than its rate.
+            now = Clock::now();
+            Clock::time_point start = now;
+            size_t want = chunk;
+            if (rxBacklog && baud > 0) {
+                start = std::max(rxFreeAt, now - kCatchUpLimit);
+                const auto behind = std::chrono::duration<double>(now - start).count();
+                want =
+                    std::min(sizeof buf, chunk + static_cast<size_t>(behind * baud / kBitsPerByte));
+            }
+            const ssize_t n = read(master_, buf, want);
+            rxBacklog = n > 0 && static_cast<size_t>(n) == want;
             if (n > 0) {
                 now = Clock::now();
                 std::lock_guard lock(mutex_);
-                rxFreeAt = now + LineTime(static_cast<size_t>(n));
+                rxFreeAt = start + LineTime(static_cast<size_t>(n));
                 engine_.Feed(buf, static_cast<size_t>(n),
                              [&](const Reply& reply) { Enqueue(reply, now); });
             }

@@ -121,7 +121,12 @@ void ParameterDialog::onOk() {
     }
     const ParameterCheck check = CheckParameterForm(form);
     if (!check.ok) {
-        prompter().message(this, text(check.caption.c_str()), text(check.message.c_str()));
+        // The message is translated before its numbers go in.
+        QString message =
+            text(check.messageText != nullptr ? check.messageText : check.message.c_str());
+        for (const std::string& arg : check.messageArgs)
+            message = message.arg(QString::fromStdString(arg));
+        prompter().message(this, text(check.caption.c_str()), message);
         if (QWidget* w = fieldWidget(check.field)) {
             w->setFocus();
             if (auto* edit = qobject_cast<QLineEdit*>(w))

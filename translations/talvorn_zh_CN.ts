@@ -426,6 +426,18 @@ Send the other %n file(s)?</source>
         <source>Is the Selected File Group Delete?</source>
         <translation>确定要删除勾选的文件组吗？</translation>
     </message>
+    <message>
+        <source>Channel One Line Lost</source>
+        <translation>通道一线路中断</translation>
+    </message>
+    <message>
+        <source>Channel Two Line Lost</source>
+        <translation>通道二线路中断</translation>
+    </message>
+    <message>
+        <source>Two Channels Line Lost</source>
+        <translation>两个通道线路均中断</translation>
+    </message>
 </context>
 <context>
     <name>CancelTaskDialog</name>

@@ -426,6 +426,18 @@ Send the other %n file(s)?</source>
         <source>Is the Selected File Group Delete?</source>
         <translation>確定要刪除勾選的檔案群組嗎？</translation>
     </message>
+    <message>
+        <source>Channel One Line Lost</source>
+        <translation>通道一線路中斷</translation>
+    </message>
+    <message>
+        <source>Channel Two Line Lost</source>
+        <translation>通道二線路中斷</translation>
+    </message>
+    <message>
+        <source>Two Channels Line Lost</source>
+        <translation>兩個通道線路皆中斷</translation>
+    </message>
 </context>
 <context>
     <name>CancelTaskDialog</name>

@@ -34,6 +34,11 @@ QVariant CheckListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         return index.column() < r.cells.size() ? r.cells[index.column()] : QString();
+    case Qt::ToolTipRole:
+        // The whole text, for cells too narrow to show it (the machine column's names).
+        if (index.column() < r.cells.size() && !r.cells[index.column()].isEmpty())
+            return r.cells[index.column()];
+        return {};
     case Qt::CheckStateRole:
         if (index.column() == 0)
             return r.checked ? Qt::Checked : Qt::Unchecked;

@@ -29,6 +29,7 @@ QMessageBox::Icon boxIcon(Prompter::Icon icon) {
     case Prompter::Icon::Information:
         return QMessageBox::Information;
     case Prompter::Icon::Warning:
+    case Prompter::Icon::Danger:
         return QMessageBox::Warning;
     case Prompter::Icon::Stop:
         return QMessageBox::Critical;
@@ -68,11 +69,17 @@ void QtPrompter::message(QWidget* parent, const QString& caption, const QString&
     box.exec();
 }
 
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& caption,
+                                             const QString& text, Prompter::Icon icon) {
+    auto box = std::make_unique<QMessageBox>(boxIcon(icon), caption, text,
+                                             QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(icon == Prompter::Icon::Danger ? QMessageBox::No : QMessageBox::Yes);
+    return box;
+}
+
 bool QtPrompter::question(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
     PrompterBusyScope busy;
-    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    return MakeQuestionBox(parent, caption, text, icon)->exec() == QMessageBox::Yes;
 }
 
 int QtPrompter::choose(QWidget* parent, const QString& caption, const QString& text,

@@ -7,13 +7,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QDialog;
+class QMessageBox;
 class QUrl;
 class QWidget;
 
 class Prompter {
 public:
-    enum class Icon { None, Information, Warning, Stop, Question };
+    // Danger: a question whose Yes destroys something (a delete, a clear): shown with the warning
+    // icon and with No as the default button, so that Enter alone destroys nothing.
+    enum class Icon { None, Information, Warning, Stop, Question, Danger };
 
     virtual ~Prompter() = default;
 
@@ -48,12 +53,16 @@ void setPrompter(Prompter* p);
 // refused then, since closing would free what the dialog uses.
 bool prompterBusy();
 
+// The box QtPrompter::question shows, not yet run: Yes and No, with No as the default button for
+// Icon::Danger and Yes for any other.
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& caption,
+                                             const QString& text, Prompter::Icon icon);
+
 // The Qt implementation: QMessageBox, QInputDialog, QFileDialog, QDesktopServices, QDialog::exec.
 class QtPrompter : public Prompter {
 public:
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
-    bool question(QWidget* parent, const QString& caption, const QString& text,
-                  Icon icon) override;
+    bool question(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
     int choose(QWidget* parent, const QString& caption, const QString& text,
                const QStringList& buttons, Icon icon) override;
     bool text(QWidget* parent, const QString& caption, const QString& label,

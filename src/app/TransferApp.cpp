@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLineEdit>
 
 #include <filesystem>
 #include <system_error>
@@ -48,14 +49,19 @@ bool CTransferApp::StartUp() {
 }
 
 bool CTransferApp::LogOnLoop() {
+    QString typedName;
     for (;;) {
         LogOnDialog dialog;
+        if (!typedName.isEmpty())
+            dialog.keepUserName(typedName);
         if (prompter().exec(dialog) != QDialog::Accepted)
             return false; // CANCEL or the window closed: the program ends quietly
         if (dialog.accepted()) {
             logOn(dialog.result().userName, dialog.result().isAdmin);
             return true;
         }
+        // Refused: the operator types the password again, not the name too.
+        typedName = dialog.nameEdit()->text();
     }
 }
 

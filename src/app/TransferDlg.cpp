@@ -408,7 +408,18 @@ void CTransferDlg::createLists() {
     nodeSplit_ = new QSplitter(Qt::Horizontal);
     nodeSplit_->setObjectName("nodeSplit");
     nodeSplit_->addWidget(nodeList_);
-    nodeSplit_->addWidget(nodeFiles_);
+    // Over the node files, the node they belong to: the list is emptied whenever the node list is
+    // rebuilt, and until a node is chosen again it stands for none.
+    auto* nodeFilesPane = new QWidget;
+    auto* nodeFilesLayout = new QVBoxLayout(nodeFilesPane);
+    nodeFilesLayout->setContentsMargins(0, 0, 0, 0);
+    nodeFilesLayout->setSpacing(2);
+    nodeFilesCaption_ = new QLabel(nodeFilesPane);
+    nodeFilesCaption_->setObjectName("nodeFilesCaption");
+    nodeFilesCaption_->setMinimumHeight(fontMetrics().height());
+    nodeFilesLayout->addWidget(nodeFilesCaption_);
+    nodeFilesLayout->addWidget(nodeFiles_, 1);
+    nodeSplit_->addWidget(nodeFilesPane);
     nodeSplit_->setStretchFactor(0, 1);
     nodeSplit_->setStretchFactor(1, 0);
     nodeSplit_->setChildrenCollapsible(false);
@@ -604,8 +615,9 @@ void CTransferDlg::Initialise(std::unique_ptr<QWidget> loading) {
 }
 
 void CTransferDlg::openChannels() {
-    const int result = StartCentreFromParameters();
-    panes_[0]->setText(QString::fromStdString(StationText(ChannelResultTextId(result))));
+    openResult_ = StartCentreFromParameters();
+    lostLines_ = 0;
+    showChannelPane();
     readNodeTables();
     currentChannel_ = (channelOpen_[0] != 0 || channelOpen_[1] == 0) ? 0 : 1;
     panes_[3]->setText(tr("Channel") + QString::number(currentChannel_ + 1));
@@ -668,8 +680,10 @@ void CTransferDlg::FillNodeList(int channel) {
         }
     }
     nodeModel_->setRows(rows, images);
-    // Rows may now show other nodes: the node-file list shows nothing until a node is chosen, so
-    // that Delete File never acts on files ticked for a node the list no longer stands for.
+    // Rows may now show other nodes: no row stays chosen and the node-file list shows nothing
+    // until a node is chosen again, so that neither the timer's refresh nor Delete File ever acts
+    // on a node the operator did not choose.
+    selectedRow_[channel] = -1;
     clearNodeFiles();
 }
 
@@ -678,6 +692,16 @@ void CTransferDlg::clearNodeFiles() {
     nodeFilesChannel_ = -1;
     nodeFilesNode_ = -1;
     nodeFileModel_->clear();
+    showNodeFilesCaption();
+}
+
+void CTransferDlg::showNodeFilesCaption() {
+    QString caption;
+    if (nodeFilesChannel_ >= 0 && nodeFilesNode_ >= 0)
+        caption = tr("Node") + QLatin1Char(' ') +
+                  QString::fromStdString(nodeRows_[nodeFilesChannel_][nodeFilesNode_].label);
+    nodeFilesCaption_->setText(caption);
+    nodeFiles_->setAccessibleDescription(caption);
 }
 
 NodeRecord* CTransferDlg::nodeOfRow(int channel, int row) const {
@@ -702,6 +726,7 @@ void CTransferDlg::ShowNodeFiles(int channel) {
         rows.push_back({QString::fromStdString(r.noText), QString::fromStdString(r.name),
                         QString::fromStdString(r.sizeText)});
     nodeFileModel_->setRows(rows);
+    showNodeFilesCaption();
 }
 
 void CTransferDlg::ShowGroup(int group, bool withGroupList) {
@@ -738,7 +763,31 @@ void CTransferDlg::onGroupRowChosen(int row) {
         ShowGroup(number - 1, false);
 }
 
+void CTransferDlg::showChannelPane() {
+    QString text;
+    switch (lostLines_) {
+    case 1:
+        text = tr("Channel One Line Lost");
+        break;
+    case 2:
+        text = tr("Channel Two Line Lost");
+        break;
+    case 3:
+        text = tr("Two Channels Line Lost");
+        break;
+    default:
+        text = QString::fromStdString(StationText(ChannelResultTextId(openResult_)));
+        break;
+    }
+    panes_[0]->setText(text);
+}
+
 void CTransferDlg::StatusTick() {
+    // A lost line, on either channel, is told in the first pane for as long as it lasts.
+    if (const int lost = LostLines(openResult_); lost != lostLines_) {
+        lostLines_ = lost;
+        showChannelPane();
+    }
     const int c = currentChannel_;
     if (channelOpen_[c] == 0)
         return;
@@ -856,8 +905,8 @@ void CTransferDlg::showMessage(const QString& text, Prompter::Icon icon) {
     prompter().message(this, promptCaption_, text, icon);
 }
 
-bool CTransferDlg::ask(const QString& text) {
-    return prompter().question(this, promptCaption_, text, Prompter::Icon::Question);
+bool CTransferDlg::ask(const QString& text, Prompter::Icon icon) {
+    return prompter().question(this, promptCaption_, text, icon);
 }
 
 bool CTransferDlg::markCheckedNodes() {
@@ -947,7 +996,9 @@ void CTransferDlg::onTransferParameter() {
     const bool changed = RunParameterSetting(this, &openResult);
     readNodeTables();
     if (changed && openResult >= 0 && openResult <= 3) {
-        panes_[0]->setText(QString::fromStdString(StationText(ChannelResultTextId(openResult))));
+        openResult_ = openResult;
+        lostLines_ = 0;
+        showChannelPane();
         FillNodeList(currentChannel_); // the shown channel stays, even when it is now closed
     }
     if (!shutDown_)
@@ -1070,7 +1121,7 @@ void CTransferDlg::onSendFile() {
 void CTransferDlg::onDeleteFile() {
     if (!hasRight(kRightDeleteFile))
         return;
-    if (!ask(tr("Do  you delete the files in the node?")))
+    if (!ask(tr("Do  you delete the files in the node?"), Prompter::Icon::Danger))
         return;
     // The node and the names are those the node-file list shows, whatever has been clicked or
     // queried since: exactly the files the operator ticked, on the node they belong to.
@@ -1093,7 +1144,7 @@ void CTransferDlg::onDeleteFile() {
 void CTransferDlg::onClearFile() {
     if (!hasRight(kRightDeleteFile))
         return;
-    if (!ask(tr("Do  you delete the files in the node?")))
+    if (!ask(tr("Do  you delete the files in the node?"), Prompter::Icon::Danger))
         return;
     if (!markCheckedNodes()) {
         showMessage(tr("Please Choose The Node in List!"));
@@ -1245,7 +1296,7 @@ void CTransferDlg::onDeleteGroupFiles() {
         showMessage(tr("Please Choose The Node in List!"));
         return;
     }
-    if (!ask(tr("Is the Selected File Delete?")))
+    if (!ask(tr("Is the Selected File Delete?"), Prompter::Icon::Danger))
         return;
     applyGroupOutcome(DeleteGroupFiles(group, std::vector<int>(rows.begin(), rows.end())));
 }
@@ -1258,7 +1309,7 @@ void CTransferDlg::onDeleteGroups() {
         showMessage(tr("Please Choose The Node in List!"));
         return;
     }
-    if (!ask(tr("Is the Selected File Group Delete?")))
+    if (!ask(tr("Is the Selected File Group Delete?"), Prompter::Icon::Danger))
         return;
     applyGroupOutcome(DeleteGroups(groups));
 }

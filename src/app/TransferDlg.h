@@ -66,6 +66,7 @@ public:
     // --- For the tests and the next commands.
     CheckListView* nodeList() const { return nodeList_; }
     CheckListView* nodeFileList() const { return nodeFiles_; }
+    QLabel* nodeFilesCaption() const { return nodeFilesCaption_; }
     CheckListView* groupFileList() const { return groupFiles_; }
     CheckListView* fileGroupList() const { return fileGroups_; }
     CheckListView* activeList() const { return activeList_; }
@@ -151,10 +152,15 @@ private:
     // Nodes of channel c the window knows (0 for a closed channel).
     int nodeCountOf(int channel) const;
     void clearNodeFiles();
+    // Pane 0: the lines lost now, else the channels' open result.
+    void showChannelPane();
+    // The caption over the node-file list: "Node" and the label of the node it shows, or nothing.
+    void showNodeFilesCaption();
 
     // --- The commands' parts.
     void showMessage(const QString& text, Prompter::Icon icon = Prompter::Icon::None);
-    bool ask(const QString& text);
+    // A Yes/No question; Icon::Danger for those whose Yes deletes or clears (No is the default).
+    bool ask(const QString& text, Prompter::Icon icon = Prompter::Icon::Question);
     // request_.nodeMask := the checked nodes of the current channel; false when none.
     bool markCheckedNodes();
     // Group indexes of the checked rows of the group list, ascending.
@@ -187,8 +193,10 @@ private:
     QString openTimeText_;
     CTransTask request_;
     int currentChannel_ = 0;
-    int selectedRow_[kChannels] = {0, 0};
+    int selectedRow_[kChannels] = {-1, -1}; // -1: no row chosen since the list was filled
     int channelOpen_[kChannels] = {0, 0};
+    int openResult_ = 0; // the centre's open result (bit 0: channel 1, bit 1: channel 2)
+    int lostLines_ = 0;  // the lines pane 0 shows as lost, as LostLines gives them
     NodeRecord* nodeRecords_[kChannels][kMaxNodes] = {};
     NodeRow nodeRows_[kChannels][kMaxNodes];
     QVector<int> rowNode_[kChannels];     // node index of each node-list row
@@ -213,6 +221,7 @@ private:
     CheckListModel* fileGroupModel_ = nullptr;
     CheckListView* nodeList_ = nullptr;
     CheckListView* nodeFiles_ = nullptr;
+    QLabel* nodeFilesCaption_ = nullptr;
     CheckListView* groupFiles_ = nullptr;
     CheckListView* fileGroups_ = nullptr;
     CheckListView* activeList_ = nullptr;

@@ -205,7 +205,7 @@ void LibraryOperations::finish() {
                          "permanently instead? They cannot be restored.")
                           .arg(stuck.size())
                           .arg(reason, listed(stuck));
-            if (prompter().question(this, caption(), text, Prompter::Icon::Warning)) {
+            if (prompter().question(this, caption(), text, Prompter::Icon::Danger)) {
                 const auto items = toStd(stuck);
                 start(
                     Kind::Delete,
@@ -289,7 +289,7 @@ void LibraryOperations::deletePermanently(const QStringList& paths) {
         sayBusy();
         return;
     }
-    if (!prompter().question(this, caption(), text, Prompter::Icon::Warning))
+    if (!prompter().question(this, caption(), text, Prompter::Icon::Danger))
         return;
     const auto items = toStd(paths);
     start(

@@ -96,6 +96,11 @@ struct ChannelState {
     void SetTargetMask(const uint8_t in[kMaskSize]);
 };
 
+// fileCount and freeBytes of a node whose last query failed: not known, so neither shown nor
+// counted on from. A failed query leaves nothing better than a guess, and 0 would read as an
+// empty node without room.
+constexpr int32_t kUnknownFigure = -1;
+
 struct NodeRecord {
     NodeRecord();
 

@@ -33,6 +33,21 @@ int StartCentreFromParameters() {
     return StartCentre(CentreSettingsFromParameters());
 }
 
+int LostLines(CCommCenter& cc, int openResult) {
+    int lost = 0;
+    for (int c = 0; c < kChannels; ++c) {
+        const int bit = 1 << c;
+        if ((openResult & bit) != 0 && cc.LineLost(c))
+            lost |= bit;
+    }
+    return lost;
+}
+
+int LostLines(int openResult) {
+    CCommCenter* cc = CCommCenter::Instance();
+    return cc != nullptr ? LostLines(*cc, openResult) : 0;
+}
+
 bool ChannelBusy(CCommCenter& cc, int c) {
     if (c < 0 || c >= kChannels)
         return false;

@@ -31,6 +31,13 @@ int StartCentre(const CentreSettings& settings);
 // The same from Params(): what start-up and Transfer Parameter do.
 int StartCentreFromParameters();
 
+// The lines lost now among the channels that `openResult` (Create's result) says started: bit 0
+// for channel 1, bit 1 for channel 2, as in the result. While any is lost, the status bar's
+// first pane says so instead of the open result; once back, it shows the open result again.
+int LostLines(CCommCenter& cc, int openResult);
+// The same on the process-wide centre; 0 without one.
+int LostLines(int openResult);
+
 // Work on a channel: a queued, running or deferred task, a command under way, or a node with task
 // notes. False for a channel outside 0..1.
 bool ChannelBusy(CCommCenter& cc, int channel);

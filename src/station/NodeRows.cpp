@@ -7,7 +7,8 @@
 
 namespace {
 
-// Codes a node holds while its task is under way on it.
+// Codes a node holds while its task is under way on it, or waits for it: "Line Lost" too, since
+// the work waits for the line's return.
 bool IsWorkingStatus(int status) {
     switch (status) {
     case NS_IDLE:
@@ -26,10 +27,16 @@ bool IsWorkingStatus(int status) {
     case NS_RETRY_CLEAR:
     case NS_SENDING_HEAD:
     case NS_SENDING_PACKAGES:
+    case NS_LINE_LOST:
         return true;
     default:
         return false;
     }
+}
+
+// The station holds the node's whole list: every counted entry is listed, or nothing is known.
+bool ListingWhole(const NodeSnapshot& n) {
+    return n.fileCount < 0 || n.listedCount == n.fileCount;
 }
 
 } // namespace
@@ -39,6 +46,7 @@ NodeSnapshot TakeNodeSnapshot(const NodeRecord& node, bool lineLost) {
     s.pendingTaskCount = node.pendingTaskCount.load();
     s.status = node.status.load();
     s.fileCount = node.fileCount.load();
+    s.listedCount = node.listedCount.load();
     s.freeBytes = node.freeBytes.load();
     s.progress = node.progress.load();
     s.currentTaskNo = node.currentTaskNo.load();
@@ -108,6 +116,10 @@ std::string RateText(int progress) {
     return progress < 1 ? std::string() : std::to_string(progress) + "%";
 }
 
+std::string FigureText(int32_t figure) {
+    return figure < 0 ? std::string() : std::to_string(figure);
+}
+
 NodeRowFill FillNodeRow(NodeRow& r, int channel, int node, const NodeSnapshot& n) {
     const SystemParameters& p = Params();
     NodeRowFill fill;
@@ -133,20 +145,16 @@ NodeRowFill FillNodeRow(NodeRow& r, int channel, int node, const NodeSnapshot& n
     if (!info.empty())
         r.infoText = info;
     r.fileCount = n.fileCount;
+    r.listedCount = n.listedCount;
     r.freeBytes = n.freeBytes;
     r.recordStatus = n.status;
 
     fill.shown = !(known && p.machineVisible[channel][node] == 1);
     fill.image = r.image;
-    fill.texts = {r.label,
-                  r.portName,
-                  r.machineName,
-                  std::to_string(n.pendingTaskCount),
-                  current,
-                  rate,
-                  std::to_string(n.fileCount),
-                  std::to_string(n.freeBytes),
-                  r.infoText};
+    fill.texts = {
+        r.label,   r.portName, r.machineName,           std::to_string(n.pendingTaskCount),
+        current,   rate,       FigureText(n.fileCount), FigureText(n.freeBytes),
+        r.infoText};
     return fill;
 }
 
@@ -164,7 +172,10 @@ NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
     const bool ranOut = n.pendingTaskCount == 0;
     const int shown = ShownStatus(n, ranOut);
 
-    if (n.status == NS_DELETE_END && selected)
+    const bool listMoved = n.fileCount != r.fileCount || n.listedCount != r.listedCount;
+    r.listedCount = n.listedCount;
+    if (selected && ((listMoved && ListingWhole(n)) || n.status == NS_DELETE_END ||
+                     (shown == NS_QUERY_END && r.status != NS_QUERY_END)))
         change.refreshFiles = true;
     const int image = NodeImage(shown, r.image);
     if (image != r.image) {
@@ -185,13 +196,11 @@ NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
     }
     if (n.fileCount != r.fileCount) {
         r.fileCount = n.fileCount;
-        change.cells.emplace_back(kColFileNum, std::to_string(n.fileCount));
-        if (selected)
-            change.refreshFiles = true;
+        change.cells.emplace_back(kColFileNum, FigureText(n.fileCount));
     }
     if (n.freeBytes != r.freeBytes) {
         r.freeBytes = n.freeBytes;
-        change.cells.emplace_back(kColSpaceRoom, std::to_string(n.freeBytes));
+        change.cells.emplace_back(kColSpaceRoom, FigureText(n.freeBytes));
     }
     // The text, not only the code, decides: during a send the missing count changes under
     // status 21. A code without a text leaves the last text standing, except "Line Lost", which

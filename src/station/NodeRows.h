@@ -43,6 +43,7 @@ struct NodeRow {
     int32_t progress = 0;
     int32_t fileCount = 0;
     int32_t freeBytes = 0;
+    int32_t listedCount = 0;   // the node's listed entries when last looked at
     int32_t status = 0;        // the status whose text the row shows (see ShownStatus)
     int32_t recordStatus = -1; // the record's own code when the row was last looked at
     std::string portName;
@@ -54,6 +55,7 @@ struct NodeRow {
 struct NodeSnapshot {
     int32_t status = -1;
     int32_t fileCount = 0;
+    int32_t listedCount = 0; // entries of the file list the station holds so far
     int32_t freeBytes = 0;
     int32_t progress = 0;
     int32_t pendingTaskCount = 0;
@@ -71,12 +73,14 @@ NodeSnapshot TakeNodeSnapshot(const NodeRecord& node, bool lineLost);
 bool ChannelLineLost(int channel);
 
 // An end state: a status a node keeps when its task is over (the results 4, 5, 6, 10, 11, 12, the
-// cancel 22, "File Cannot Be Read" 23, "Line Lost" 24, and any code this station does not know).
+// cancel 22, the failures 23 and 25, and any code this station does not know). "Line Lost" (24)
+// is none: the node's work waits for the line.
 bool IsEndStatus(int status);
 
 // The status a row shows for a node. A node with work on a lost line shows "Line Lost". A node
-// without notes whose status is one of the working codes shows "User Has Cancelled Task"; when its
-// notes have just run out, so does one still at -1 (its task was cancelled before it began).
+// without notes whose status is one of the working codes, "Line Lost" among them, shows "User Has
+// Cancelled Task"; when its notes have just run out, so does one still at -1 (its task was
+// cancelled before it began).
 int ShownStatus(const NodeSnapshot& node, bool notesJustRanOut);
 
 // "Transfer Information" of a status: its text; for 21 followed by the missing package count;
@@ -90,6 +94,9 @@ int NodeImage(int status, int current);
 // "Current Task" ("" below 1) and "Rate" ("" below 1, else the percentage with "%").
 std::string CurrentTaskText(int taskNo);
 std::string RateText(int progress);
+// "File Num" and "Space Room": the figure, or "" while it is not known (kUnknownFigure: the
+// node's last query failed).
+std::string FigureText(int32_t figure);
 
 // One row of the node list, as FillNodeList builds it.
 struct NodeRowFill {
@@ -112,4 +119,10 @@ struct NodeRowChange {
 // One tick for one node: updates the cache and returns the cells that change. `selected`: the
 // node is the one whose files the node-file list shows. Only nodes that have or just had task
 // notes are looked at.
+//
+// The selected node's files are shown again once its list is whole: a query sets the file count
+// before the list replies fill the entries, so a refresh at the count alone would show a list
+// still being read. The list is whole when the query ends, when every counted entry is listed
+// (a sent file is counted and listed at once), or when the figures are unknown (nothing to show);
+// a delete that ends refreshes it too.
 NodeRowChange TickNodeRow(NodeRow& row, const NodeSnapshot& n, bool selected);

@@ -769,8 +769,9 @@ void CCommCenter::CompleteQuery(int c, int n) {
         if (DeferNode(c, n))
             node.status.store(DeferredStatus(c, status));
         node.totalBytes.store(0);
-        node.fileCount.store(0);
-        node.freeBytes.store(0);
+        // What the node holds is not known until a query of it succeeds.
+        node.fileCount.store(kUnknownFigure);
+        node.freeBytes.store(kUnknownFigure);
         node.listedCount.store(0);
     }
 }

@@ -359,6 +359,10 @@ void CCommCenter::RecordSentFile(int c, int n, const CTransTask& cmd) {
     int64_t freeBytes = node.freeBytes.load();
     std::lock_guard lock(node.entriesLock);
     const int files = node.fileCount.load();
+    // The node's query failed: its list and room are not known, and counting on from a guess
+    // would show figures the node never had. The next query brings the real ones.
+    if (files < 0 || freeBytes < 0)
+        return;
     const int listed = files < kMaxEntries ? files : kMaxEntries;
     for (int k = 0; k < listed; ++k) {
         if (std::memcmp(node.entries[k], field, 11) == 0) {
@@ -374,6 +378,8 @@ void CCommCenter::RecordSentFile(int c, int n, const CTransTask& cmd) {
     std::memcpy(node.entries[files], field, kNameFieldSize);
     node.entries[files][12] = 0;
     PutLe32(node.entries[files] + 13, static_cast<uint32_t>(length));
+    // Counted and listed at once: the station's copy of the list stays whole.
+    node.listedCount.store(files + 1);
     node.fileCount.store(files + 1);
     freeBytes -= RoundUp(length, unit);
     node.freeBytes.store(ClampFree(freeBytes));

@@ -96,6 +96,7 @@ protected:
             EXPECT_NE(dlg, nullptr);
             if (dlg == nullptr)
                 return int(QDialog::Rejected);
+            dlg->nameEdit()->selectAll(); // a name kept from a refused try is typed over
             QTest::keyClicks(dlg->nameEdit(), name);
             QTest::keyClicks(dlg->passwordEdit(), password);
             QTest::mouseClick(dlg->okButton(), Qt::LeftButton);

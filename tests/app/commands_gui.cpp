@@ -79,6 +79,9 @@ TEST_F(StationTest, MissingSelectionsAreReportedAndNoEndsACommand) {
     EXPECT_EQ(prompts.shown()[0].kind, "question");
     EXPECT_EQ(prompts.shown()[0].text, "Do  you delete the files in the node?");
     EXPECT_EQ(prompts.shown()[1].kind, "question");
+    // Both destroy what the machines hold: No is their default button.
+    for (const auto& shown : prompts.shown())
+        EXPECT_EQ(shown.icon, Prompter::Icon::Danger);
 
     // Delete File answered Yes with no node's files shown.
     prompts.clear();

@@ -98,6 +98,7 @@ TEST_F(GroupsTest, DropsDialogsAddsAndDeletes) {
     prompts.answer(true);
     run(kGroupFileDelete);
     EXPECT_EQ(prompts.shownOf("question")[0].text, "Is the Selected File Delete?");
+    EXPECT_EQ(prompts.shownOf("question")[0].icon, Prompter::Icon::Danger); // No by default
     EXPECT_EQ(column(groupFiles(), 4), QStringList{QString::fromStdString(file("x/"))});
     EXPECT_EQ(column(fileGroups(), 1), QStringList({"2", "2", "1"}));
 
@@ -117,6 +118,7 @@ TEST_F(GroupsTest, DropsDialogsAddsAndDeletes) {
     prompts.answer(true);
     run(kFileGroupDelete);
     EXPECT_EQ(prompts.shownOf("question")[0].text, "Is the Selected File Group Delete?");
+    EXPECT_EQ(prompts.shownOf("question")[0].icon, Prompter::Icon::Danger);
     EXPECT_EQ(column(fileGroups(), 0), QStringList({"1", "2"}));
     EXPECT_EQ(column(fileGroups(), 2), QStringList({"7333", "22"}));
     EXPECT_EQ(column(groupFiles(), 1), QStringList{"2"});

@@ -19,6 +19,12 @@ TEST_F(StationTest, StatusPanesForOpenAndClosedChannels) {
     EXPECT_EQ(pane(0), "Two Channel Success");
     EXPECT_EQ(pane(3), "Channel1");
     EXPECT_EQ(nodeLabels(), QStringList({"000", "001", "002", "003"}));
+
+    // A line that fails (its adapter pulled) is told in pane 0 for as long as it is lost.
+    lines[1]->sim().Stop();
+    WAIT_EQ(pane(0), QString("Channel Two Line Lost"), 30000);
+    ASSERT_TRUE(lines[1]->Start());
+    WAIT_EQ(pane(0), QString("Two Channel Success"), 30000);
     EXPECT_EQ(nodeRow(0), QStringList({"000", "COM1", "", "0", "", "", "0", "0", ""}));
 
     // View File shows the library's place in the upper half, with its button pressed, and back.
@@ -63,12 +69,17 @@ TEST_F(StationTest, HiddenMachineLeavesNoRowAndRowsStillFindTheirNodes) {
     writeParameters({line.link(), 4, 0}, {"", 0, 32});
     {
         std::ofstream rtu(file("RTU.ini"));
-        rtu << "[RTU_PARA1]\r\nRTU_Name0=Line A-01\r\nRTU_Visible1=1\r\nRTU_Name2=Line A-03\r\n";
+        rtu << "[RTU_PARA1]\r\nRTU_Name0=Line A-01 West Bay 7\r\nRTU_Visible1=1\r\n"
+            << "RTU_Name2=Line A-03\r\n";
     }
     ASSERT_TRUE(start());
     ASSERT_EQ(nodeLabels(), QStringList({"000", "002", "003"}));
-    EXPECT_EQ(nodes().cell(0, kColMachine), "Line A-01");
+    EXPECT_EQ(nodes().cell(0, kColMachine), "Line A-01 West Bay 7");
     EXPECT_EQ(nodes().cell(1, kColMachine), "Line A-03");
+    // A name wider than its column can be read whole from the cell's tooltip.
+    EXPECT_EQ(nodes().data(nodes().index(0, kColMachine), Qt::ToolTipRole).toString(),
+              "Line A-01 West Bay 7");
+    EXPECT_FALSE(nodes().data(nodes().index(2, kColMachine), Qt::ToolTipRole).isValid());
 
     // Read the nodes' file lists through the core, as Query Node will.
     CTransTask request;

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -42,4 +43,18 @@ TEST_F(PrompterTest, ScriptedDialogsAndAnswersComeBackInOrder) {
     EXPECT_EQ(prompts.shown()[2].text, "second?");
     EXPECT_EQ(prompts.messages(), QStringList{"done"});
     EXPECT_EQ(prompts.unusedAnswers(), 0u);
+}
+
+TEST_F(PrompterTest, EnterOnADestructiveQuestionAnswersNo) {
+    // The box the Qt prompter runs, shown here without its modal loop: Enter presses its default.
+    const auto enter = [](Prompter::Icon icon) {
+        auto box = MakeQuestionBox(nullptr, "Prompting", "Delete?", icon);
+        box->show();
+        QTest::keyClick(box.get(), Qt::Key_Return);
+        return box->standardButton(box->clickedButton());
+    };
+    EXPECT_EQ(enter(Prompter::Icon::Danger), QMessageBox::No);
+    EXPECT_EQ(enter(Prompter::Icon::Question), QMessageBox::Yes);
+    EXPECT_EQ(MakeQuestionBox(nullptr, "Prompting", "Delete?", Prompter::Icon::Danger)->icon(),
+              QMessageBox::Warning);
 }

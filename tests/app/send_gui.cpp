@@ -172,6 +172,7 @@ TEST_F(SendTest, DeleteFileActsOnTheFilesTickedForTheNodeShown) {
     // Row 1 shows node 2: its ticked file goes, and only that one.
     clickRow(win().nodeList(), 1);
     EXPECT_EQ(win().nodeFilesNode(), 2);
+    EXPECT_EQ(win().nodeFilesCaption()->text(), "Node 002");
     ASSERT_GE(fileRow("NODE2.DST"), 0);
     tick(nodeFiles(), {fileRow("NODE2.DST")});
     prompts.answer(true);
@@ -189,6 +190,7 @@ TEST_F(SendTest, DeleteFileActsOnTheFilesTickedForTheNodeShown) {
     run(kSwitchChannel);
     EXPECT_EQ(nodeFiles().rowCount(), 0);
     EXPECT_EQ(win().nodeFilesNode(), -1);
+    EXPECT_EQ(win().nodeFilesCaption()->text(), "");
     prompts.answer(true);
     run(kDeleteFile);
     EXPECT_EQ(prompts.messages(), QStringList{"Please Choose The Node in List!"});
@@ -197,8 +199,13 @@ TEST_F(SendTest, DeleteFileActsOnTheFilesTickedForTheNodeShown) {
     // On channel 2 the ticked file of its node 1 goes; channel 1 keeps everything.
     tick(nodes(), {0, 1});
     run(kQueryNode);
-    for (int row : {0, 1})
+    for (int row : {0, 1}) {
         WAIT_EQ(nodes().cell(row, kColInfo), QString("Query End"), 60000);
+        WAIT_EQ(nodes().cell(row, kColFileNum), QString("2"), 60000);
+    }
+    // The ticks that showed the new lists chose no node's files: none was chosen here.
+    EXPECT_EQ(nodeFiles().rowCount(), 0);
+    EXPECT_EQ(win().nodeFilesNode(), -1);
     clickRow(win().nodeList(), 1);
     ASSERT_EQ(win().nodeFilesChannel(), 1);
     ASSERT_GE(fileRow("LINEB2.DST"), 0);

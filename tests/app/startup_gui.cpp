@@ -5,9 +5,21 @@
 
 TEST_F(StationTest, LogOnLoopUntilAcceptedOrCancelled) {
     writeParameters({}, {}); // no channel: nothing to open
-    // Two wrong passwords, then the right one.
+    // Two wrong passwords, then the right one. A refused try keeps the typed name: the next one
+    // asks for the password alone.
     scriptLogOn(kDefaultAdminName, "wrong");
-    scriptLogOn(kDefaultAdminName, "wrong again");
+    prompts.onDialog([](QDialog& d) {
+        auto* dlg = qobject_cast<LogOnDialog*>(&d);
+        EXPECT_NE(dlg, nullptr);
+        if (dlg == nullptr)
+            return int(QDialog::Rejected);
+        EXPECT_EQ(dlg->nameEdit()->text(), kDefaultAdminName);
+        EXPECT_TRUE(dlg->passwordEdit()->text().isEmpty());
+        EXPECT_EQ(dlg->focusWidget(), dlg->passwordEdit());
+        QTest::keyClicks(dlg->passwordEdit(), "wrong again");
+        QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
+        return -1;
+    });
     ASSERT_TRUE(start());
     EXPECT_EQ(prompts.messages(),
               QStringList({"Name Or Password Error!", "Name Or Password Error!"}));

@@ -41,6 +41,19 @@ TEST(StationCentre, BusyWithAnyWorkOnEitherChannel) {
     EXPECT_TRUE(ChannelBusy(*cc, 0));
 }
 
+TEST(StationCentre, LostLinesOfTheOpenChannels) {
+    EXPECT_EQ(LostLines(3), 0); // no centre
+    auto cc = HandBuiltCentre();
+    EXPECT_EQ(LostLines(*cc, 3), 0);
+    cc->channels[1].lineLost.store(1);
+    EXPECT_EQ(LostLines(*cc, 3), 2);
+    EXPECT_EQ(LostLines(*cc, 1), 0); // channel 2 never opened: nothing of it to tell
+    cc->channels[0].lineLost.store(1);
+    EXPECT_EQ(LostLines(*cc, 3), 3);
+    cc->channels[1].lineLost.store(0);
+    EXPECT_EQ(LostLines(*cc, 3), 1);
+}
+
 TEST(StationCentre, CancelsEveryNumberInBatches) {
     auto cc = HandBuiltCentre();
     std::vector<int32_t> numbers;

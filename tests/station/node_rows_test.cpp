@@ -59,6 +59,12 @@ TEST(NodeRows, FilledRowShowsTheRecord) {
     EXPECT_EQ(FillNodeRow(fresh, 1, 0, Snap(-1, 0)).texts[kColInfo], "");
     // A machine hidden in the machine table gets no row.
     EXPECT_FALSE(FillNodeRow(fresh, 1, 4, Snap(-1, 0)).shown);
+    // Figures a failed query left unknown are shown blank, not as an empty node without room.
+    NodeSnapshot unknown = Snap(NS_WAITING, 1, 7);
+    unknown.fileCount = unknown.freeBytes = kUnknownFigure;
+    f = FillNodeRow(r, 1, 3, unknown);
+    EXPECT_EQ(f.texts[kColFileNum], "");
+    EXPECT_EQ(f.texts[kColSpaceRoom], "");
     ResetParameters();
 }
 
@@ -74,12 +80,12 @@ TEST(NodeRows, TickChangesOnlyWhatChanged) {
     c = TickNodeRow(r, Snap(NS_QUERYING, 1, 1), false);
     EXPECT_EQ(Cells(c), (std::map<int, std::string>{{kColInfo, "Quering..."}}));
     NodeSnapshot end = Snap(NS_QUERY_END, 0, 1);
-    end.fileCount = 3;
+    end.fileCount = end.listedCount = 3;
     c = TickNodeRow(r, end, true);
     EXPECT_EQ(c.image, 1);
     EXPECT_EQ(Cells(c), (std::map<int, std::string>{
                             {kColTaskNum, "0"}, {kColFileNum, "3"}, {kColInfo, "Query End"}}));
-    EXPECT_TRUE(c.refreshFiles); // the selected node's file count changed
+    EXPECT_TRUE(c.refreshFiles); // the selected node's list is whole
     EXPECT_FALSE(TickNodeRow(r, end, true).looked);
 
     // A send: the missing count follows the node while the status stays 21.
@@ -107,6 +113,39 @@ TEST(NodeRows, TickChangesOnlyWhatChanged) {
             {kColCurrentTask, "3"}, {kColRate, ""}, {kColFileNum, "4"}, {kColInfo, "Query End"}}));
     EXPECT_TRUE(c.refreshFiles);
     EXPECT_FALSE(TickNodeRow(r, quick, true).looked);
+
+    // A failed query blanks the figures.
+    NodeSnapshot failed = Snap(NS_WAITING, 1, 3);
+    failed.fileCount = failed.freeBytes = kUnknownFigure;
+    c = TickNodeRow(r, failed, false);
+    EXPECT_EQ(Cells(c)[kColFileNum], "");
+    EXPECT_EQ(Cells(c)[kColSpaceRoom], "");
+}
+
+TEST(NodeRows, SelectedNodesFilesAreShownAgainOnceItsListIsWhole) {
+    auto at = [](int status, int files, int listed) {
+        NodeSnapshot s = Snap(status, 1, 2);
+        s.fileCount = files;
+        s.listedCount = listed;
+        return s;
+    };
+    NodeRow r;
+    FillNodeRow(r, 0, 0, at(NS_QUERY_END, 2, 2));
+    // A query: the storage reply counts four files before any list reply has come.
+    EXPECT_FALSE(TickNodeRow(r, at(NS_MORE, 2, 2), true).refreshFiles);
+    EXPECT_FALSE(TickNodeRow(r, at(NS_MORE, 4, 0), true).refreshFiles);
+    EXPECT_FALSE(TickNodeRow(r, at(NS_MORE, 4, 3), true).refreshFiles);
+    EXPECT_TRUE(TickNodeRow(r, at(NS_MORE, 4, 4), true).refreshFiles);
+    EXPECT_TRUE(TickNodeRow(r, at(NS_QUERY_END, 4, 4), true).refreshFiles);
+    EXPECT_FALSE(TickNodeRow(r, at(NS_QUERY_END, 4, 4), true).refreshFiles);
+    // Listed again with the same count, between two ticks: the query's end shows it.
+    TickNodeRow(r, at(NS_MORE, 4, 4), true);
+    EXPECT_TRUE(TickNodeRow(r, at(NS_QUERY_END, 4, 4), true).refreshFiles);
+    // A file recorded as sent; a failed query (nothing known, nothing to show).
+    EXPECT_TRUE(TickNodeRow(r, at(NS_FILE_DONE, 5, 5), true).refreshFiles);
+    EXPECT_TRUE(TickNodeRow(r, at(NS_WAITING, kUnknownFigure, 0), true).refreshFiles);
+    // Another node's list is never shown for it.
+    EXPECT_FALSE(TickNodeRow(r, at(NS_QUERY_END, 6, 6), false).refreshFiles);
 }
 
 TEST(NodeRows, EndingsAreShownForWhatTheyAre) {
@@ -139,6 +178,19 @@ TEST(NodeRows, EndingsAreShownForWhatTheyAre) {
     EXPECT_EQ(c.image, 0);
     EXPECT_EQ(Cells(TickNodeRow(r, Snap(NS_REQUEST_SENT, 1, 6), false))[kColInfo], "");
     EXPECT_EQ(Cells(TickNodeRow(r, Snap(NS_QUERYING, 1, 6), false))[kColInfo], "Quering...");
+
+    // Work on a lost line runs out (cancelled while the line was gone): not an end of its own.
+    EXPECT_EQ(endWith(NS_LINE_LOST, NS_LINE_LOST).first, "User Has Cancelled Task");
+    EXPECT_FALSE(IsEndStatus(NS_LINE_LOST));
+    NodeRow gone;
+    lost = Snap(NS_LINE_LOST, 1, 7);
+    lost.lineLost = true;
+    EXPECT_EQ(Cells(TickNodeRow(gone, lost, false))[kColInfo], "Line Lost");
+    lost.pendingTaskCount = 0;
+    EXPECT_EQ(Cells(TickNodeRow(gone, lost, false))[kColInfo], "User Has Cancelled Task");
+    // The line's return, after that, tells the row nothing new.
+    EXPECT_TRUE(TickNodeRow(gone, Snap(NS_WAITING, 0, 7), false).cells.empty());
+    EXPECT_EQ(gone.infoText, "User Has Cancelled Task");
 }
 
 } // namespace

@@ -138,6 +138,7 @@ TEST_F(Packages, RecordSentFileKeepsListAndRoomCurrent) {
     cmd.fileName = dir / "a.dst";
     cc->RecordSentFile(0, 2, cmd);
     ASSERT_EQ(node.fileCount.load(), 1);
+    EXPECT_EQ(node.listedCount.load(), 1); // the station's copy of the list stays whole
     EXPECT_EQ(node.freeBytes.load(), 10240 - 1024);
     auto files = node.ListedFiles();
     EXPECT_EQ(0, std::memcmp(files[0].name, "A       DST ", 12));

@@ -277,6 +277,37 @@ TEST_F(TaskLayer, ANodeFailingTheQueryPhaseOfASendStaysForTheSendPhase) {
     EXPECT_EQ(cc->currentTask[0].nodeMask[1], 1);
 }
 
+TEST_F(TaskLayer, AFailedQueryLeavesTheFiguresUnknownAndASendDoesNotCountFromThem) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir / "a.dst", DesignBytes(600, 1)));
+    NodeRecord& node = cc->nodes[0][1];
+    node.fileCount.store(4);
+    node.freeBytes.store(1288192);
+    CTransTask req;
+    req.nodeMask[1] = 1;
+    req.files = {dir / "a.dst"};
+    cc->CreateTask(0, req, TASK_SEND_FILE);
+    cc->StartTask(0);
+    // The query phase: the node's query goes unanswered.
+    ASSERT_EQ(cc->StartNextCommand(0), CMD_QUERY_NODE);
+    node.status.store(NS_NO_REPLY);
+    cc->channels[0].cmdType.store(CMD_IDLE);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_QUERY_NODE));
+    EXPECT_EQ(node.status.load(), NS_WAITING);
+    EXPECT_EQ(node.fileCount.load(), kUnknownFigure);
+    EXPECT_EQ(node.freeBytes.load(), kUnknownFigure);
+    EXPECT_TRUE(node.ListedFiles().empty());
+    // The node stays for the send and takes the file; the station still does not know what the
+    // node holds, so it does not make the figures up.
+    cc->EndTask(0);
+    ASSERT_EQ(cc->currentTask[0].nodeMask[1], 1);
+    CTransTask sent;
+    sent.fileName = dir / "a.dst";
+    cc->RecordSentFile(0, 1, sent);
+    EXPECT_EQ(node.fileCount.load(), kUnknownFigure);
+    EXPECT_EQ(node.freeBytes.load(), kUnknownFigure);
+}
+
 TEST_F(TaskLayer, StopNodesStopsPendingNodesOnce) {
     ChannelState& ch = cc->channels[0];
     uint8_t mask[8] = {0x07};

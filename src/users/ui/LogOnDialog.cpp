@@ -53,6 +53,12 @@ LogOnDialog::LogOnDialog(QWidget* parent) : QDialog(parent) {
     name_->setFocus();
 }
 
+void LogOnDialog::keepUserName(const QString& name) {
+    name_->setText(name);
+    password_->clear();
+    password_->setFocus();
+}
+
 void LogOnDialog::onOk() {
     result_ = logOnOk(name_->text().toStdString(), password_->text().toStdString());
     ShowUserDialogMessage(this, result_.outcome);

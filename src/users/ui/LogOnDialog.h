@@ -19,6 +19,9 @@ public:
     bool accepted() const { return result_.outcome.accepted; }
     const LogOnResult& result() const { return result_; }
 
+    // After a refused try: the name typed then stands, and the password (empty) has the focus.
+    void keepUserName(const QString& name);
+
     QLineEdit* nameEdit() const { return name_; }
     QLineEdit* passwordEdit() const { return password_; }
     QPushButton* okButton() const { return ok_; }

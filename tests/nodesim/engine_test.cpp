@@ -212,6 +212,38 @@ TEST(EngineReception, TakesPackagesInAnyOrderAndReportsWhatIsMissing) {
     EXPECT_EQ(e.nodeStats(0).filesCompleted, 1u);
 }
 
+// The need bitmap across its 64-bit words, and a later head (after a reset too) that must not
+// inherit the packages an earlier, longer reception took.
+TEST(EngineReception, NeedBitmapSpansWordsAndStartsEmptyForEachHead) {
+    Engine e(Nodes(1));
+    const Bytes big = Pattern(129 * 512 + 1, 5); // 130 packages
+    Send(e, HeadFrame({0}, NodeNameField("b.dsb"), static_cast<uint32_t>(big.size()), kTag));
+    const std::vector<int> sent = {1, 62, 63, 64, 65, 127, 128, 130};
+    for (int i : sent)
+        Send(e, PackageFrame({0}, big, i));
+    CheckAnswer a = Check(e, 0, kTag);
+    ASSERT_EQ(a.status, kCheckNeedPackages);
+    EXPECT_FALSE(Needs(a, 0));
+    for (int i = 1; i <= 130; ++i)
+        EXPECT_EQ(Needs(a, i), std::find(sent.begin(), sent.end(), i) == sent.end()) << i;
+    for (int i = 131; i < 8 * static_cast<int>(kBitmapSize); ++i)
+        ASSERT_FALSE(Needs(a, i)) << i;
+
+    const Bytes next = Pattern(69 * 512 + 3, 6); // 70 packages
+    for (int reset = 0; reset < 2; ++reset) {
+        if (reset)
+            e.Reset(e.config());
+        Send(e,
+             HeadFrame({0}, NodeNameField("c.dsb"), static_cast<uint32_t>(next.size()), kOtherTag));
+        a = Check(e, 0, kOtherTag);
+        ASSERT_EQ(a.status, kCheckNeedPackages) << reset;
+        for (int i = 1; i < 8 * static_cast<int>(kBitmapSize); ++i)
+            ASSERT_EQ(Needs(a, i), i <= 70) << i << " after reset " << reset;
+        Send(e, PackageFrame({0}, next, 64));
+        Send(e, PackageFrame({0}, big, 130)); // beyond this file: ignored
+    }
+}
+
 TEST(EngineReception, RefusesMalformedHeadsAndPackages) {
     Engine e(Nodes(1));
     Bytes numberedHead = HeadFrame({0}, Numbered(1), 100, kTag);

@@ -85,9 +85,9 @@ void Engine::Reset(Config config) {
         n.rx.name = {};
         n.rx.length = 0;
         n.rx.tag = {};
+        ClearHave(n.rx);
         n.rx.packageCount = 0;
         n.rx.missing = 0;
-        n.rx.have.reset();
         n.ignoreDeletes = 0;
         n.stats = {};
         n.packageLog.clear();
@@ -236,7 +236,9 @@ bool Engine::Handle(const Request& request, Reply* reply) {
         int node = -1;
         if (!SingleNode(request.mask, &node) || !ValidNode(node) || silent(node) || Drops(node))
             return false;
-        uint8_t body[kMaxReplyBody];
+        // The body is built where the frame holds it (BuildReplyFrame allows that): no room on
+        // the stack and no copy per reply.
+        uint8_t* body = reply->bytes.data() + kSyncSize + kReplyHeaderSize;
         const size_t bodySize =
             request.code == FRAME_QUERY
                 ? BuildQueryBody(nodes_[node], p[0], body)
@@ -328,10 +330,21 @@ size_t Engine::BuildCheckReplyBody(int index, const FileTag& tag, uint8_t* body)
         } else if (TableFull(node, rx.name)) {
             status = kCheckFileNumExceed;
         } else {
+            // Bit i of the bitmap (byte i / 8, bit i % 8) is bit i of `have` inverted, for the
+            // packages 1..packageCount: a word at a time.
             uint8_t bitmap[kBitmapSize] = {};
-            for (int i = 1; i <= rx.packageCount; ++i)
-                if (!rx.have[i])
-                    bitmap[i / 8] = static_cast<uint8_t>(bitmap[i / 8] | (1u << (i % 8)));
+            static_assert(kBitmapSize == 8 * std::tuple_size_v<decltype(rx.have)>);
+            const uint32_t last = static_cast<uint32_t>(rx.packageCount);
+            for (uint32_t w = 0; 64 * w <= last; ++w) {
+                uint64_t want = ~uint64_t(0);
+                if (w == 0)
+                    want &= ~uint64_t(1); // the head
+                if (last - 64 * w < 63)
+                    want &= (uint64_t(1) << (last - 64 * w + 1)) - 1;
+                const uint64_t missing = ~rx.have[w] & want;
+                PutLe32(bitmap + 8 * w, static_cast<uint32_t>(missing));
+                PutLe32(bitmap + 8 * w + 4, static_cast<uint32_t>(missing >> 32));
+            }
             if (Logging())
                 Log("node %02d check: %d packages missing", index, rx.missing);
             return BuildCheckBody(body, kCheckNeedPackages, bitmap);
@@ -357,14 +370,19 @@ void Engine::LogPackage(Node& node, uint16_t number) {
     ++node.stats.packageLogOverflow;
 }
 
+// The words that packages 1..packageCount of the current reception may have set.
+void Engine::ClearHave(Reception& rx) {
+    std::fill_n(rx.have.begin(), static_cast<size_t>(rx.packageCount) / 64 + 1, uint64_t(0));
+}
+
 void Engine::AcceptHead(int index, const uint8_t* head) {
     Node& node = nodes_[index];
     Reception& rx = node.rx;
     std::memcpy(rx.name.data(), head + 2, kNameFieldSize);
     rx.length = GetLe32(head + 14);
     std::memcpy(rx.tag.data(), head + 18, 4);
+    ClearHave(rx);
     rx.packageCount = static_cast<int>((rx.length + kPackageDataSize - 1) / kPackageDataSize);
-    rx.have.reset();
     ++node.stats.headsAccepted;
     LogPackage(node, 0);
 
@@ -392,8 +410,10 @@ void Engine::AcceptPackage(int index, const uint8_t* package) {
     if (!rx.data)
         rx.data = std::make_unique_for_overwrite<uint8_t[]>(kMaxSendBytes);
     std::memcpy(rx.data.get() + (number - 1) * kPackageDataSize, package + 2, kPackageDataSize);
-    if (!rx.have[number]) {
-        rx.have[number] = true;
+    uint64_t& word = rx.have[static_cast<size_t>(number) / 64];
+    const uint64_t bit = uint64_t(1) << (number % 64);
+    if (!(word & bit)) {
+        word |= bit;
         --rx.missing;
     }
     ++node.stats.packagesAccepted;

@@ -7,7 +7,6 @@
 #include "RequestParser.h"
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -118,7 +117,9 @@ private:
         FileTag tag{};
         int packageCount = 0;
         int missing = 0;
-        std::bitset<kMaxPackages> have;
+        // Bit n: package n is here. Only bits 1..packageCount are ever set, so a new reception
+        // clears only the words its predecessor could reach, not the whole table.
+        std::array<uint64_t, (kMaxPackages + 63) / 64> have{};
         // Package n's data at (n - 1) * 512, for the largest file a head may announce. Made at the
         // first package and kept for every later reception: only the pages that packages reach
         // are ever touched, and nothing is cleared, since a file is stored only once every
@@ -151,6 +152,7 @@ private:
     void AcceptPackage(int index, const uint8_t* package);
     void DeleteNames(int index, const uint8_t* names, int count);
     void Clear(int index);
+    static void ClearHave(Reception& rx);
 
     uint64_t UsedBytes(const Node& node) const;
     uint64_t RoundUp(uint64_t bytes) const;

@@ -206,8 +206,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                parser.buffered());
     CheckStorage(engine, config);
 
-    // What this input stored is let go now: libFuzzer runs an input again under LeakSanitizer
-    // whenever it leaves more blocks allocated than it found.
+    // What this input stored is let go now (its room kept by the engine for the next input):
+    // libFuzzer runs an input again under LeakSanitizer whenever it allocates more blocks than
+    // it frees.
     engine.Reset(config);
     return 0;
 }

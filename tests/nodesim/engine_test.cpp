@@ -244,6 +244,27 @@ TEST(EngineReception, NeedBitmapSpansWordsAndStartsEmptyForEachHead) {
     }
 }
 
+// The room of a file let go (deleted, cleared, replaced, reset) is used again for later files:
+// each later file holds its own bytes, none of the earlier ones.
+TEST(EngineReception, FilesStoredAfterOthersWentHoldOnlyTheirOwnBytes) {
+    Engine e(Nodes(1));
+    const std::string a = NodeNameField("a.dsb"), b = NodeNameField("b.dsb");
+    const Bytes first = Pattern(3 * 512 + 9, 7), second = Pattern(700, 8), third = Pattern(5, 9);
+    SendFile(e, {0}, a, first, kTag);
+    Send(e, DeleteFrame({0}, {a}));
+    SendFile(e, {0}, b, second, kOtherTag);
+    EXPECT_TRUE(*e.fileBytes(0, b) == second);
+    SendFile(e, {0}, b, third, kTag); // replaces b
+    EXPECT_TRUE(*e.fileBytes(0, b) == third);
+    Send(e, ClearFrame({0}));
+    SendFile(e, {0}, a, second, kOtherTag);
+    EXPECT_TRUE(*e.fileBytes(0, a) == second);
+    e.Reset(e.config());
+    SendFile(e, {0}, b, third, kOtherTag);
+    EXPECT_TRUE(*e.fileBytes(0, b) == third);
+    EXPECT_FALSE(e.fileBytes(0, a).has_value());
+}
+
 TEST(EngineReception, RefusesMalformedHeadsAndPackages) {
     Engine e(Nodes(1));
     Bytes numberedHead = HeadFrame({0}, Numbered(1), 100, kTag);

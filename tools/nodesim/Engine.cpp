@@ -80,6 +80,8 @@ void Engine::Reset(Config config) {
     // Only the nodes that changed: an input of a fuzzer reaches a few of the 32.
     for (; touched_ != 0; touched_ &= touched_ - 1) {
         Node& n = nodes_[static_cast<size_t>(std::countr_zero(touched_))];
+        for (StoredFile& f : n.files)
+            Recycle(f.data);
         n.files.clear();
         n.rx.state = Reception::State::None;
         n.rx.name = {};
@@ -486,6 +488,10 @@ bool Engine::TryStore(int index) {
     StoredFile file;
     file.name = rx.name;
     file.tag = rx.tag;
+    if (!spareData_.empty()) {
+        file.data.swap(spareData_.back());
+        spareData_.pop_back();
+    }
     // The padding of the last package is not part of the file.
     file.data.assign(rx.data.get(), rx.data.get() + rx.length);
     rx.state = Reception::State::Held;
@@ -501,16 +507,26 @@ void Engine::Store(int index, StoredFile file) {
     Node& node = nodes_[index];
     Mirror(index, file);
     const int same = FindFile(node, file.name.data());
-    if (same >= 0)
+    if (same >= 0) {
+        Recycle(node.files[same].data);
         node.files[same] = std::move(file);
-    else
+    } else {
         node.files.push_back(std::move(file));
+    }
 }
 
 void Engine::EraseAt(int index, size_t position) {
     Node& node = nodes_[index];
     Unmirror(index, node.files[position].name);
+    Recycle(node.files[position].data);
     node.files.erase(node.files.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
+void Engine::Recycle(std::vector<uint8_t>& data) {
+    if (spareData_.size() >= static_cast<size_t>(kMaxEntries) || data.capacity() == 0)
+        return; // let go with its file
+    data.clear();
+    spareData_.push_back(std::move(data));
 }
 
 void Engine::Mirror(int index, const StoredFile& file) {

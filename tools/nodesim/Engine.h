@@ -162,6 +162,7 @@ private:
     bool TryStore(int index);
     void Store(int index, StoredFile file);
     void EraseAt(int index, size_t position);
+    void Recycle(std::vector<uint8_t>& data);
     void Mirror(int index, const StoredFile& file);
     void Unmirror(int index, const NameField& name);
     std::string NodeFolder(int index) const;
@@ -174,6 +175,9 @@ private:
     uint64_t touched_ = 0; // bit n: node n changed since the last Reset
     RequestParser parser_;
     Statistics stats_;
+    // The room of files let go, for the next files stored (fuzzers store and drop files with every
+    // input); at most kMaxEntries of them, so it never holds more than a node could.
+    std::vector<std::vector<uint8_t>> spareData_;
     // Seeded at its first draw: most configurations never draw.
     std::mt19937_64 rng_;
     bool rngSeeded_ = false;

@@ -160,8 +160,13 @@ void ProfileText::assign(std::string_view data) {
         Line keyed = l;
         if (!t.empty() && t.front() != ';') {
             const size_t eq = line.find('=');
-            if (eq != std::string_view::npos && !trimView(line.substr(0, eq)).empty())
+            const std::string_view key =
+                eq == std::string_view::npos ? std::string_view() : trimView(line.substr(0, eq));
+            if (!key.empty()) {
                 keyed.eq = static_cast<uint32_t>(eq);
+                keyed.keyAt = static_cast<uint32_t>(key.data() - line.data());
+                keyed.keyLen = static_cast<uint32_t>(key.size());
+            }
         }
         lines_.push_back(keyed);
         ++sections_.back().count;
@@ -178,7 +183,7 @@ bool ProfileText::Storable(std::string_view section, std::string_view key) {
 }
 
 std::string_view ProfileText::keyOf(const Line& l) const {
-    return trimView(textOf(l).substr(0, l.eq));
+    return {store_.data() + l.off + l.keyAt, l.keyLen};
 }
 
 // The table of first occurrences is rebuilt after every change that moves or removes lines, and
@@ -188,10 +193,8 @@ void ProfileText::reindex() {
     sectionsIndexed_ = 0;
     for (uint32_t i = 1; i < sections_.size(); ++i)
         indexSection(i);
-    size_t keyed = 0;
-    for (const Line& l : lines_)
-        keyed += l.eq != kNone;
-    keySlots_.assign(slotsFor(keyed), 0);
+    // Room for every line: a bound on the key lines that costs no count of them.
+    keySlots_.assign(slotsFor(lines_.size()), 0);
     keysIndexed_ = 0;
     // The lines before the first header are never found: they belong to no section.
     for (uint32_t s = 1; s < sections_.size(); ++s)
@@ -305,6 +308,7 @@ ProfileText::Line ProfileText::appendLine(std::string_view key, std::string_view
     Line l;
     l.off = static_cast<uint32_t>(store_.size());
     l.eq = static_cast<uint32_t>(key.size());
+    l.keyLen = static_cast<uint32_t>(key.size()); // set() passes it trimmed
     l.len = static_cast<uint32_t>(key.size() + 1 + value.size());
     store_.append(key);
     store_.push_back('=');
@@ -372,13 +376,18 @@ bool ProfileText::set(std::string_view section, std::string_view key, std::strin
     const Line nl = appendLine(key, value);
     lines_.insert(lines_.begin() + pos, nl);
     ++sec.count;
-    if (pos == lines_.size() - 1 && 2 * (keysIndexed_ + 1) <= keySlots_.size()) {
-        indexKey(s, pos); // appended at the very end: no line moved
-        return true;
-    }
     for (uint32_t i = s + 1; i < sections_.size(); ++i)
         ++sections_[i].first;
-    reindex();
+    if (2 * (keysIndexed_ + 1) > keySlots_.size()) {
+        reindex();
+        return true;
+    }
+    // The lines from pos on moved down by one and keep their slots (a key's slot depends on its
+    // section and name, not its line); the new key, a first occurrence, takes one of its own.
+    for (uint32_t& slot : keySlots_)
+        if (slot > pos) // slot = line + 1
+            ++slot;
+    indexKey(s, pos);
     return true;
 }
 

@@ -74,6 +74,9 @@ private:
         uint32_t off = 0;    // in store_
         uint32_t len = 0;    // without its line end
         uint32_t eq = kNone; // the first "=" of a key line
+        // A key line's key, trimmed: from keyAt bytes into the line, keyLen bytes (found once, when
+        // the line is read or made, rather than at every look-up).
+        uint32_t keyAt = 0, keyLen = 0;
     };
     struct Section {
         Line header; // empty for the lines before the first header

@@ -157,6 +157,11 @@ void ReadAll(const ProfileText& doc, Snapshot& snap) {
         FUZZ_CHECK(s.find('\n') == View::npos && Trim(s) == s,
                    "section name \"%.*s\" spans lines or is untrimmed", int(s.size()), s.data());
         FUZZ_CHECK(doc.hasSection(s), "listed section \"%.*s\" not found", int(s.size()), s.data());
+        // Every key below is read back through the section by a spelling that differs in case
+        // and blanks: names compare without regard to either. One spelling serves the section.
+        otherSection.assign(" ");
+        AppendLower(otherSection, s);
+        otherSection.push_back('\t');
         doc.keys(s, keys);
         for (size_t j = 0; j < keys.size() && j < kMaxKeys; ++j) {
             const auto [k, v] = keys[j];
@@ -166,11 +171,7 @@ void ReadAll(const ProfileText& doc, Snapshot& snap) {
             FUZZ_CHECK(v.find('\n') == View::npos && Trim(v) == v && v.find('\0') == View::npos,
                        "value of %.*s spans lines, is untrimmed or holds a NUL", int(k.size()),
                        k.data());
-            // Read back as listed, by a spelling that differs in case and blanks: names compare
-            // without regard to either.
-            otherSection.assign(" ");
-            AppendLower(otherSection, s);
-            otherSection.push_back('\t');
+            // Read back as listed, by such a spelling of the key too.
             otherKey.clear();
             AppendLower(otherKey, k);
             otherKey.push_back(' ');

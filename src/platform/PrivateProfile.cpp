@@ -193,8 +193,12 @@ void ProfileText::reindex() {
     sectionsIndexed_ = 0;
     for (uint32_t i = 1; i < sections_.size(); ++i)
         indexSection(i);
-    // Room for every line: a bound on the key lines that costs no count of them.
-    keySlots_.assign(slotsFor(lines_.size()), 0);
+    // Sized by the key lines, not all lines: set() walks the whole table when a key is added
+    // between others, and a text of mostly comments or garbage would make that walk long.
+    size_t keyed = 0;
+    for (const Line& l : lines_)
+        keyed += l.eq != kNone;
+    keySlots_.assign(slotsFor(keyed), 0);
     keysIndexed_ = 0;
     // The lines before the first header are never found: they belong to no section.
     for (uint32_t s = 1; s < sections_.size(); ++s)

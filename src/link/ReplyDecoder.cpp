@@ -3,6 +3,9 @@
 #include "link/CommandType.h"
 #include "link/NodeStatus.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -73,6 +76,26 @@ ReplyOutcome DecodeList(const ReplyAsk& ask, const uint8_t* body) {
     return o;
 }
 
+// Set bits among bits 0..last of the need bitmap (bit k of byte j is package 8 j + k), counted
+// eight bytes at a time.
+int32_t CountNeeded(const uint8_t* bitmap, int64_t last) {
+    if (last < 0)
+        return 0;
+    const size_t bits = static_cast<size_t>(std::min<int64_t>(last, 8 * kBitmapSize - 1)) + 1;
+    int32_t count = 0;
+    size_t at = 0;
+    for (; at + 64 <= bits; at += 64) {
+        uint64_t word;
+        std::memcpy(&word, bitmap + at / 8, sizeof word);
+        count += std::popcount(word);
+    }
+    for (; at + 8 <= bits; at += 8)
+        count += std::popcount(bitmap[at / 8]);
+    if (at < bits)
+        count += std::popcount(static_cast<uint8_t>(bitmap[at / 8] & ((1u << (bits - at)) - 1)));
+    return count;
+}
+
 ReplyOutcome DecodeCheck(const ReplyAsk& ask, const uint8_t* body) {
     const uint8_t s = body[0];
     ReplyOutcome o;
@@ -90,15 +113,7 @@ ReplyOutcome DecodeCheck(const ReplyAsk& ask, const uint8_t* body) {
     if (s & kCheckNeedPackages) {
         o.status = NS_MORE;
         o.bitmap = body + 1;
-        int missing = 0;
-        for (size_t j = 0; j < kBitmapSize; ++j) {
-            for (int k = 0; k < 8; ++k) {
-                const int64_t pkg = 8 * int64_t(j) + k;
-                if (((o.bitmap[j] >> k) & 1) && pkg <= ask.packageCount)
-                    ++missing;
-            }
-        }
-        o.missingCount = missing;
+        o.missingCount = CountNeeded(o.bitmap, ask.packageCount);
     }
     o.clearPending = o.status != kKeepStatus;
     return o;
@@ -128,7 +143,8 @@ bool ReplyFitsRequest(const ReplyAsk& ask, const uint8_t* body, size_t m) {
 }
 
 ReplyOutcome DecodeReply(const ReplyAsk& ask, const uint8_t* body, size_t m) {
-    if (!BodyCheckOk(body, m) || !ReplyFitsRequest(ask, body, m))
+    // The length first: it refuses most bad bodies without a pass over their bytes.
+    if (!ReplyFitsRequest(ask, body, m) || !BodyCheckOk(body, m))
         return Bad(ask);
     if (ask.command == CMD_CHECK_FILE)
         return DecodeCheck(ask, body);

@@ -21,7 +21,9 @@
 #include "platform/FileIo.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,7 +33,78 @@
 // fails), so that a runaway or foreign file can neither exhaust memory nor be truncated by us.
 constexpr size_t kMaxProfileFileBytes = 32u * 1024u * 1024u;
 
-struct ProfileDocument;
+// One private-profile text in memory, parsed into lines that point into a single copy of the
+// text: no allocation per line or per name, and a new text parsed into an old object reuses what
+// it allocated. The files' reads and writes below go through it; it works on any text as well.
+// Names are looked up through open-addressing tables of first occurrences. Views it returns stay
+// valid until the object changes. Not thread-safe; the file layer shares only unchanging copies.
+class ProfileText {
+public:
+    ProfileText();
+    explicit ProfileText(std::string_view text) { assign(text); }
+    // Parses `text` anew (a leading UTF-8 byte-order mark is kept aside and written back).
+    void assign(std::string_view text);
+    // Whether a section and key can be stored: not empty, not spanning lines, no "]" in a
+    // section, no "=" in a key, and a key that would not read back as a header or a comment.
+    static bool Storable(std::string_view section, std::string_view key);
+
+    // The value as read (cut at a NUL, trimmed), or nothing for a missing section or key.
+    std::optional<std::string_view> find(std::string_view section, std::string_view key) const;
+    std::string get(std::string_view section, std::string_view key, const std::string& def) const;
+    bool hasSection(std::string_view section) const;
+    bool hasKey(std::string_view section, std::string_view key) const;
+    // First occurrences in file order, appended to `out` after clearing it.
+    void sectionNames(std::vector<std::string_view>& out) const;
+    void keys(std::string_view section,
+              std::vector<std::pair<std::string_view, std::string_view>>& out) const;
+
+    // As ProfileBatch's (false and no change for a name that cannot be stored).
+    bool set(std::string_view section, std::string_view key, std::string_view value);
+    bool deleteKey(std::string_view section, std::string_view key);
+    bool deleteSection(std::string_view section);
+    // The text as written: CRLF line ends, the byte-order mark if the text had one.
+    void writeTo(std::string& out) const;
+    std::string text() const;
+
+    // Not to be written back: cut at the size cap, unreadable, or not a regular file.
+    bool readOnly = false;
+
+private:
+    struct Line {
+        uint32_t off = 0;    // in store_
+        uint32_t len = 0;    // without its line end
+        uint32_t eq = kNone; // the first "=" of a key line
+        // A key line's key, trimmed: from keyAt bytes into the line, keyLen bytes (found once, when
+        // the line is read or made, rather than at every look-up).
+        uint32_t keyAt = 0, keyLen = 0;
+    };
+    struct Section {
+        Line header; // empty for the lines before the first header
+        uint32_t nameOff = 0, nameLen = 0;
+        uint32_t first = 0, count = 0; // its lines in lines_
+    };
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    std::string_view textOf(const Line& l) const { return {store_.data() + l.off, l.len}; }
+    std::string_view nameOf(const Section& s) const {
+        return {store_.data() + s.nameOff, s.nameLen};
+    }
+    std::string_view keyOf(const Line& l) const;
+    uint32_t findSection(std::string_view trimmedName) const;
+    uint32_t findKey(uint32_t section, std::string_view trimmedKey) const;
+    Line appendLine(std::string_view key, std::string_view value);
+    void indexSection(uint32_t section);
+    void indexKey(uint32_t section, uint32_t line);
+    void reindex();
+
+    bool bom_ = false;
+    std::string store_; // the text, then the lines that changes added
+    std::vector<Line> lines_;
+    std::vector<Section> sections_;      // [0]: the lines before the first header
+    std::vector<uint32_t> sectionSlots_; // section + 1, 0 empty
+    std::vector<uint32_t> keySlots_;     // line + 1, 0 empty
+    uint32_t sectionsIndexed_ = 0, keysIndexed_ = 0;
+};
 
 // Single reads and writes.
 std::string ProfileGetString(const std::string& path, const std::string& section,
@@ -75,9 +148,11 @@ public:
     bool hasSection(const std::string& section) const;
     std::vector<std::string> sectionNames() const;
     std::vector<std::string> keyNames(const std::string& section) const;
+    // The snapshot itself, for reads without a copy of each name and value.
+    const ProfileText& text() const { return *doc_; }
 
 private:
-    std::shared_ptr<const ProfileDocument> doc_;
+    std::shared_ptr<const ProfileText> doc_;
 };
 
 // Collects many changes to one file and writes them with one atomic replace. Reads through the
@@ -122,11 +197,12 @@ public:
     bool commit();
 
 private:
-    ProfileDocument& writable();
+    ProfileText& writable();
+    const ProfileText& current() const { return work_ ? *work_ : *base_; }
 
     std::string path_;
     std::unique_ptr<FileLock> lock_; // taken before base_ is read
-    std::shared_ptr<const ProfileDocument> base_;
-    std::unique_ptr<ProfileDocument> work_;
+    std::shared_ptr<const ProfileText> base_;
+    std::unique_ptr<ProfileText> work_;
     bool dirty_ = false;
 };

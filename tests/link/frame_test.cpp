@@ -20,19 +20,25 @@ TEST(Crc8, CheckValues) {
 }
 
 TEST(Crc8, EqualsPlainCrcWithInitAndXorOut54) {
-    // Same routine written the textbook way: init 0x54, poly 0x07, xorout 0x54.
-    std::vector<uint8_t> data(300);
+    // Same routine written the textbook way: init 0x54, poly 0x07, xorout 0x54. Every length up
+    // to five words and a package's, from an aligned start and an odd one, so that the word-wise
+    // part and the byte-wise tail both meet every split.
+    std::vector<uint8_t> data(520);
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<uint8_t>(i * 37 + 11);
-    for (size_t len : {1u, 2u, 17u, 300u}) {
-        uint8_t c = 0x54;
-        for (size_t i = 0; i < len; ++i) {
-            c ^= data[i];
-            for (int b = 0; b < 8; ++b)
-                c = static_cast<uint8_t>((c & 0x80) ? (c << 1) ^ 0x07 : c << 1);
+    std::vector<size_t> lengths{514};
+    for (size_t len = 0; len <= 40; ++len)
+        lengths.push_back(len);
+    for (size_t from : {0u, 3u})
+        for (size_t len : lengths) {
+            uint8_t c = 0x54;
+            for (size_t i = from; i < from + len; ++i) {
+                c ^= data[i];
+                for (int b = 0; b < 8; ++b)
+                    c = static_cast<uint8_t>((c & 0x80) ? (c << 1) ^ 0x07 : c << 1);
+            }
+            EXPECT_EQ(Crc8(data.data() + from, len), c ^ 0x54) << len << " from " << from;
         }
-        EXPECT_EQ(Crc8(data.data(), len), c ^ 0x54) << len;
-    }
 }
 
 TEST(RequestFrames, QueryForNodeNineCarriesItsMaskBit) {

@@ -168,6 +168,13 @@ TEST(ReplyDecoder, CheckStatusPrecedenceAndBitmapBounds) {
     EXPECT_EQ(o.bitmap[359], 0x80); // copied whole
     EXPECT_EQ(Decode(Check(-5), body).missingCount, 0);
     EXPECT_EQ(Decode(Check(2879), body).missingCount, 4);
+    // The count's own package is counted, on either side of a 64-package word.
+    body = CheckBody(0x10);
+    body[1 + 7] = 0x80; // package 63
+    body[1 + 8] = 0x01; // package 64
+    EXPECT_EQ(Decode(Check(62), body).missingCount, 0);
+    EXPECT_EQ(Decode(Check(63), body).missingCount, 1);
+    EXPECT_EQ(Decode(Check(64), body).missingCount, 2);
 }
 
 // --- The parser thread's steps on a centre with a scripted port.

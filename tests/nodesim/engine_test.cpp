@@ -212,6 +212,59 @@ TEST(EngineReception, TakesPackagesInAnyOrderAndReportsWhatIsMissing) {
     EXPECT_EQ(e.nodeStats(0).filesCompleted, 1u);
 }
 
+// The need bitmap across its 64-bit words, and a later head (after a reset too) that must not
+// inherit the packages an earlier, longer reception took.
+TEST(EngineReception, NeedBitmapSpansWordsAndStartsEmptyForEachHead) {
+    Engine e(Nodes(1));
+    const Bytes big = Pattern(129 * 512 + 1, 5); // 130 packages
+    Send(e, HeadFrame({0}, NodeNameField("b.dsb"), static_cast<uint32_t>(big.size()), kTag));
+    const std::vector<int> sent = {1, 62, 63, 64, 65, 127, 128, 130};
+    for (int i : sent)
+        Send(e, PackageFrame({0}, big, i));
+    CheckAnswer a = Check(e, 0, kTag);
+    ASSERT_EQ(a.status, kCheckNeedPackages);
+    EXPECT_FALSE(Needs(a, 0));
+    for (int i = 1; i <= 130; ++i)
+        EXPECT_EQ(Needs(a, i), std::find(sent.begin(), sent.end(), i) == sent.end()) << i;
+    for (int i = 131; i < 8 * static_cast<int>(kBitmapSize); ++i)
+        ASSERT_FALSE(Needs(a, i)) << i;
+
+    const Bytes next = Pattern(69 * 512 + 3, 6); // 70 packages
+    for (int reset = 0; reset < 2; ++reset) {
+        if (reset)
+            e.Reset(e.config());
+        Send(e,
+             HeadFrame({0}, NodeNameField("c.dsb"), static_cast<uint32_t>(next.size()), kOtherTag));
+        a = Check(e, 0, kOtherTag);
+        ASSERT_EQ(a.status, kCheckNeedPackages) << reset;
+        for (int i = 1; i < 8 * static_cast<int>(kBitmapSize); ++i)
+            ASSERT_EQ(Needs(a, i), i <= 70) << i << " after reset " << reset;
+        Send(e, PackageFrame({0}, next, 64));
+        Send(e, PackageFrame({0}, big, 130)); // beyond this file: ignored
+    }
+}
+
+// The room of a file let go (deleted, cleared, replaced, reset) is used again for later files:
+// each later file holds its own bytes, none of the earlier ones.
+TEST(EngineReception, FilesStoredAfterOthersWentHoldOnlyTheirOwnBytes) {
+    Engine e(Nodes(1));
+    const std::string a = NodeNameField("a.dsb"), b = NodeNameField("b.dsb");
+    const Bytes first = Pattern(3 * 512 + 9, 7), second = Pattern(700, 8), third = Pattern(5, 9);
+    SendFile(e, {0}, a, first, kTag);
+    Send(e, DeleteFrame({0}, {a}));
+    SendFile(e, {0}, b, second, kOtherTag);
+    EXPECT_TRUE(*e.fileBytes(0, b) == second);
+    SendFile(e, {0}, b, third, kTag); // replaces b
+    EXPECT_TRUE(*e.fileBytes(0, b) == third);
+    Send(e, ClearFrame({0}));
+    SendFile(e, {0}, a, second, kOtherTag);
+    EXPECT_TRUE(*e.fileBytes(0, a) == second);
+    e.Reset(e.config());
+    SendFile(e, {0}, b, third, kOtherTag);
+    EXPECT_TRUE(*e.fileBytes(0, b) == third);
+    EXPECT_FALSE(e.fileBytes(0, a).has_value());
+}
+
 TEST(EngineReception, RefusesMalformedHeadsAndPackages) {
     Engine e(Nodes(1));
     Bytes numberedHead = HeadFrame({0}, Numbered(1), 100, kTag);
@@ -324,6 +377,46 @@ TEST(EngineDelete, ANodeCanBeToldToIgnoreTheNextDeletes) {
     EXPECT_EQ(e.nodeStats(1).deletesIgnored, 2u);
     Send(e, ClearFrame({1}));
     EXPECT_TRUE(e.files(1).empty());
+}
+
+// --- Reset
+
+TEST(EngineReset, StartsAgainAsANewEngineOfTheConfigurationWould) {
+    Config c = Nodes(8);
+    c.dropRate = 0.5;
+    Engine e(c);
+    // Every kind of node state, on scattered nodes: files sent and added, a reception half done,
+    // deletes to ignore, statistics, and the random source drawn from.
+    const Bytes content = Pattern(1500, 5);
+    SendFile(e, {1, 6}, Numbered(1), content, kTag);
+    ASSERT_TRUE(e.AddFile(7, Numbered(2), Bytes(100), kTag));
+    Send(e, HeadFrame({3}, Numbered(3), 2000, kOtherTag));
+    Send(e, PackageFrame({3}, Pattern(2000, 6), 1));
+    e.IgnoreNextDeletes(4, 1);
+    for (int i = 0; i < 20; ++i)
+        Send(e, QueryFrame({i % 8}, 0));
+
+    Config next = Nodes(8);
+    next.dropRate = 0.5;
+    e.Reset(next);
+    Engine fresh(next);
+    for (int node = 0; node < 8; ++node) {
+        SCOPED_TRACE(node);
+        EXPECT_TRUE(e.files(node).empty());
+        EXPECT_EQ(e.nodeStats(node).dataFramesAddressed, 0u);
+        EXPECT_EQ(e.nodeStats(node).repliesSent, 0u);
+        EXPECT_TRUE(e.acceptedPackages(node).empty());
+    }
+    EXPECT_EQ(e.stats().repliesSent, 0u);
+    // The same answers as the new engine, drops included: the half-done reception is gone, and
+    // node 4 deletes again.
+    for (int i = 0; i < 40; ++i) {
+        const Bytes frame = i % 2 ? CheckFrame({3}, kOtherTag) : QueryFrame({i % 8}, 0);
+        ASSERT_EQ(Send(e, frame), Send(fresh, frame)) << i;
+    }
+    ASSERT_TRUE(e.AddFile(4, Numbered(4), Bytes(10), kTag));
+    Send(e, ClearFrame({4}));
+    EXPECT_TRUE(e.files(4).empty());
 }
 
 // --- Faults

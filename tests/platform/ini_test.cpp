@@ -136,6 +136,32 @@ TEST_F(Ini, WritesKeepOtherLinesAndPlaceNewKeysAndSections) {
                           "z=4\r\n");
 }
 
+// Keys added in the middle of a text move the lines below them; one text changed many times in
+// memory must still find every key, first occurrences first, as a fresh reading of it does.
+TEST(ProfileTextChanges, KeysAddedBetweenOthersAreFoundAsAFreshReadingFindsThem) {
+    ProfileText doc("[A]\nk0=a\n[B]\nk0=b\nK0=dup\n\n[a]\nk0=second A\n[C]\nc=1\n");
+    for (int i = 1; i <= 40; ++i) {
+        const std::string key = "k" + std::to_string(i);
+        ASSERT_TRUE(doc.set("A", key, "a" + std::to_string(i)));
+        ASSERT_TRUE(doc.set(" b ", key, "b" + std::to_string(i)));
+        if (i % 7 == 0)
+            ASSERT_TRUE(doc.set("A", "k" + std::to_string(i / 7), "again"));
+    }
+    const ProfileText fresh(doc.text());
+    for (const ProfileText* d : {static_cast<const ProfileText*>(&doc), &fresh}) {
+        EXPECT_EQ(d->find("a", "K0"), "a");
+        EXPECT_EQ(d->find("B", "k0"), "b");
+        for (int i = 1; i <= 40; ++i) {
+            const std::string key = "K" + std::to_string(i);
+            EXPECT_EQ(d->find("A", key), i <= 5 ? "again" : "a" + std::to_string(i)) << key;
+            EXPECT_EQ(d->find("b", key), "b" + std::to_string(i)) << key;
+        }
+        EXPECT_FALSE(d->find("A", "k41").has_value());
+        EXPECT_EQ(d->find("c", "C"), "1");
+    }
+    EXPECT_EQ(fresh.text(), doc.text());
+}
+
 TEST_F(Ini, ReadsLfAndCrlfWritesCrlfAndCreatesTheFileOnFirstWrite) {
     const std::string f = dir.file("new.ini");
     ASSERT_FALSE(fs::exists(f));

@@ -1,5 +1,7 @@
 #include "Config.h"
 
+#include <string_view>
+
 namespace nodesim {
 
 namespace {
@@ -8,9 +10,11 @@ bool IsRate(double p) {
     return p >= 0 && p <= 1;
 } // false for NaN too
 
-bool Fail(std::string* error, const std::string& message) {
+// Takes the text as it stands: a std::string made of each literal would cost an allocation per
+// refused configuration (the fuzzers refuse many).
+bool Fail(std::string* error, std::string_view message) {
     if (error)
-        *error = message;
+        error->assign(message);
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include "Engine.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -13,17 +14,19 @@ namespace nodesim {
 
 namespace {
 
+uint64_t MaskBits(const uint8_t mask[kMaskSize]) {
+    uint64_t bits = 0;
+    for (size_t i = 0; i < kMaskSize; ++i)
+        bits |= uint64_t(mask[i]) << (8 * i);
+    return bits;
+}
+
 bool SingleNode(const uint8_t mask[kMaskSize], int* node) {
-    int found = -1;
-    for (int bit = 0; bit < 64; ++bit) {
-        if (!((mask[bit / 8] >> (bit % 8)) & 1u))
-            continue;
-        if (found >= 0)
-            return false;
-        found = bit;
-    }
-    *node = found;
-    return found >= 0;
+    const uint64_t bits = MaskBits(mask);
+    if (bits == 0 || (bits & (bits - 1)) != 0)
+        return false;
+    *node = std::countr_zero(bits);
+    return true;
 }
 
 bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>* out) {
@@ -61,8 +64,8 @@ FileTag ContentTag(const std::vector<uint8_t>& bytes) {
 }
 
 Engine::Engine(Config config)
-    : config_(std::move(config)), nodes_(std::clamp(config_.nodeCount, 1, kMaxNodes)),
-      rng_(config_.seed) {
+    : config_(std::move(config)), nodes_(kMaxNodes),
+      nodeCount_(std::clamp(config_.nodeCount, 1, kMaxNodes)) {
     ValidateConfig(config_, &configError_);
     // Keep the arithmetic defined even for a configuration that Prepare would refuse.
     config_.clusterBytes = std::clamp<uint32_t>(config_.clusterBytes, 1, 65535);
@@ -73,17 +76,20 @@ void Engine::Reset(Config config) {
     configError_.clear();
     ValidateConfig(config_, &configError_);
     config_.clusterBytes = std::clamp<uint32_t>(config_.clusterBytes, 1, 65535);
-    nodes_.resize(static_cast<size_t>(std::clamp(config_.nodeCount, 1, kMaxNodes)));
-    for (Node& n : nodes_) {
+    nodeCount_ = std::clamp(config_.nodeCount, 1, kMaxNodes);
+    // Only the nodes that changed: an input of a fuzzer reaches a few of the 32.
+    for (; touched_ != 0; touched_ &= touched_ - 1) {
+        Node& n = nodes_[static_cast<size_t>(std::countr_zero(touched_))];
+        for (StoredFile& f : n.files)
+            Recycle(f.data);
         n.files.clear();
         n.rx.state = Reception::State::None;
         n.rx.name = {};
         n.rx.length = 0;
         n.rx.tag = {};
+        ClearHave(n.rx);
         n.rx.packageCount = 0;
         n.rx.missing = 0;
-        n.rx.have.reset();
-        n.rx.data.clear();
         n.ignoreDeletes = 0;
         n.stats = {};
         n.packageLog.clear();
@@ -91,7 +97,7 @@ void Engine::Reset(Config config) {
     }
     parser_.Reset();
     stats_ = {};
-    rng_.seed(config_.seed);
+    rngSeeded_ = false;
 }
 
 void Engine::Log(const char* format, ...) const {
@@ -173,8 +179,16 @@ void Engine::Feed(const uint8_t* data, size_t n, const ReplySink& sink) {
     });
 }
 
+std::mt19937_64& Engine::Rng() {
+    if (!rngSeeded_) {
+        rng_.seed(config_.seed);
+        rngSeeded_ = true;
+    }
+    return rng_;
+}
+
 double Engine::Uniform() {
-    return static_cast<double>(rng_() >> 11) * 0x1.0p-53;
+    return static_cast<double>(Rng()() >> 11) * 0x1.0p-53;
 }
 
 bool Engine::Drops(int node) {
@@ -185,32 +199,34 @@ bool Engine::Drops(int node) {
         return false;
     ++nodes_[node].stats.framesDropped;
     ++stats_.framesDropped;
-    Log("node %02d drops the frame", node);
+    if (Logging())
+        Log("node %02d drops the frame", node);
     return true;
 }
 
 bool Engine::Handle(const Request& request, Reply* reply) {
+    touched_ |= MaskBits(request.mask) & ActiveNodes();
     if (request.code >= FRAME_QUERY && request.code <= FRAME_DELETE)
         ++stats_.framesByCode[request.code - FRAME_QUERY];
     const uint8_t* p = request.payload;
-    Log("rx %s mask %02X%02X%02X%02X L %u", CodeName(request.code), request.mask[3],
-        request.mask[2], request.mask[1], request.mask[0], request.length);
+    if (Logging())
+        Log("rx %s mask %02X%02X%02X%02X L %u", CodeName(request.code), request.mask[3],
+            request.mask[2], request.mask[1], request.mask[0], request.length);
 
-    // Refuse malformed contents before any node sees them.
+    // Refuse malformed contents before any node sees them. The check byte of a head or package
+    // is the frame's payload check, which the parser has already verified.
     if (request.code == FRAME_DATA) {
         const bool head = request.length == kHeadSize;
-        const size_t size = head ? kHeadSize : kPackageSize;
         const uint32_t number = GetLe16(p);
         const uint32_t length = head ? GetLe32(p + 14) : 0;
-        if (Crc8(p, size - 1) != p[size - 1] || (head && number != 0) || (!head && number == 0) ||
+        if ((head && number != 0) || (!head && number == 0) ||
             (head && (length == 0 || length > kMaxSendBytes))) {
             ++stats_.badContent;
             Log("refused: bad %s", head ? "head" : "package");
             return false;
         }
-        for (int n = 0; n < nodeCount(); ++n)
-            if (MaskTest(request.mask, n))
-                ++nodes_[n].stats.dataFramesAddressed;
+        for (uint64_t bits = MaskBits(request.mask) & ActiveNodes(); bits; bits &= bits - 1)
+            ++nodes_[std::countr_zero(bits)].stats.dataFramesAddressed;
     }
     if (request.code == FRAME_QUERY && p[0] > kMaxListBlock) {
         ++stats_.badContent;
@@ -222,7 +238,9 @@ bool Engine::Handle(const Request& request, Reply* reply) {
         int node = -1;
         if (!SingleNode(request.mask, &node) || !ValidNode(node) || silent(node) || Drops(node))
             return false;
-        uint8_t body[kMaxReplyBody];
+        // The body is built where the frame holds it (BuildReplyFrame allows that): no room on
+        // the stack and no copy per reply.
+        uint8_t* body = reply->bytes.data() + kSyncSize + kReplyHeaderSize;
         const size_t bodySize =
             request.code == FRAME_QUERY
                 ? BuildQueryBody(nodes_[node], p[0], body)
@@ -231,22 +249,25 @@ bool Engine::Handle(const Request& request, Reply* reply) {
         reply->size = BuildReplyFrame(reply->bytes.data(), body, bodySize);
         if (config_.corruptRate > 0 && Uniform() < config_.corruptRate) {
             ++stats_.repliesCorrupted;
-            if (rng_() & 1) {
-                reply->bytes[rng_() % reply->size] ^= static_cast<uint8_t>(1 + rng_() % 255);
+            std::mt19937_64& rng = Rng();
+            if (rng() & 1) {
+                reply->bytes[rng() % reply->size] ^= static_cast<uint8_t>(1 + rng() % 255);
                 Log("node %02d reply corrupted", node);
             } else {
-                reply->size = 1 + rng_() % (reply->size - 1);
+                reply->size = 1 + rng() % (reply->size - 1);
                 Log("node %02d reply cut to %zu bytes", node, reply->size);
             }
         }
         ++stats_.repliesSent;
         ++nodes_[node].stats.repliesSent;
-        Log("node %02d replies %zu bytes", node, reply->size);
+        if (Logging())
+            Log("node %02d replies %zu bytes", node, reply->size);
         return true;
     }
 
-    for (int n = 0; n < nodeCount(); ++n) {
-        if (!MaskTest(request.mask, n) || silent(n) || Drops(n))
+    for (uint64_t bits = MaskBits(request.mask) & ActiveNodes(); bits; bits &= bits - 1) {
+        const int n = std::countr_zero(bits);
+        if (silent(n) || Drops(n))
             continue;
         if (request.code == FRAME_DATA) {
             if (request.length == kHeadSize)
@@ -311,11 +332,23 @@ size_t Engine::BuildCheckReplyBody(int index, const FileTag& tag, uint8_t* body)
         } else if (TableFull(node, rx.name)) {
             status = kCheckFileNumExceed;
         } else {
+            // Bit i of the bitmap (byte i / 8, bit i % 8) is bit i of `have` inverted, for the
+            // packages 1..packageCount: a word at a time.
             uint8_t bitmap[kBitmapSize] = {};
-            for (int i = 1; i <= rx.packageCount; ++i)
-                if (!rx.have[i])
-                    bitmap[i / 8] = static_cast<uint8_t>(bitmap[i / 8] | (1u << (i % 8)));
-            Log("node %02d check: %d packages missing", index, rx.missing);
+            static_assert(kBitmapSize == 8 * std::tuple_size_v<decltype(rx.have)>);
+            const uint32_t last = static_cast<uint32_t>(rx.packageCount);
+            for (uint32_t w = 0; 64 * w <= last; ++w) {
+                uint64_t want = ~uint64_t(0);
+                if (w == 0)
+                    want &= ~uint64_t(1); // the head
+                if (last - 64 * w < 63)
+                    want &= (uint64_t(1) << (last - 64 * w + 1)) - 1;
+                const uint64_t missing = ~rx.have[w] & want;
+                PutLe32(bitmap + 8 * w, static_cast<uint32_t>(missing));
+                PutLe32(bitmap + 8 * w + 4, static_cast<uint32_t>(missing >> 32));
+            }
+            if (Logging())
+                Log("node %02d check: %d packages missing", index, rx.missing);
             return BuildCheckBody(body, kCheckNeedPackages, bitmap);
         }
     } else {
@@ -324,7 +357,8 @@ size_t Engine::BuildCheckReplyBody(int index, const FileTag& tag, uint8_t* body)
             if (f.tag == tag)
                 status = 0;
     }
-    Log("node %02d check: status %02X", index, status);
+    if (Logging())
+        Log("node %02d check: status %02X", index, status);
     return BuildCheckBody(body, status, nullptr);
 }
 
@@ -338,14 +372,19 @@ void Engine::LogPackage(Node& node, uint16_t number) {
     ++node.stats.packageLogOverflow;
 }
 
+// The words that packages 1..packageCount of the current reception may have set.
+void Engine::ClearHave(Reception& rx) {
+    std::fill_n(rx.have.begin(), static_cast<size_t>(rx.packageCount) / 64 + 1, uint64_t(0));
+}
+
 void Engine::AcceptHead(int index, const uint8_t* head) {
     Node& node = nodes_[index];
     Reception& rx = node.rx;
     std::memcpy(rx.name.data(), head + 2, kNameFieldSize);
     rx.length = GetLe32(head + 14);
     std::memcpy(rx.tag.data(), head + 18, 4);
+    ClearHave(rx);
     rx.packageCount = static_cast<int>((rx.length + kPackageDataSize - 1) / kPackageDataSize);
-    rx.have.reset();
     ++node.stats.headsAccepted;
     LogPackage(node, 0);
 
@@ -353,15 +392,15 @@ void Engine::AcceptHead(int index, const uint8_t* head) {
     if (held >= 0 && node.files[held].tag == rx.tag && node.files[held].data.size() == rx.length) {
         rx.state = Reception::State::Held;
         rx.missing = 0;
-        Log("node %02d head %s: already held", index, PrintableName(rx.name.data()).c_str());
+        if (Logging())
+            Log("node %02d head %s: already held", index, PrintableName(rx.name.data()).c_str());
         return;
     }
     rx.state = Reception::State::Receiving;
     rx.missing = rx.packageCount;
-    // Grown as packages arrive: a head alone costs no megabyte.
-    rx.data.clear();
-    Log("node %02d head %s, %u bytes, %d packages", index, PrintableName(rx.name.data()).c_str(),
-        rx.length, rx.packageCount);
+    if (Logging())
+        Log("node %02d head %s, %u bytes, %d packages", index,
+            PrintableName(rx.name.data()).c_str(), rx.length, rx.packageCount);
 }
 
 void Engine::AcceptPackage(int index, const uint8_t* package) {
@@ -370,12 +409,13 @@ void Engine::AcceptPackage(int index, const uint8_t* package) {
     const int number = static_cast<int>(GetLe16(package));
     if (rx.state != Reception::State::Receiving || number > rx.packageCount)
         return;
-    const size_t end = static_cast<size_t>(number) * kPackageDataSize;
-    if (rx.data.size() < end)
-        rx.data.resize(end, 0);
-    std::memcpy(rx.data.data() + end - kPackageDataSize, package + 2, kPackageDataSize);
-    if (!rx.have[number]) {
-        rx.have[number] = true;
+    if (!rx.data)
+        rx.data = std::make_unique_for_overwrite<uint8_t[]>(kMaxSendBytes);
+    std::memcpy(rx.data.get() + (number - 1) * kPackageDataSize, package + 2, kPackageDataSize);
+    uint64_t& word = rx.have[static_cast<size_t>(number) / 64];
+    const uint64_t bit = uint64_t(1) << (number % 64);
+    if (!(word & bit)) {
+        word |= bit;
         --rx.missing;
     }
     ++node.stats.packagesAccepted;
@@ -389,8 +429,9 @@ void Engine::DeleteNames(int index, const uint8_t* names, int count) {
     for (int i = 0; i < count; ++i) {
         const uint8_t* name = names + kNameFieldSize * i;
         const int at = FindFile(node, name);
-        Log("node %02d delete %s: %s", index, PrintableName(name).c_str(),
-            at >= 0 ? "removed" : "not held");
+        if (Logging())
+            Log("node %02d delete %s: %s", index, PrintableName(name).c_str(),
+                at >= 0 ? "removed" : "not held");
         if (at >= 0)
             EraseAt(index, static_cast<size_t>(at));
     }
@@ -447,12 +488,17 @@ bool Engine::TryStore(int index) {
     StoredFile file;
     file.name = rx.name;
     file.tag = rx.tag;
-    rx.data.resize(rx.length); // the padding of the last package is not part of the file
-    file.data = std::move(rx.data);
-    rx.data = {};
+    if (!spareData_.empty()) {
+        file.data.swap(spareData_.back());
+        spareData_.pop_back();
+    }
+    // The padding of the last package is not part of the file.
+    file.data.assign(rx.data.get(), rx.data.get() + rx.length);
     rx.state = Reception::State::Held;
     ++node.stats.filesCompleted;
-    Log("node %02d stored %s, %u bytes", index, PrintableName(rx.name.data()).c_str(), rx.length);
+    if (Logging())
+        Log("node %02d stored %s, %u bytes", index, PrintableName(rx.name.data()).c_str(),
+            rx.length);
     Store(index, std::move(file));
     return true;
 }
@@ -461,16 +507,26 @@ void Engine::Store(int index, StoredFile file) {
     Node& node = nodes_[index];
     Mirror(index, file);
     const int same = FindFile(node, file.name.data());
-    if (same >= 0)
+    if (same >= 0) {
+        Recycle(node.files[same].data);
         node.files[same] = std::move(file);
-    else
+    } else {
         node.files.push_back(std::move(file));
+    }
 }
 
 void Engine::EraseAt(int index, size_t position) {
     Node& node = nodes_[index];
     Unmirror(index, node.files[position].name);
+    Recycle(node.files[position].data);
     node.files.erase(node.files.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
+void Engine::Recycle(std::vector<uint8_t>& data) {
+    if (spareData_.size() >= static_cast<size_t>(kMaxEntries) || data.capacity() == 0)
+        return; // let go with its file
+    data.clear();
+    spareData_.push_back(std::move(data));
 }
 
 void Engine::Mirror(int index, const StoredFile& file) {
@@ -505,11 +561,20 @@ void Engine::Unmirror(int index, const NameField& name) {
 
 std::vector<FileInfo> Engine::files(int node) const {
     std::vector<FileInfo> out;
-    if (!ValidNode(node))
-        return out;
-    for (const StoredFile& f : nodes_[node].files)
-        out.push_back({FieldToString(f.name), static_cast<uint32_t>(f.data.size()), f.tag});
+    files(node, out);
     return out;
+}
+
+void Engine::files(int node, std::vector<FileInfo>& out) const {
+    const size_t count = ValidNode(node) ? nodes_[node].files.size() : 0;
+    out.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const StoredFile& f = nodes_[node].files[i];
+        // 12 bytes: the string keeps them in place, without an allocation.
+        out[i].name.assign(reinterpret_cast<const char*>(f.name.data()), f.name.size());
+        out[i].length = static_cast<uint32_t>(f.data.size());
+        out[i].tag = f.tag;
+    }
 }
 
 std::optional<std::vector<uint8_t>> Engine::fileBytes(int node,
@@ -544,6 +609,7 @@ bool Engine::AddFile(int node, const std::string& nameField, std::vector<uint8_t
     file.data = std::move(bytes);
     if (!Fits(nodes_[node], file.name, file.data.size()) || TableFull(nodes_[node], file.name))
         return false;
+    touched_ |= uint64_t(1) << node;
     Store(node, std::move(file));
     return true;
 }
@@ -555,6 +621,7 @@ bool Engine::RemoveFile(int node, const std::string& nameField) {
     const int at = FindFile(nodes_[node], name.data());
     if (at < 0)
         return false;
+    touched_ |= uint64_t(1) << node;
     EraseAt(node, static_cast<size_t>(at));
     return true;
 }
@@ -580,8 +647,10 @@ void Engine::SetCorruptRate(double rate) {
 }
 
 void Engine::IgnoreNextDeletes(int node, int count) {
-    if (ValidNode(node))
+    if (ValidNode(node)) {
+        touched_ |= uint64_t(1) << node;
         nodes_[node].ignoreDeletes = std::max(count, 0);
+    }
 }
 
 Statistics Engine::stats() const {

@@ -7,9 +7,9 @@
 #include "RequestParser.h"
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -73,12 +73,15 @@ public:
 
     // Raw line bytes in; every reply they cause goes to `sink`, in order.
     void Feed(const uint8_t* data, size_t n, const ReplySink& sink);
-    // One parsed request; true when `reply` was filled.
+    // One request as the parser hands it over (a length that fits its code, a good payload
+    // check); true when `reply` was filled.
     bool Handle(const Request& request, Reply* reply);
 
     const Config& config() const { return config_; }
-    int nodeCount() const { return static_cast<int>(nodes_.size()); }
+    int nodeCount() const { return nodeCount_; }
     std::vector<FileInfo> files(int node) const;
+    // The same into `out`, whose room is reused (the fuzzers read the files after every reply).
+    void files(int node, std::vector<FileInfo>& out) const;
     std::optional<std::vector<uint8_t>> fileBytes(int node, const std::string& nameField) const;
     StorageInfo storage(int node) const;
     // Adds or replaces a file as if a station had sent it; false when it does not fit.
@@ -114,8 +117,14 @@ private:
         FileTag tag{};
         int packageCount = 0;
         int missing = 0;
-        std::bitset<kMaxPackages> have;
-        std::vector<uint8_t> data;
+        // Bit n: package n is here. Only bits 1..packageCount are ever set, so a new reception
+        // clears only the words its predecessor could reach, not the whole table.
+        std::array<uint64_t, (kMaxPackages + 63) / 64> have{};
+        // Package n's data at (n - 1) * 512, for the largest file a head may announce. Made at the
+        // first package and kept for every later reception: only the pages that packages reach
+        // are ever touched, and nothing is cleared, since a file is stored only once every
+        // package of its length has been written here.
+        std::unique_ptr<uint8_t[]> data;
     };
     struct Node {
         std::vector<StoredFile> files;
@@ -127,8 +136,13 @@ private:
     };
 
     bool ValidNode(int node) const { return node >= 0 && node < nodeCount(); }
+    uint64_t ActiveNodes() const { return (uint64_t(1) << nodeCount_) - 1; }
     bool Drops(int node);
+    std::mt19937_64& Rng();
     double Uniform();
+    // Asked before the Log calls on the path of every frame: most engines never log, and the call
+    // with its arguments would still cost each frame.
+    bool Logging() const { return static_cast<bool>(config_.log); }
     void LogPackage(Node& node, uint16_t number);
     void Log(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
@@ -138,6 +152,7 @@ private:
     void AcceptPackage(int index, const uint8_t* package);
     void DeleteNames(int index, const uint8_t* names, int count);
     void Clear(int index);
+    static void ClearHave(Reception& rx);
 
     uint64_t UsedBytes(const Node& node) const;
     uint64_t RoundUp(uint64_t bytes) const;
@@ -147,16 +162,25 @@ private:
     bool TryStore(int index);
     void Store(int index, StoredFile file);
     void EraseAt(int index, size_t position);
+    void Recycle(std::vector<uint8_t>& data);
     void Mirror(int index, const StoredFile& file);
     void Unmirror(int index, const NameField& name);
     std::string NodeFolder(int index) const;
 
     Config config_;
     std::string configError_;
+    // Always kMaxNodes, so that a Reset to another node count keeps what each node allocated.
     std::vector<Node> nodes_;
+    int nodeCount_ = 1;
+    uint64_t touched_ = 0; // bit n: node n changed since the last Reset
     RequestParser parser_;
     Statistics stats_;
+    // The room of files let go, for the next files stored (fuzzers store and drop files with every
+    // input); at most kMaxEntries of them, so it never holds more than a node could.
+    std::vector<std::vector<uint8_t>> spareData_;
+    // Seeded at its first draw: most configurations never draw.
     std::mt19937_64 rng_;
+    bool rngSeeded_ = false;
 };
 
 } // namespace nodesim

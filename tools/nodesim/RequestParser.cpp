@@ -24,7 +24,7 @@ bool LengthFitsCode(uint8_t code, uint16_t length) {
 }
 
 void RequestParser::Reset() {
-    begin_ = end_ = 0;
+    begin_ = end_ = need_ = 0;
     stats_ = {};
 }
 
@@ -41,7 +41,8 @@ void RequestParser::Feed(const uint8_t* data, size_t n, const Sink& onFrame) {
         end_ += take;
         data += take;
         n -= take;
-        Scan(onFrame);
+        if (end_ - begin_ >= need_)
+            Scan(onFrame);
     }
 }
 
@@ -51,6 +52,7 @@ void RequestParser::Scan(const Sink& onFrame) {
         const size_t avail = end_ - begin_;
         if (avail == 0) {
             begin_ = end_ = 0;
+            need_ = 1;
             return;
         }
         const uint8_t* p = buf_ + begin_;
@@ -68,8 +70,11 @@ void RequestParser::Scan(const Sink& onFrame) {
             begin_ += skip;
             continue;
         }
-        if (avail < kFixed)
+        if (avail < kFixed) {
+            // A partial sync is tried again with its next byte, which may break it.
+            need_ = matched < kSyncSize ? avail + 1 : kFixed;
             return;
+        }
 
         const uint8_t* h = p + kSyncSize;
         const uint16_t length = static_cast<uint16_t>(GetLe16(h + 8));
@@ -82,7 +87,8 @@ void RequestParser::Scan(const Sink& onFrame) {
             ++stats_.badLength;
             bad = true;
         } else if (avail < kFixed + length) {
-            return; // payload bytes are never searched for sync while the frame is read
+            need_ = kFixed + length; // payload bytes are never searched for sync meanwhile
+            return;
         } else if (length > 0 && Crc8(h + 12, length - 1u) != h[12 + length - 1]) {
             ++stats_.badPayloadCheck;
             bad = true;

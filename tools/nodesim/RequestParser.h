@@ -50,6 +50,9 @@ private:
     uint8_t buf_[2 * kMaxFrame];
     size_t begin_ = 0;
     size_t end_ = 0;
+    // Bytes that must be buffered before a scan can find anything new: a frame that waits for
+    // its payload is not checked again for every byte that arrives.
+    size_t need_ = 0;
     ParserStatistics stats_;
 };
 

@@ -144,8 +144,9 @@ TEST(ProfileTextChanges, KeysAddedBetweenOthersAreFoundAsAFreshReadingFindsThem)
         const std::string key = "k" + std::to_string(i);
         ASSERT_TRUE(doc.set("A", key, "a" + std::to_string(i)));
         ASSERT_TRUE(doc.set(" b ", key, "b" + std::to_string(i)));
-        if (i % 7 == 0)
+        if (i % 7 == 0) {
             ASSERT_TRUE(doc.set("A", "k" + std::to_string(i / 7), "again"));
+        }
     }
     const ProfileText fresh(doc.text());
     for (const ProfileText* d : {static_cast<const ProfileText*>(&doc), &fresh}) {

@@ -68,6 +68,40 @@ void CheckListView::setCheckModel(CheckListModel* model) {
     horizontalHeader()->setMinimumSectionSize(24);
 }
 
+void CheckListView::setListColors(const ListColors& colors) {
+    if (model_ != nullptr)
+        model_->setColors(colors);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, colors.background);
+    pal.setColor(QPalette::Text, colors.text);
+    setPalette(pal);
+}
+
+void CheckListView::applyCheckOp(CheckOp op) {
+    if (model_ == nullptr)
+        return;
+    const QVector<int> selected = selectedRowNumbers();
+    if (op == CheckOp::Unselected && selected.isEmpty())
+        return;
+    for (int r = 0; r < model_->rowCount(); ++r) {
+        switch (op) {
+        case CheckOp::All:
+            model_->setChecked(r, true);
+            break;
+        case CheckOp::None:
+            model_->setChecked(r, false);
+            break;
+        case CheckOp::Selected:
+            if (selected.contains(r))
+                model_->setChecked(r, true);
+            break;
+        case CheckOp::Unselected:
+            model_->setChecked(r, !selected.contains(r));
+            break;
+        }
+    }
+}
+
 void CheckListView::fitFirstColumn(const QString& sample, bool withImage) {
     QStyleOptionViewItem opt;
     initViewItemOption(&opt);

@@ -7,6 +7,7 @@
 #include <QTableView>
 
 class CheckListModel;
+struct ListColors;
 
 class CheckListView : public QTableView {
     Q_OBJECT
@@ -17,6 +18,8 @@ public:
     // Sets the model, its column widths and the list colours.
     void setCheckModel(CheckListModel* model);
     CheckListModel* checkModel() const { return model_; }
+    // The list's background and text in `colors`, in the list and in its model's cells.
+    void setListColors(const ListColors& colors);
 
     // Widens column 0 when its width cannot hold the check box, the image (when `withImage`) and
     // `sample` side by side.
@@ -27,6 +30,11 @@ public:
 
     // Rows that are selected (highlighted), in row order.
     QVector<int> selectedRowNumbers() const;
+
+    // The selection entries of the menus: tick every row, the selected rows, every row but the
+    // selected ones (nothing happens without a selection), or no row.
+    enum class CheckOp { All, Selected, Unselected, None };
+    void applyCheckOp(CheckOp op);
     // The width the columns take, with frame and scroll bar.
     int contentsWidthHint() const;
 

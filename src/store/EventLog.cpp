@@ -9,10 +9,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "platform/FileIo.h"
+#include "platform/LocalTime.h"
 #include "store/IniFile.h"
 #include "store/SystemParameters.h"
 
@@ -25,9 +23,7 @@ std::time_t systemNow() {
 }
 
 std::tm localTm(std::time_t when) {
-    std::tm tm{};
-    localtime_r(&when, &tm);
-    return tm;
+    return LocalTime(when);
 }
 
 bool validChannel(int channel) {
@@ -141,22 +137,7 @@ bool isLogDate(const std::string& d) {
 
 // Copies a file so that the copy is complete on disk before it bears its final name.
 bool copyDurably(const std::string& from, const std::string& to) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::string tmp = to + ".tmp" + std::to_string(::getpid());
-    if (!fs::copy_file(from, tmp, fs::copy_options::overwrite_existing, ec)) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    int fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    if (!ok || ::rename(tmp.c_str(), to.c_str()) != 0) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    return CopyFileDurably(from, to);
 }
 
 // Keeps the channel's pair of files in the archive folder before the day change empties them. A
@@ -177,8 +158,10 @@ void archiveDay(int channel, const std::string& oldToday) {
         std::replace(date.begin(), date.end(), '/', '-');
     } else {
         // No usable date in the file: name the copy after the day it was last written.
-        struct stat st {};
-        std::time_t when = ::stat((haveItem ? item : list).c_str(), &st) == 0 ? st.st_mtime : 0;
+        FileInfo st;
+        std::time_t when = StatPath(haveItem ? item : list, st) == 0
+                               ? static_cast<std::time_t>(st.mtimeNs / 1000000000)
+                               : 0;
         std::tm tm = localTm(when);
         char buf[48];
         std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1,
@@ -394,49 +377,36 @@ bool EventLogWritable(int channel, std::string* reason) {
         return refuse("there is no channel " + std::to_string(channel + 1));
     const std::string files[2] = {EventItemPath(channel), EventFileListPath(channel)};
     // Room for both files rewritten, plus what one command may add.
-    off_t room = 64 * 1024;
+    uint64_t room = 64 * 1024;
     for (const std::string& f : files) {
-        struct stat st {};
-        if (::stat(f.c_str(), &st) != 0) {
-            if (errno == ENOENT)
+        FileInfo st;
+        if (const int e = StatPath(f, st); e != 0) {
+            if (e == ENOENT)
                 continue;
-            return refuse(f + ": " + std::strerror(errno));
+            return refuse(f + ": " + ErrorText(e));
         }
-        if (!S_ISREG(st.st_mode))
+        if (st.kind != FileKind::Regular)
             return refuse(f + " is not a file");
-        if (static_cast<uint64_t>(st.st_size) > kMaxProfileFileBytes)
+        if (st.size > kMaxProfileFileBytes)
             return refuse(f + " is larger than " + std::to_string(kMaxProfileFileBytes) + " bytes");
-        const int fd = ::open(f.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return refuse(f + ": " + std::strerror(errno));
-        ::close(fd);
-        room += st.st_size;
+        if (const int e = CheckReadable(f); e != 0)
+            return refuse(f + ": " + ErrorText(e));
+        room += st.size;
     }
     // The writers' locks, in the order a command takes them.
     const std::string itemLockPath = ProfileLockPath(files[0]);
     const std::string listLockPath = ProfileLockPath(files[1]);
     FileLock itemLock(itemLockPath);
     if (!itemLock.held())
-        return refuse(itemLockPath + ": " + std::strerror(itemLock.error()));
+        return refuse(itemLockPath + ": " + ErrorText(itemLock.error()));
     FileLock listLock(listLockPath);
     if (!listLock.held())
-        return refuse(listLockPath + ": " + std::strerror(listLock.error()));
+        return refuse(listLockPath + ": " + ErrorText(listLock.error()));
 
     // A full disk or a read-only folder shows only when a file is made there and given room.
-    static std::atomic<unsigned> probes{0};
     const std::string folder = std::filesystem::path(itemLockPath).parent_path().string();
-    const std::string probe = (folder.empty() ? std::string(".") : folder) + "/.item" +
-                              std::to_string(channel + 1) + ".ini.probe" +
-                              std::to_string(::getpid()) + "-" + std::to_string(probes++);
-    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return refuse(folder + ": " + std::strerror(errno));
-    const int err = ::posix_fallocate(fd, 0, room);
-    ::close(fd);
-    ::unlink(probe.c_str());
-    // A file system that cannot reserve room is taken at its word that it has some.
-    if (err != 0 && err != EOPNOTSUPP && err != ENOSYS)
-        return refuse(folder + ": " + std::strerror(err));
+    if (const int e = CheckRoomFor(folder.empty() ? std::string(".") : folder, room); e != 0)
+        return refuse((folder.empty() ? std::string(".") : folder) + ": " + ErrorText(e));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "CliRun.h"
 
+#include "CliSystem.h"
 #include "NodeFiles.h"
 #include "PortCheck.h"
 #include "Progress.h"
@@ -14,15 +15,11 @@
 #include "tasks/TaskLayer.h"
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <pthread.h>
-#include <pwd.h>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
 namespace cli {
 
@@ -35,13 +32,6 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(100);
 // After a cancel the command under way still has to wind down (a reply time-out at most); a task
 // layer that does not settle by then is left to the centre's teardown.
 constexpr auto kCancelGrace = std::chrono::seconds(20);
-
-// The operating-system account, as the event log's user name.
-std::string UserName() {
-    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name && *pw->pw_name)
-        return pw->pw_name;
-    return "uid" + std::to_string(::geteuid());
-}
 
 EventNodeFlags Flags(const NodeSet& nodes) {
     EventNodeFlags flags{};
@@ -57,25 +47,6 @@ public:
     ~CentreGuard() { CCommCenter::Destroy(); }
     CentreGuard(const CentreGuard&) = delete;
     CentreGuard& operator=(const CentreGuard&) = delete;
-};
-
-// SIGINT and SIGTERM go to the main thread alone, so that no link thread has a read or a sleep
-// cut short by them.
-class SignalsBlocked {
-public:
-    SignalsBlocked() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set, &old_);
-    }
-    ~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
-    SignalsBlocked(const SignalsBlocked&) = delete;
-    SignalsBlocked& operator=(const SignalsBlocked&) = delete;
-
-private:
-    sigset_t old_;
 };
 
 // The text a node's line shows when the run gave up on it for want of an answer.
@@ -458,7 +429,7 @@ int Session::Send() {
     for (const SendFile& f : files_)
         paths.push_back(f.path);
     request.files = paths;
-    if (!LogSendCommand(c_, UserName(), Flags(targetSet_), paths))
+    if (!LogSendCommand(c_, AccountName(), Flags(targetSet_), paths))
         return Unaudited("send");
     // The name each file gets on the machines: what `list` shows and `delete` takes.
     for (size_t i = 0; i < files_.size(); ++i)
@@ -507,7 +478,7 @@ int Session::Delete() {
     }
     CTransTask request;
     request.files = fields;
-    if (!LogDeleteCommand(c_, UserName(), n, fields))
+    if (!LogDeleteCommand(c_, AccountName(), n, fields))
         return Unaudited("delete");
     RunTask(Command::Delete, CreateDeleteTask, request);
     ReportNodes(io_.out, Command::Delete, false);
@@ -516,7 +487,7 @@ int Session::Delete() {
 
 int Session::Clear() {
     CTransTask request;
-    if (!LogClearCommand(c_, UserName(), Flags(targetSet_)))
+    if (!LogClearCommand(c_, AccountName(), Flags(targetSet_)))
         return Unaudited("clear");
     RunTask(Command::Clear, CreateClearTask, request);
     ReportNodes(io_.out, Command::Clear, false);
@@ -539,7 +510,7 @@ int Run(const Options& o, RunIo& io) {
                                   " is not a folder");
     ResetParameters();
     SystemParameters& p = Params();
-    p.workDir = dir.lexically_normal().string();
+    p.workDir = dir.lexically_normal().generic_string();
     if (!LoadParameters())
         return UsageError(io, "cannot read or create " + ParametersPath());
 
@@ -589,7 +560,7 @@ int Run(const Options& o, RunIo& io) {
     CentreGuard centre;
     int started;
     {
-        SignalsBlocked blocked; // the centre's threads inherit the mask
+        StopRequestsBlocked blocked; // the centre's threads inherit the mask
         started = StartCentre(settings);
     }
     if ((started & (1 << c)) == 0) {

@@ -1,3 +1,4 @@
+#include "platform/PosixFileIo.h"
 #include "platform/FileIo.h"
 
 #include <cerrno>

@@ -205,7 +205,7 @@ TEST_F(KeyStoreTest, ReplaceIsAtomic) {
     fs::create_directory(file);
     EXPECT_FALSE(KeyStore::setValue(kKey, "itemsum", &one, 1));
     for (const auto& entry : fs::directory_iterator(fs::path(file).parent_path()))
-        EXPECT_EQ(entry.path().string().find(".tmp."), std::string::npos) << entry.path();
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
 } // namespace

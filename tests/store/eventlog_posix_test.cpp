@@ -41,13 +41,6 @@ EventNodeFlags nodesOf(std::initializer_list<int> list) {
     return flags;
 }
 
-std::string mapOf(std::initializer_list<int> list) {
-    std::string map(32, '0');
-    for (int n : list)
-        map[static_cast<size_t>(n)] = '1';
-    return map;
-}
-
 class EventLog : public TempWorkDir {
 protected:
     void SetUp() override {

@@ -17,7 +17,7 @@
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-namespace {
+namespace initest {
 
 class TempDir {
 public:
@@ -34,14 +34,14 @@ private:
     std::string path_;
 };
 
-std::string readAll(const std::string& path) {
+inline std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-void writeRaw(const std::string& path, const std::string& data) {
+inline void writeRaw(const std::string& path, const std::string& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << data;
 }
@@ -52,4 +52,4 @@ protected:
     TempDir dir;
 };
 
-} // namespace
+} // namespace initest

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace initest;
+
 // Entries of a folder other than the writers' lock files, which stay by design.
 int countEntries(const std::string& dir) {
     int n = 0;

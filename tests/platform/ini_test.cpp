@@ -2,6 +2,8 @@
 
 namespace {
 
+using namespace initest;
+
 TEST_F(Ini, SectionAndKeyNamesIgnoreCaseAndFirstOccurrenceWins) {
     const std::string f = dir.file("a.ini");
     writeRaw(f, "[Sys_Para]\r\nChannel1ComID=first\r\nCHANNEL1COMID=second\r\n"

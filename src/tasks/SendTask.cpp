@@ -5,6 +5,7 @@
 #include "platform/ShortName.h"
 #include "tasks/TaskLayer.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -290,6 +291,7 @@ bool CCommCenter::BuildPackages(int c, const std::string& path, const uint8_t fi
     // From here the store is being rewritten: it names no file until the build has succeeded.
     store.storeValid = 0;
     store.storedPath.clear();
+    std::memset(channels[c].sentOnce, 0, sizeof channels[c].sentOnce);
     const int count = static_cast<int>((length + kPackageDataSize - 1) / kPackageDataSize);
     uint32_t crc = 0xFFFFFFFFu;
     int64_t total = 0;
@@ -387,6 +389,21 @@ void CCommCenter::RecordSentFile(int c, int n, const CTransTask& cmd) {
     node.freeBytes.store(ClampFree(freeBytes));
 }
 
+namespace {
+
+// Whether a node's need flags name no data package of the file (1 .. packageTotal): what a packages
+// command would send it. The head's flag and flags beyond the file are never sent.
+bool NamesNoPackage(const NodeRecord& node) {
+    const int total = std::min(node.packageTotal.load(), kMaxPackages - 1);
+    for (int i = 1; i <= total; ++i) {
+        if (node.needPackage[i].load(std::memory_order_relaxed) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void CCommCenter::CompleteSendStep(int c, int n, int type) {
     NodeRecord& node = nodes[c][n];
     const int status = node.status.load();
@@ -407,10 +424,12 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
     }
     switch (status) {
     case NS_NEED_HEAD:
+        node.uselessChecks.store(0);
         node.status.store(NS_SENDING_HEAD);
         SeekCursor(c, n, 2, cmd);
         break;
     case NS_FILE_DONE:
+        node.uselessChecks.store(0);
         RecordSentFile(c, n, cmd);
         FinishNode(c, n, &cmd, false);
         node.progress.store(0);
@@ -423,6 +442,18 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         node.progress.store(0);
         break;
     case NS_MORE:
+        // Packages missing, but none named that the packages command can send: the node would
+        // be sent nothing and asked again for ever. After a few such rounds it leaves the send.
+        if (NamesNoPackage(node)) {
+            if (node.uselessChecks.fetch_add(1) + 1 >= kUselessCheckLimit) {
+                node.status.store(NS_NO_PROGRESS);
+                FinishNode(c, n, nullptr, false);
+                node.progress.store(0);
+                break;
+            }
+        } else {
+            node.uselessChecks.store(0);
+        }
         node.status.store(NS_SENDING_PACKAGES);
         SeekCursor(c, n, 3, cmd);
         break;

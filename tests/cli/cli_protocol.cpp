@@ -229,7 +229,9 @@ TEST(CliProtocolTest, ASilentLineEndsWithTheNodesThatDidNotAnswer) {
     ASSERT_TRUE(line.Start());
     line.WriteParameters(2, 1);
 
-    const ProcessResult r = line.Cli({"--silence", "2", "query", "1-2"});
+    // A node never heard from is given the time a slow machine takes to answer late (1.5 s)
+    // before the next is asked: the silence lets both fail first.
+    const ProcessResult r = line.Cli({"--silence", "3", "query", "1-2"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out, "001\tNo Answer\n002\tNo Answer\n");
     EXPECT_NE(r.err.find("node 001 has not answered for "), std::string::npos) << r.err;
@@ -239,14 +241,17 @@ TEST(CliProtocolTest, ASilentLineEndsWithTheNodesThatDidNotAnswer) {
 
 TEST(CliProtocolTest, AnEarlyEndCancelsOnlyTheNodesThatHadNotEnded) {
     // Node 000 holds nothing and is queried at once; each of the others lists a full table, so
-    // the query of all eight runs on long after node 000 has reached its end.
-    CliLine line(Nodes(8));
+    // the query of all eight runs on long after node 000 has reached its end (at 19200 bps a
+    // list block takes 300 ms on the line).
+    nodesim::Config config = Nodes(8);
+    config.baud = 19200;
+    CliLine line(config);
     for (int n = 1; n < 8; ++n)
         for (int k = 0; k < kMaxEntries; ++k)
             line.sim().AddFile(n, nodesim::NodeNameField("F" + std::to_string(k) + ".DST"),
                                {static_cast<uint8_t>(k)});
     ASSERT_TRUE(line.Start());
-    line.WriteParameters(8, 0);
+    line.WriteParameters(8, 0, 0);
     const std::string firstLine = "000\tQuery End\ttotal 1457664 free 1457664 files 0\n";
 
     // Ctrl-C once node 001's query is under way: 000 keeps its result, exit 130.

@@ -157,6 +157,8 @@ struct NodeRecord {
     std::atomic<int32_t> fileFailure{0};
     // Task layer: file checks in a row whose answer named no package that can be sent.
     std::atomic<int32_t> uselessChecks{0};
+    // Task layer: file checks in a row that got no answer (asked again before it is deferred).
+    std::atomic<int32_t> lostChecks{0};
     // The node's smoothed reply delay in microseconds, -1 until a reply of it has been timed
     // (ReplyTimer.h). Written by the parser; read by anyone, for example for metrics.
     std::atomic<int32_t> replyDelayUs{-1};
@@ -423,6 +425,11 @@ private:
         std::string path;
         uint8_t fileTag[4] = {0, 0, 0, 0};
     };
+    // A node of a send sent back within its file (to the head, to the packages, or to the same
+    // check) by the command that just completed: the command the search starts at next (-1: none).
+    int32_t serveNext_[kChannels] = {-1, -1};
+    // The node's cursor went back to (or stayed at) index `k` or before the command that ran.
+    void ServeNext(int channel, int k);
     Ahead ahead_[kChannels];
     PendingBuild pendingBuild_[kChannels];
     int32_t preparedFailure_[kChannels] = {0, 0};
@@ -437,6 +444,8 @@ private:
     // True when the node's part in the running task is over (it ended on a status that says so,
     // and no command of the task is left for it) and no other task is noted on it.
     bool NodePartOver(int channel, int node);
+    // True while the running task is noted on the node (not cancelled on it).
+    bool TaskNoted(int channel, int node);
     // True when the running task has left the node for a deferred copy: still noted on it.
     bool NodeDeferred(int channel, int node);
     // What a deferred node shows: "Line Lost" while its line is, else "Waiting...". Set after

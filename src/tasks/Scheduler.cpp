@@ -210,6 +210,7 @@ void CCommCenter::ResetNodeStatus(int c, const CTransTask& task) {
             nodes[c][n].status.store(NS_IDLE);
             nodes[c][n].fileFailure.store(0);
             nodes[c][n].uselessChecks.store(0);
+            nodes[c][n].lostChecks.store(0);
             nodeSlots[c][n].cmdCursor.store(0);
         }
     }
@@ -516,7 +517,19 @@ bool CCommCenter::CompleteStep(int c, int type) {
         }
     }
     AdvanceRotation(c);
+    if (serveNext_[c] >= 0) {
+        // A node that fell back within its file is served first: the others wait at their next
+        // command, so that the file's later broadcasts (its packages, the next file's head) still
+        // reach all of them at once instead of going out again for the one left behind.
+        rotateIndex[c] = serveNext_[c];
+        serveNext_[c] = -1;
+    }
     return true;
+}
+
+void CCommCenter::ServeNext(int c, int k) {
+    if (k >= 0 && k <= rotateIndex[c] && (serveNext_[c] < 0 || k < serveNext_[c]))
+        serveNext_[c] = k;
 }
 
 int CCommCenter::DeferredStatus(int c, int status) {
@@ -716,17 +729,18 @@ void CCommCenter::StopNodes(int c) {
     }
 }
 
+bool CCommCenter::TaskNoted(int c, int node) {
+    for (const TaskNote& note : nodes[c][node].pendingTasks.Snapshot()) {
+        if (note.taskNo == currentTask[c].taskNo)
+            return true;
+    }
+    return false;
+}
+
 bool CCommCenter::DeferNode(int c, int node) {
     CTransTask& task = currentTask[c];
     bool result = false;
-    bool hasNote = false;
-    for (const TaskNote& note : nodes[c][node].pendingTasks.Snapshot()) {
-        if (note.taskNo == task.taskNo) {
-            hasNote = true;
-            break;
-        }
-    }
-    if (!hasNote) {
+    if (!TaskNoted(c, node)) {
         task.nodeMask[node] = 0;
     } else {
         result = true;

@@ -422,11 +422,14 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         }
         return;
     }
+    if (status == NS_NEED_HEAD || status == NS_FILE_DONE || status == NS_MORE)
+        node.lostChecks.store(0); // answered
     switch (status) {
     case NS_NEED_HEAD:
         node.uselessChecks.store(0);
         node.status.store(NS_SENDING_HEAD);
         SeekCursor(c, n, 2, cmd);
+        ServeNext(c, nodeSlots[c][n].cmdCursor.load());
         break;
     case NS_FILE_DONE:
         node.uselessChecks.store(0);
@@ -456,6 +459,28 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         }
         node.status.store(NS_SENDING_PACKAGES);
         SeekCursor(c, n, 3, cmd);
+        ServeNext(c, nodeSlots[c][n].cmdCursor.load()); // after the packages: sent again first
+        break;
+    case NS_REQUEST_SENT: // no reply
+    case NS_NO_REPLY:     // a reply that came broken
+        // A lost frame is no reason to send the node its files again from the first: it is asked
+        // again where that costs least, a few times, before it is deferred. At the check before
+        // the packages it goes on with the others to the packages, whose needs it still has from
+        // the head (all of them); at the check after them the check is asked again.
+        if (node.lostChecks.load() < kLostCheckRetries && !LineLost(c) && TaskNoted(c, n)) {
+            node.lostChecks.fetch_add(1);
+            const int here = nodeSlots[c][n].cmdCursor.load();
+            if (SeekCursor(c, n, 3, cmd) && nodeSlots[c][n].cmdCursor.load() > here) {
+                node.status.store(NS_SENDING_PACKAGES);
+            } else {
+                nodeSlots[c][n].cmdCursor.store(here);
+                node.status.store(NS_QUERYING);
+                ServeNext(c, here);
+            }
+            break;
+        }
+        if (DeferNode(c, n))
+            node.status.store(DeferredStatus(c, status));
         break;
     default:
         if (DeferNode(c, n))

@@ -141,8 +141,8 @@ int main(int argc, char** argv) {
     const int pairs = kNodes * static_cast<int>(std::size(kFileSizes));
     std::printf("Send of %zu files (%u to %u bytes) to %d nodes at %u bps; nodes 2 and 3 miss "
                 "%.0f %% and %.0f %% of their frames\n",
-                std::size(kFileSizes), kFileSizes[0], kFileSizes[std::size(kFileSizes) - 1],
-                kNodes, kBaud, kLoss[2] * 100, kLoss[3] * 100);
+                std::size(kFileSizes), kFileSizes[0], kFileSizes[std::size(kFileSizes) - 1], kNodes,
+                kBaud, kLoss[2] * 100, kLoss[3] * 100);
     std::printf("%-8s %5s %9s %7s %8s %8s\n", "line", "seed", "elapsed s", "frames", "dropped",
                 "complete");
     bool allComplete = true;

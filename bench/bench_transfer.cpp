@@ -80,8 +80,8 @@ Floor FloorOf(uint32_t fileBytes, int nodes) {
     Floor f;
     f.lineS = static_cast<double>(bytes) * kBitsPerByte / kBaud;
     const int64_t checkMs = (nodes + 1) * kCheckGapMs + nodes * kCheckNodeMs;
-    const int64_t pauseMs = packages * PackageDelayMs(kModeIndex) + kAfterHeadMs + 2 * checkMs +
-                            nodes * kQueryEndMs;
+    const int64_t pauseMs =
+        packages * PackageDelayMs(kModeIndex) + kAfterHeadMs + 2 * checkMs + nodes * kQueryEndMs;
     f.pauseS = pauseMs / 1000.0;
     return f;
 }

@@ -40,8 +40,8 @@ void CCommCenter::RequestSent(int channel, int requestBytes, int longestReplyByt
     // up before it had left, and its reply would come into the next request's window.
     const int64_t start = std::max(NowMs(), ch.lineFreeAtMs - requestLine);
     const ReplyTimer timer = ReplyTimerOf(channel, ch.askNode.load());
-    int wait = LearnedWaitMs(timer, ReplyWaitMs(baud, requestBytes, longestReplyBytes),
-                             requestLine, replyLine);
+    int wait = LearnedWaitMs(timer, ReplyWaitMs(baud, requestBytes, longestReplyBytes), requestLine,
+                             replyLine);
     // Another node's late reply may still come (AwaitQuietLine let this node through because it
     // answers within a few milliseconds): only a reply where this node itself answers is taken.
     if (ch.lateNode.load() >= 0 && start < ch.lateHorizonMs.load())
@@ -326,7 +326,8 @@ void CCommCenter::TransmitCheck(int channel) {
         uint8_t target[kMaskSize];
         ch.GetTargetMask(target);
         int next = ch.replyNode.load() + 1;
-        while (next >= 0 && next < count && !(ch.nodePending[next].load() && MaskTest(target, next)))
+        while (next >= 0 && next < count &&
+               !(ch.nodePending[next].load() && MaskTest(target, next)))
             ++next;
         if (next >= 0 && next < count && !AwaitQuietLine(channel, next))
             return;

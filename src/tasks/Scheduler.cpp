@@ -32,12 +32,17 @@ void CCommCenter::SchedulerThread() {
         PrepareAhead();
         {
             std::lock_guard lock(cycleMutex);
-            int wasActive[kChannels];
+            // A step completes: of a command, or of a task under way (its end, or the end of a
+            // send's query phase). An idle channel's empty steps wait their period.
+            bool working[kChannels];
             for (int c = 0; c < kChannels; ++c)
-                wasActive[c] = stepActive[c];
+                working[c] =
+                    stepActive[c] == 1 &&
+                    ((runningType[c] >= CMD_QUERY_NODE && runningType[c] <= CMD_CLEAR_NODE) ||
+                     taskActive[c].load() != 0);
             SchedulerCycle();
             for (int c = 0; c < kChannels; ++c)
-                again = again || (wasActive[c] == 1 && stepActive[c] == 0);
+                again = again || (working[c] && stepActive[c] == 0);
         }
         for (int c = 0; c < kChannels; ++c) {
             if (!pendingBuild_[c].active)

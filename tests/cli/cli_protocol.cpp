@@ -325,6 +325,33 @@ TEST(CliProtocolTest, ALineLostMidSendEndsTheRunAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 25s);
 }
 
+TEST(CliProtocolTest, ALineLostDuringACheckKeepsTheAnswersItHad) {
+    // Node 002 never answers; node 001 takes the file and answers the last check "complete".
+    // The line goes away right after that answer, while the check goes on to node 002.
+    nodesim::Config config = Nodes(2);
+    config.setSilent(1);
+    CliLine line(config);
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(2, 1);
+    const std::string file = line.WriteFile("kept.dst", Bytes(3000, 11));
+
+    ChildProcess child({kCli, "--workdir", line.workDir(), "send", "1-2", file});
+    ASSERT_TRUE(child.started());
+    const auto until = std::chrono::steady_clock::now() + 60s;
+    // Its query, the check before the packages and the one after them.
+    while (line.sim().nodeStats(0).repliesSent < 3 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(line.sim().nodeStats(0).repliesSent, 3u);
+    ASSERT_EQ(line.sim().nodeStats(0).filesCompleted, 1u);
+    // The reply leaves the simulator a few milliseconds after it was made; the check then waits
+    // at least 200 ms for node 002, never heard from, which is when the line goes.
+    std::this_thread::sleep_for(100ms);
+    line.sim().Stop();
+    const ProcessResult r = child.Finish(60s);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "001\tSend File End\n002\tLine Lost\n") << r.err;
+}
+
 TEST(CliProtocolTest, NamesOnTheMachineAreDeletedAsPrinted) {
     CliLine line(Nodes(1));
     // A name with a blank and a byte outside ASCII, as another station may have left it.

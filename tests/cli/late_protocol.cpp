@@ -84,7 +84,8 @@ TEST_P(LateNodes, EveryNodeEndsWithItsOwnAnswers) {
     const std::string path = dir_ + "/late.dst";
     const auto bytes = Bytes(20000, 9);
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     r = Cli({"send", "1-3", path});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "001\tSend File End\n002\tSend File End\n003\tSend File End\n") << r.err;

@@ -653,4 +653,52 @@ TEST_F(SendCheck, ALostLineKeepsWhatNodesAnsweredToTheCheckUnderWay) {
     EXPECT_EQ(Text(1), "Line Lost");
 }
 
+// A file check that gets no answer (its request or reply lost) is no reason to send a node its
+// files again from the first: it is asked again where that costs least, and the node that fell
+// back is served before the others go on. After a few losses in a row it is deferred.
+TEST_F(SendCheck, ALostCheckIsAskedAgainWhereItCostsLeast) {
+    // The first check (before the packages): node 2 goes on to the packages with the others.
+    SetCursor(0, 1);
+    SetCursor(1, 1);
+    SetCursor(2, 1);
+    cc->rotateIndex[0] = 1;
+    cc->runningCmd[0] = *cc->commandList[0].ItemAt(1);
+    for (int n : {0, 1})
+        cc->nodes[0][n].status.store(NS_MORE);
+    cc->nodes[0][2].status.store(NS_REQUEST_SENT);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+    for (int n : {0, 1, 2})
+        EXPECT_EQ(Cursor(n), 2) << n;
+    EXPECT_EQ(Text(2), "Sending File's Package...");
+    EXPECT_EQ(cc->rotateIndex[0], 2);
+
+    // The second check: node 0 lacks a package, node 1 is done, node 2's reply came broken.
+    // Both are served again (node 0's package, node 2's check) before node 1 goes on.
+    cc->rotateIndex[0] = 3;
+    AtSecondCheck({0, 1, 2});
+    cc->nodes[0][0].status.store(NS_MORE);
+    cc->nodes[0][0].needPackage[2].store(1);
+    cc->nodes[0][1].status.store(NS_FILE_DONE);
+    cc->nodes[0][2].status.store(NS_NO_REPLY);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+    EXPECT_EQ(Cursor(0), 2);
+    EXPECT_EQ(Cursor(2), 3);
+    EXPECT_EQ(Text(2), "Quering...");
+    EXPECT_EQ(cc->rotateIndex[0], 2) << "the one furthest back first";
+    EXPECT_EQ(cc->deferredQueue[0].Count(), 0u);
+
+    // Lost again and again (two in a row so far): after the retries, node 2 is deferred.
+    for (int tries = 2; tries < kLostCheckRetries; ++tries) {
+        AtSecondCheck({2});
+        cc->nodes[0][2].status.store(NS_REQUEST_SENT);
+        ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+        EXPECT_EQ(Text(2), "Quering...") << tries;
+    }
+    AtSecondCheck({2});
+    cc->nodes[0][2].status.store(NS_REQUEST_SENT);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+    EXPECT_EQ(Text(2), "Waiting...");
+    EXPECT_EQ(cc->deferredQueue[0].Count(), 1u);
+}
+
 } // namespace

@@ -98,8 +98,7 @@ public:
     Session(const Options& o, RunIo& io, int channel, const NodeSet& targets,
             std::vector<SendFile> files)
         : o_(o), io_(io), c_(channel), targets_(NodeIndexes(targets)), active_(targets_),
-          targetSet_(targets),
-          files_(std::move(files)), start_(Clock::now()),
+          targetSet_(targets), files_(std::move(files)), start_(Clock::now()),
           progress_(io.err, io.errIsTerminal, io.terminalWidth) {
         // Beyond a few decades a cap is no cap; the clock could not hold it anyway.
         if (o.timeoutSeconds && *o.timeoutSeconds < 1e9)
@@ -281,8 +280,7 @@ bool Session::LineMoved() {
     const int command = ch.cmdType.load();
     const uint32_t fresh = ch.freshPackages.load();
     const bool waitingToStart = cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
-    const bool moved =
-        waitingToStart || command == CMD_PREPARING || fresh != lastFreshPackages_;
+    const bool moved = waitingToStart || command == CMD_PREPARING || fresh != lastFreshPackages_;
     lastFreshPackages_ = fresh;
     return moved;
 }

@@ -10,7 +10,9 @@ constexpr int kSenderPeriodMs = 130;
 
 #include <cstdint>
 
-constexpr int kGateGiveUpMs = 200; // a reply not decoded by then is given up (plus its line time)
+// The least wait for a reply (plus its line time); a node's own figures may call for more
+// (ReplyTimer.h).
+constexpr int kGateGiveUpMs = 200;
 constexpr int kGateProbeMs = 1;    // transmitters only look whether the gate is open
 constexpr int kCheckGapMs = 10;    // after the gate, before the next file check
 constexpr int kCheckNodeMs = 20;   // per node passed by a file check
@@ -42,8 +44,8 @@ constexpr int kBitsPerByte = 11;
 constexpr int LineMs(uint32_t baud, int64_t bytes) {
     return baud == 0 ? 0 : static_cast<int>((bytes * kBitsPerByte * 1000 + baud - 1) / baud);
 }
-// How long a request may wait for its reply: the give-up time of a fast line plus the line time
-// of the request and of the longest reply it can bring.
+// The least a request waits for its reply: the give-up time of a fast line plus the line time of
+// the request and of the longest reply it can bring.
 constexpr int ReplyWaitMs(uint32_t baud, int requestBytes, int longestReplyBytes) {
     return kGateGiveUpMs + LineMs(baud, requestBytes + longestReplyBytes);
 }

@@ -2,11 +2,14 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -33,6 +36,64 @@ void SyncFolder(const std::string& folder) {
         (void)::fsync(fd);
         ::close(fd);
     }
+}
+
+namespace {
+
+// The process's umask, read without changing it (umask() would, for every thread at once).
+mode_t currentUmask() {
+    static const mode_t mask = [] {
+        mode_t m = 022;
+        if (FILE* f = std::fopen("/proc/self/status", "re")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, f)) {
+                unsigned v = 0;
+                if (std::sscanf(line, "Umask: %o", &v) == 1) {
+                    m = static_cast<mode_t>(v);
+                    break;
+                }
+            }
+            std::fclose(f);
+        }
+        return m;
+    }();
+    return mask;
+}
+
+} // namespace
+
+int CreateTemporaryFile(const std::string& folder, const std::string& prefix, unsigned mode,
+                        std::string* path) {
+    std::string tmpl = (folder.empty() ? std::string(".") : folder) + "/" + prefix + "XXXXXX";
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fchmod(fd, static_cast<mode_t>(mode) & ~currentUmask() & 07777) != 0) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        errno = e;
+        return -1;
+    }
+    *path = tmpl;
+    return fd;
+}
+
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
+    const std::string dir = folder.empty() ? std::string(".") : folder;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return;
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string p = dir + "/" + name;
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(p.c_str());
+    }
+    ::closedir(d);
 }
 
 namespace {

@@ -11,6 +11,17 @@ bool WriteAllToFd(int fd, const void* data, size_t size);
 // Makes a rename inside `folder` durable ("" is the current folder); errors are ignored.
 void SyncFolder(const std::string& folder);
 
+// A new file in `folder` ("" is the current folder) named `prefix` followed by six random
+// characters (mkstemp), so that no leftover of another writer can ever stand in its way; mode
+// `mode` less the umask. Returns the descriptor (write access, close-on-exec) and sets `path`, or
+// -1 with errno set.
+int CreateTemporaryFile(const std::string& folder, const std::string& prefix, unsigned mode,
+                        std::string* path);
+// Removes the regular files in `folder` whose names begin with `prefix`: what writers that
+// crashed left of their temporary files. Only while holding the lock that every writer of those
+// files takes, so that no temporary file still in use is among them.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix);
+
 // An exclusive advisory lock (flock) on the file `lockPath`, held for the object's life. The lock
 // file is created when missing (with `mode`, less the umask) and never removed: removing it would
 // let a newcomer lock a new file while an old holder still works. Every writer of a data file takes

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -98,6 +99,56 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix
 
 namespace {
 
+std::mutex gWaitHookMutex;
+FileLockWaitHook gWaitHook;
+
+FileLockWaitHook waitHook() {
+    std::lock_guard<std::mutex> guard(gWaitHookMutex);
+    return gWaitHook;
+}
+
+// One wait for a lock: tells the hook, slice by slice, and once more when it is over.
+class Wait {
+public:
+    explicit Wait(const std::string& lockPath)
+        : hook_(waitHook()), start_(std::chrono::steady_clock::now()) {
+        state_.lockPath = lockPath;
+    }
+    ~Wait() {
+        if (told_) {
+            state_.over = true;
+            hook_(state_);
+        }
+    }
+    Wait(const Wait&) = delete;
+    Wait& operator=(const Wait&) = delete;
+    // Before a slice: false when the wait is given up.
+    bool goOn() {
+        if (!hook_)
+            return true;
+        state_.waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start_);
+        told_ = true;
+        return hook_(state_);
+    }
+
+private:
+    FileLockWaitHook hook_;
+    std::chrono::steady_clock::time_point start_;
+    FileLockWait state_;
+    bool told_ = false;
+};
+
+} // namespace
+
+FileLockWaitHook SetFileLockWaitHook(FileLockWaitHook hook) {
+    std::lock_guard<std::mutex> guard(gWaitHookMutex);
+    std::swap(gWaitHook, hook);
+    return hook;
+}
+
+namespace {
+
 // The locks this process holds. flock() belongs to an open file description, so a second open
 // of the same lock file in this process would wait for itself: holders are tracked here instead.
 struct HeldLock {
@@ -131,6 +182,7 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
     const auto key = std::make_pair(dev_, ino_);
     const auto self = std::this_thread::get_id();
 
+    std::optional<Wait> wait; // made when the lock turns out to be taken
     std::unique_lock<std::mutex> guard(gLocksMutex);
     for (;;) {
         auto it = gLocks.find(key);
@@ -142,15 +194,34 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
             held_ = true;
             return;
         }
-        gLockReleased.wait(guard);
+        // Another thread of this process holds it.
+        if (!wait)
+            wait.emplace(lockPath);
+        guard.unlock();
+        const bool goOn = wait->goOn();
+        guard.lock();
+        if (!goOn) {
+            error_ = EINTR;
+            ::close(fd);
+            return;
+        }
+        gLockReleased.wait_for(guard, kFileLockWaitSlice);
     }
     // Reserved for this thread before the wait for other processes, so that other threads of
     // this process queue up here rather than on a second open file description.
     gLocks[key] = HeldLock{self, 1, fd};
     guard.unlock();
 
+    // Another process may hold it: asked for in slices, so that the wait can be given up.
     int r;
-    while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    while ((r = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && (errno == EWOULDBLOCK || errno == EINTR)) {
+        if (!wait)
+            wait.emplace(lockPath);
+        if (!wait->goOn()) {
+            errno = EINTR;
+            break;
+        }
+        std::this_thread::sleep_for(kFileLockWaitSlice);
     }
     if (r != 0) {
         error_ = errno;

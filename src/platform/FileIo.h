@@ -2,8 +2,10 @@
 // lock that serialises their read-modify-write steps across processes.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Writes all `size` bytes to fd, repeating short writes; false on an error.
@@ -22,6 +24,22 @@ int CreateTemporaryFile(const std::string& folder, const std::string& prefix, un
 // files takes, so that no temporary file still in use is among them.
 void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix);
 
+// A wait for a lock that another holder has.
+struct FileLockWait {
+    std::string lockPath;
+    std::chrono::milliseconds waited{0}; // so far
+    bool over = false; // the wait has ended: the lock is held now, or the wait was given up
+};
+// Told about every wait for a lock, on the waiting thread: before each slice of the wait (every
+// kFileLockWaitSlice, the first at once), and once more with `over` when a wait it was told about
+// ends. Returning false (to a call without `over`) gives the wait up: the lock is then not held and
+// its error() is EINTR. A program installs one so that an operator can see a wait and end it
+// (talvorn-cli: Ctrl-C; the station: a "waiting" notice with Cancel).
+using FileLockWaitHook = std::function<bool(const FileLockWait&)>;
+constexpr std::chrono::milliseconds kFileLockWaitSlice{50};
+// The process's hook (empty: waits go on until the lock comes). Returns the one it replaces.
+FileLockWaitHook SetFileLockWaitHook(FileLockWaitHook hook);
+
 // An exclusive advisory lock (flock) on the file `lockPath`, held for the object's life. The lock
 // file is created when missing (with `mode`, less the umask) and never removed: removing it would
 // let a newcomer lock a new file while an old holder still works. Every writer of a data file takes
@@ -30,8 +48,9 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix
 //
 // Within a process the lock is re-entrant for the thread that holds it (the steps of one change may
 // take it again) and other threads wait for it; it is keyed by the lock file's identity, so two
-// spellings of one path are one lock. Not held when the lock file cannot be opened (error() tells
-// why); a caller must then not write.
+// spellings of one path are one lock. Not held when the lock file cannot be opened or the wait was
+// given up (error() tells why); a caller must then not write. A lock that is taken is waited for
+// in slices, never in one blocking call, so the wait hook can end it.
 class FileLock {
 public:
     explicit FileLock(const std::string& lockPath, unsigned mode = 0666);

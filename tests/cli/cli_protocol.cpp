@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <sys/file.h>
@@ -398,6 +399,33 @@ TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
         RunProcess({kCli, "--workdir", line.dir() + "/nowhere", "query", "1"}, kRunDeadline);
     EXPECT_EQ(missing.status, 2);
     EXPECT_FALSE(fs::exists(line.dir() + "/nowhere"));
+}
+
+TEST(CliProtocolTest, CtrlCEndsAWaitForTheEventLog) {
+    // Another program holds the event log's lock and does not let go (a talvorn-cli stopped with
+    // Ctrl-Z, say): the clear waits, says so, and Ctrl-C ends it with nothing queued.
+    CliLine line(Nodes(1));
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(1, 1);
+    const std::string lock = line.workDir() + "/item1.ini.lock";
+    const int holder = ::open(lock.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ChildProcess cli({kCli, "--workdir", line.workDir(), "clear", "1"});
+    ASSERT_TRUE(cli.started());
+    EXPECT_TRUE(cli.ReadUntil(
+        [](const ProcessResult& r) { return r.err.find("waiting for") != std::string::npos; },
+        60s));
+    cli.Signal(SIGINT);
+    const ProcessResult r = cli.Finish(60s);
+    ::close(holder);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_NE(r.err.find("waiting for " + lock), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was queued"), std::string::npos) << r.err;
+    const auto frames = line.sim().stats().framesByCode;
+    EXPECT_EQ(std::accumulate(frames.begin(), frames.end(), uint64_t{0}), 0u)
+        << "a request left the station";
+    EXPECT_FALSE(fs::exists(line.workDir() + "/item1.ini"));
 }
 
 TEST(CliProtocolTest, DemoRunsToTheEnd) {

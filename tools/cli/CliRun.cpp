@@ -143,6 +143,8 @@ private:
     }
     // A command that could not be logged is not run.
     int Unaudited(const char* what) {
+        if (io_.stopRequested && io_.stopRequested().count > 0) // while waiting for the log
+            return kExitSignalBase + io_.stopRequested().signal;
         io_.err << "talvorn-cli: the " << what << " could not be written to the event log; "
                 << "nothing was queued\n";
         return kExitFailed;
@@ -572,6 +574,9 @@ int Run(const Options& o, RunIo& io) {
          o.command == Command::Clear) &&
         !EventLogWritable(c, &unlogged)) {
         io.err << "talvorn-cli: " << unlogged << "; nothing was queued\n";
+        // Stopped while waiting for the log's lock.
+        if (io.stopRequested && io.stopRequested().count > 0)
+            return kExitSignalBase + io.stopRequested().signal;
         return kExitFailed;
     }
 

@@ -351,6 +351,8 @@ LockHolder holdLock(const std::string& lockFile) {
     std::fflush(nullptr);
     h.pid = ::fork();
     if (h.pid == 0) {
+        ::close(go[1]);
+        ::close(held[0]);
         const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CREAT, 0666);
         if (fd < 0 || ::flock(fd, LOCK_EX) != 0)
             ::_exit(1);

@@ -357,6 +357,31 @@ TEST(CliProtocolTest, NamesOnTheMachineAreDeletedAsPrinted) {
     EXPECT_TRUE(line.sim().files(0).empty());
 }
 
+TEST(CliProtocolTest, ANameThatTwoFilesGoByDeletesNothing) {
+    // Two files that the window shows alike, "A.B.C": base "A.B" with extension "C", and base
+    // "A" with extension "B.C", as another station may have left them.
+    CliLine line(Nodes(1));
+    const std::string first = std::string("A.B     C   ", 12);
+    const std::string second = std::string("A       B.C ", 12);
+    line.sim().AddFile(0, first, Bytes(300, 10));
+    line.sim().AddFile(0, second, Bytes(400, 11));
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(1, 1);
+
+    ProcessResult r = line.Cli({"delete", "1", "A.B.C"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("A.B.C: more than one file on node 001"), std::string::npos) << r.err;
+    EXPECT_EQ(line.sim().files(0).size(), 2u);
+
+    // As list prints them, each names its own file.
+    r = line.Cli({"list", "1"});
+    EXPECT_EQ(r.out, "'A\\x2EB.C'\t300\n'A.B\\x2EC'\t400\n");
+    r = line.Cli({"delete", "1", "A\\x2EB.C"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(line.sim().files(0).size(), 1u);
+    EXPECT_EQ(line.sim().files(0)[0].name, second);
+}
+
 TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
     CliLine line(Nodes(2));
     ASSERT_TRUE(line.Start());

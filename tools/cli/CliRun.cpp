@@ -498,12 +498,15 @@ int Session::Delete() {
         ReportNodes(io_.out, Command::Query, false);
         return ExitStatus(false);
     }
-    std::vector<std::string> missing;
+    std::vector<std::string> missing, ambiguous;
     std::vector<std::string> fields =
-        ResolveNodeNames(Node(n).ListedFiles(), o_.operands, &missing);
-    if (!missing.empty()) {
+        ResolveNodeNames(Node(n).ListedFiles(), o_.operands, &missing, &ambiguous);
+    if (!missing.empty() || !ambiguous.empty()) {
         for (const std::string& name : missing)
             io_.err << "talvorn-cli: " << name << ": no such file on node " << Label(n) << '\n';
+        for (const std::string& name : ambiguous)
+            io_.err << "talvorn-cli: " << name << ": more than one file on node " << Label(n)
+                    << " goes by this name; name it as `list` prints it\n";
         io_.err << "talvorn-cli: nothing was deleted\n";
         return kExitUsage;
     }

@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "station/NodeLabels.h"
 #include "store/IniFile.h"
+#include "store/NodeNumbers.h"
 #include "store/SystemParameters.h"
 
 const char* const kMachineTextTooLong = "Length Cannot Exceeds 20 ASCII Bytes.";

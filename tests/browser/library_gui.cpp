@@ -3,11 +3,11 @@
 #include "GuiFixture.h"
 #include "TestSupport.h"
 
-#include "browser/ExplorerListView.h"
-#include "browser/ExplorerTreeView.h"
-#include "browser/LibraryModels.h"
-#include "browser/LibraryOperations.h"
-#include "browser/LibraryView.h"
+#include "gui/browser/ExplorerListView.h"
+#include "gui/browser/ExplorerTreeView.h"
+#include "gui/browser/LibraryModels.h"
+#include "gui/browser/LibraryOperations.h"
+#include "gui/browser/LibraryView.h"
 
 #include <QAction>
 #include <QApplication>

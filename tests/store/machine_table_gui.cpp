@@ -4,11 +4,11 @@
 #include "DialogReview.h"
 #include "GuiFixture.h"
 
+#include "gui/dialogs/MachineTableDialog.h"
+#include "gui/kit/DialogTable.h"
 #include "store/IniFile.h"
 #include "store/MachineTable.h"
 #include "store/SystemParameters.h"
-#include "store/ui/DialogTable.h"
-#include "store/ui/MachineTableDialog.h"
 #include "users/CurrentUser.h"
 
 #include <QApplication>

@@ -769,7 +769,8 @@ FileOpReport FileOperations::transfer(const std::vector<std::string>& sources,
             return run.refuse(p, FileFault::System, errno);
         if (moving && isProtected(p))
             return run.refuse(p, FileFault::Protected);
-        if (S_ISDIR(st.st_mode) && isSameOrInside(realPath(p), folderReal))
+        if (S_ISDIR(st.st_mode) &&
+            (isSameOrInside(realPath(p), folderReal) || holdsByIdentity(p, folder)))
             return run.refuse(p, FileFault::IntoItself);
         items.push_back(p);
     }

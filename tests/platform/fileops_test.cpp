@@ -494,6 +494,11 @@ TEST_F(FileOpsTest, OneFolderUnderTwoPathsIsOneItemAndNeverLosesIt) {
         r = ops.move({srv + "/F"}, designs);
         if (readFile(designs + "/F/x.dst") != b || !r.ok())
             return 4;
+        // Nor does a folder go into itself through the other path.
+        r = ops.copy({designs + "/F"}, srv + "/F");
+        if (r.status != FileOpStatus::Refused || r.failures.empty() ||
+            r.failures[0].fault != FileFault::IntoItself)
+            return 7;
         if (offeredAsTwo != 0)
             return 5; // asked as if two items clashed
         return holders(designs).empty() ? 0 : 6;
@@ -501,7 +506,7 @@ TEST_F(FileOpsTest, OneFolderUnderTwoPathsIsOneItemAndNeverLosesIt) {
     if (status == testsupport::kNoNamespace)
         GTEST_SKIP() << kNoMountsHere;
     EXPECT_EQ(status, 0) << "1: file lost, 2-4: reported or changed wrongly, 5: asked as a clash, "
-                            "6: leftovers";
+                            "6: leftovers, 7: a folder copied into itself";
     EXPECT_EQ(readFile(designs + "/a.dst"), kA);
 }
 
@@ -539,8 +544,9 @@ TEST_F(FileOpsTest, ReadOnlyFoldersAreCopiedMovedAndReplaced) {
     for (const std::string& f : {ro + "/inner", ro, movable + "/RO2"})
         ASSERT_EQ(::chmod(f.c_str(), 0555), 0);
     // The folder to move is the mover's own (a copy made earlier from a disc).
-    if (const passwd* pw = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr)
+    if (const passwd* pw = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr) {
         ASSERT_EQ(::lchown((movable + "/RO2").c_str(), pw->pw_uid, pw->pw_gid), 0);
+    }
     for (const std::string& f : {tmp.path(), dst, movable})
         ASSERT_EQ(::chmod(f.c_str(), 0777), 0);
     ASSERT_EQ(::chmod(src.c_str(), 0755), 0);

@@ -12,13 +12,13 @@
 // station's. Without a display the program runs on Qt's offscreen platform.
 //
 // Usage: bench_gui_station [--idle-seconds N]
-#include "app/Prompter.h"
-#include "app/TransferApp.h"
-#include "app/TransferDlg.h"
+#include "gui/app/TransferApp.h"
+#include "gui/app/TransferDlg.h"
+#include "gui/dialogs/LogOnDialog.h"
+#include "gui/kit/Prompter.h"
 #include "link/CommCenter.h"
 #include "users/CurrentUser.h"
 #include "users/UserStore.h"
-#include "users/ui/LogOnDialog.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,22 +1,9 @@
 #include "station/NodeLabels.h"
 
-#include "store/SystemParameters.h"
 #include "tasks/TaskLayer.h"
 
 #include <cstdio>
 #include <cstring>
-
-std::string NodeLabelText(int first, int node) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%03d", first + node);
-    return text;
-}
-
-std::string NodeLabel(int channel, int node) {
-    if (channel < 0 || channel >= SystemParameters::kChannels)
-        return {};
-    return NodeLabelText(Params().comOne[channel], node);
-}
 
 std::string ShownNodeFileName(const uint8_t name[12]) {
     // One rule for the node-file list, talvorn-cli's `list` and the names its `delete` takes.

@@ -1,17 +1,13 @@
 // Node numbers and node file names as the operator sees them, in the windows and in talvorn-cli.
+// The numbers themselves are the store's (the machine table shows them too).
 #pragma once
 
 #include "link/CommCenter.h"
+#include "store/NodeNumbers.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// "%003d" of first + node: at least three digits, zero-padded ("000", "032", "105").
-std::string NodeLabelText(int first, int node);
-// The label of node index `node` of channel 0 or 1, numbered from Params().comOne[channel]; ""
-// for a channel outside 0..1.
-std::string NodeLabel(int channel, int node);
 
 // The name the node-file list shows for a file-table entry's 12-byte name field: the base name
 // (bytes 0-7) and the extension (bytes 8-11), each without trailing blanks or zero bytes, joined

@@ -7,10 +7,10 @@
 #include "GuiWait.h"
 #include "TestSupport.h"
 
-#include "app/CheckListModel.h"
-#include "app/CheckListView.h"
-#include "app/TransferApp.h"
-#include "app/TransferDlg.h"
+#include "gui/app/TransferApp.h"
+#include "gui/app/TransferDlg.h"
+#include "gui/kit/CheckListModel.h"
+#include "gui/kit/CheckListView.h"
 #include "link/CommCenter.h"
 #include "users/CurrentUser.h"
 #include "users/UserStore.h"
@@ -29,7 +29,7 @@
 #include <memory>
 #include <string>
 
-#include "users/ui/LogOnDialog.h"
+#include "gui/dialogs/LogOnDialog.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {

@@ -2,9 +2,9 @@
 // cancelled, beyond the fifty numbers one cancel request holds.
 #include "StationFixture.h"
 
+#include "gui/dialogs/CancelTaskDialog.h"
+#include "gui/kit/DialogTable.h"
 #include "station/Centre.h"
-#include "store/ui/DialogTable.h"
-#include "tasks/ui/CancelTaskDialog.h"
 
 #include <QCheckBox>
 #include <QHeaderView>

@@ -2,10 +2,10 @@
 // Channel, Transfer Parameter, Log On/Out, File Path and the Help menu.
 #include "StationFixture.h"
 
+#include "gui/dialogs/ParameterDialog.h"
 #include "platform/PrivateProfile.h"
 #include "station/Centre.h"
 #include "store/SystemParameters.h"
-#include "store/ui/ParameterDialog.h"
 #include "users/UserRecord.h"
 
 #include <QDialogButtonBox>

@@ -2,10 +2,10 @@
 // (the windows' texts, the core's texts by identifier, Qt's own texts) and its column widths.
 #include "StationFixture.h"
 
-#include "app/EditionLanguage.h"
+#include "gui/app/EditionLanguage.h"
+#include "gui/dialogs/ParameterDialog.h"
 #include "station/StationTexts.h"
 #include "store/EventLog.h"
-#include "store/ui/ParameterDialog.h"
 #include "users/UserTexts.h"
 
 #include <QCoreApplication>

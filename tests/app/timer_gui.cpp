@@ -2,7 +2,7 @@
 // the node list follows them cell by cell, without ever being rebuilt.
 #include "StationFixture.h"
 
-#include "app/StationIcons.h"
+#include "gui/kit/StationIcons.h"
 #include "tasks/TaskLayer.h"
 
 #include <QRegularExpression>

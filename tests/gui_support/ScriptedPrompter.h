@@ -3,7 +3,7 @@
 // never blocks on a modal loop and never passes over a question it did not expect.
 #pragma once
 
-#include "app/Prompter.h"
+#include "gui/kit/Prompter.h"
 
 #include <QStringList>
 #include <QUrl>
@@ -51,8 +51,7 @@ public:
     }
 
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
-    bool question(QWidget* parent, const QString& caption, const QString& text,
-                  Icon icon) override;
+    bool question(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
     int choose(QWidget* parent, const QString& caption, const QString& text,
                const QStringList& buttons, Icon icon) override;
     bool text(QWidget* parent, const QString& caption, const QString& label,

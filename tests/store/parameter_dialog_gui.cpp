@@ -5,12 +5,12 @@
 #include "GuiFixture.h"
 #include "TestSupport.h"
 
+#include "gui/dialogs/ParameterDialog.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
 #include "station/Centre.h"
 #include "store/IniFile.h"
 #include "store/SystemParameters.h"
-#include "store/ui/ParameterDialog.h"
 #include "tasks/TaskLayer.h"
 #include "users/CurrentUser.h"
 

@@ -4,10 +4,10 @@
 #include "DialogReview.h"
 #include "GuiFixture.h"
 
+#include "gui/dialogs/SoftNoteDialog.h"
+#include "gui/kit/DialogTable.h"
 #include "store/EventLog.h"
 #include "store/SystemParameters.h"
-#include "store/ui/DialogTable.h"
-#include "store/ui/SoftNoteDialog.h"
 #include "users/CurrentUser.h"
 
 #include <QComboBox>

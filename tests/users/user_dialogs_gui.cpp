@@ -3,15 +3,15 @@
 #include "DialogReview.h"
 #include "GuiFixture.h"
 
+#include "gui/dialogs/ModifyPasswordDialog.h"
+#include "gui/dialogs/RightSettingDialog.h"
+#include "gui/dialogs/UserEditDialog.h"
+#include "gui/dialogs/UserManagementDialog.h"
+#include "gui/kit/DialogTable.h"
 #include "platform/KeyStore.h"
 #include "store/SystemParameters.h"
-#include "store/ui/DialogTable.h"
 #include "users/CurrentUser.h"
 #include "users/UserStore.h"
-#include "users/ui/ModifyPasswordDialog.h"
-#include "users/ui/RightSettingDialog.h"
-#include "users/ui/UserEditDialog.h"
-#include "users/ui/UserManagementDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>

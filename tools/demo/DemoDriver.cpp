@@ -1,15 +1,15 @@
 #include "DemoDriver.h"
 
-#include "app/CheckListModel.h"
-#include "app/CheckListView.h"
-#include "app/TransferApp.h"
-#include "app/TransferDlg.h"
+#include "gui/app/TransferApp.h"
+#include "gui/app/TransferDlg.h"
+#include "gui/dialogs/LogOnDialog.h"
+#include "gui/dialogs/SoftNoteDialog.h"
+#include "gui/kit/CheckListModel.h"
+#include "gui/kit/CheckListView.h"
+#include "gui/kit/DialogTable.h"
 #include "link/NodeStatus.h"
 #include "station/NodeRows.h"
 #include "station/StationTexts.h"
-#include "store/ui/DialogTable.h"
-#include "store/ui/SoftNoteDialog.h"
-#include "users/ui/LogOnDialog.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -6,7 +6,7 @@
 // the station)
 #include "DemoDriver.h"
 
-#include "app/TransferApp.h"
+#include "gui/app/TransferApp.h"
 
 #include <QApplication>
 

@@ -1,6 +1,0 @@
-// TALVORN_cht: the Traditional Chinese edition of the station.
-#include "app/TransferApp.h"
-
-int main(int argc, char** argv) {
-    return RunStation(argc, argv, kTraditionalChineseEdition);
-}

@@ -1,6 +1,0 @@
-// TALVORN_enu: the English edition of the station.
-#include "app/TransferApp.h"
-
-int main(int argc, char** argv) {
-    return RunStation(argc, argv, kEnglishEdition);
-}

@@ -141,9 +141,14 @@ std::vector<uint8_t> serialize(const std::vector<Entry>& entries) {
     return out;
 }
 
-// Temporary file in the same folder, flushed, renamed over the target; owner-only.
+// Temporary file in the same folder, flushed, renamed over the target; owner-only. Called with
+// the key's writer lock held: a temporary file of the key that exists now was left by a writer
+// that crashed.
 bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    return ReplaceFileContent(path, bytes.data(), bytes.size(), true);
+    const std::string folder = folderOf(path);
+    const std::string prefix = path.substr(folder.size() + 1) + ".tmp.";
+    RemoveStaleTemporaries(folder, prefix);
+    return ReplaceFileContent(path, prefix, bytes.data(), bytes.size(), true);
 }
 
 // Keeps a damaged file for inspection before it is replaced.

@@ -2,11 +2,9 @@
 #include "platform/PosixFileIo.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -36,20 +34,6 @@ std::string folderOf(const std::string& path) {
 
 std::string nameOf(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
-}
-
-std::atomic<unsigned> gTempCounter{0};
-
-// A new file beside `path` that no other writer can have: "<folder>/.<name>.tmp<pid>-<n>".
-int createTemporary(const std::string& path, mode_t mode, std::string& temp) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = folderOf(path) + "/." + nameOf(path) + ".tmp" + std::to_string(::getpid()) + "-" +
-               std::to_string(gTempCounter.fetch_add(1));
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
 }
 
 } // namespace
@@ -115,19 +99,17 @@ int ReadFileBytes(const std::string& path, size_t limit, std::string& data, File
     return 0;
 }
 
-bool ReplaceFileContent(const std::string& path, const void* data, size_t size, bool ownerOnly,
-                        FileInfo* written) {
+bool ReplaceFileContent(const std::string& path, const std::string& tempPrefix, const void* data,
+                        size_t size, bool ownerOnly, FileInfo* written) {
     struct stat old {};
     const bool hadOld = ::stat(path.c_str(), &old) == 0;
     if (hadOld && !S_ISREG(old.st_mode))
         return false;
     std::string temp;
-    const int fd = createTemporary(path, ownerOnly ? 0600 : 0666, temp);
+    const int fd = CreateTemporaryFile(folderOf(path), tempPrefix, ownerOnly ? 0600 : 0666, &temp);
     if (fd < 0)
         return false;
-    if (ownerOnly)
-        (void)::fchmod(fd, 0600);
-    else if (hadOld)
+    if (!ownerOnly && hadOld)
         (void)::fchmod(fd, old.st_mode & 07777);
     struct stat st {};
     bool ok = WriteAllToFd(fd, data, size) && ::fsync(fd) == 0 && ::fstat(fd, &st) == 0;
@@ -144,21 +126,35 @@ bool ReplaceFileContent(const std::string& path, const void* data, size_t size, 
 }
 
 bool CopyFileDurably(const std::string& from, const std::string& to) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const std::string tmp = to + ".tmp" + std::to_string(::getpid());
-    if (!fs::copy_file(from, tmp, fs::copy_options::overwrite_existing, ec)) {
-        fs::remove(tmp, ec);
+    const std::string folder = folderOf(to);
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
         return false;
+    std::string tmp;
+    const int out = CreateTemporaryFile(folder, nameOf(to) + ".tmp", 0666, &tmp);
+    bool ok = out >= 0;
+    char buf[64 * 1024];
+    while (ok) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteAllToFd(out, buf, static_cast<size_t>(n));
     }
-    const int fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool ok = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0)
-        ::close(fd);
+    ::close(in);
+    if (out >= 0) {
+        ok = ::fsync(out) == 0 && ok;
+        ok = ::close(out) == 0 && ok;
+    }
     if (!ok || ::rename(tmp.c_str(), to.c_str()) != 0) {
-        fs::remove(tmp, ec);
+        if (!tmp.empty())
+            ::unlink(tmp.c_str());
         return false;
     }
+    SyncFolder(folder);
     return true;
 }
 
@@ -184,13 +180,12 @@ bool MakeFolders(const std::string& path, bool ownerOnly) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-int CheckRoomFor(const std::string& folder, uint64_t bytes) {
+int CheckRoomFor(const std::string& folder, const std::string& probePrefix, uint64_t bytes) {
     std::string probe;
-    const int fd =
-        createTemporary((folder.empty() ? std::string(".") : folder) + "/room-probe", 0600, probe);
+    const int fd = CreateTemporaryFile(folder, probePrefix, 0600, &probe);
     if (fd < 0)
         return errno;
-    const int err = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+    const int err = bytes > 0 ? ::posix_fallocate(fd, 0, static_cast<off_t>(bytes)) : 0;
     ::close(fd);
     ::unlink(probe.c_str());
     // A file system that cannot reserve room is taken at its word that it has some.

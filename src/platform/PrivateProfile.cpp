@@ -3,7 +3,6 @@
 #include "platform/FileIo.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -575,7 +574,12 @@ std::string lockPathOf(const std::string& path) {
 
 // Writes content to a new file beside the target and renames it over the target.
 bool atomicReplace(const std::string& path, const std::string& content, FileSig* sigOut) {
-    return ReplaceFileContent(replaceTarget(path).string(), content.data(), content.size(), false,
+    const std::filesystem::path target = replaceTarget(path);
+    // Every writer of the file holds its lock here, so a temporary file of it that exists now
+    // was left by one that crashed.
+    const std::string prefix = "." + target.filename().string() + ".tmp";
+    RemoveStaleTemporaries(target.parent_path().string(), prefix);
+    return ReplaceFileContent(target.string(), prefix, content.data(), content.size(), false,
                               sigOut);
 }
 
@@ -633,6 +637,14 @@ std::vector<std::pair<std::string, std::string>> ProfileGetSection(const std::st
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
+    // The writers' lock, as a profile write takes it: no two writers, and no temporary file of
+    // another writer is taken for a stale one.
+    const std::string lockPath = lockPathOf(path);
+    if (lockPath.empty())
+        return false;
+    const FileLock writers(lockPath);
+    if (!writers.held())
+        return false;
     FileSig sig;
     bool ok = atomicReplace(path, content, &sig);
     std::lock_guard<std::mutex> lock(gCacheMutex);

@@ -1,8 +1,8 @@
 #include "platform/FileIo.h"
+#include "platform/FileLockWaiting.h"
 #include "platform/Win32Text.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <condition_variable>
@@ -10,6 +10,8 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <random>
 #include <thread>
 #include <utility>
 
@@ -92,14 +94,31 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::atomic<unsigned> gTempCounter{0};
+// Six characters that make a temporary file's name its own, as mkstemp picks them.
+std::string randomSuffix() {
+    static constexpr char kChars[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 engine([] {
+        LARGE_INTEGER now{};
+        ::QueryPerformanceCounter(&now);
+        std::seed_seq seed{static_cast<uint64_t>(std::random_device{}()),
+                           static_cast<uint64_t>(now.QuadPart),
+                           static_cast<uint64_t>(::GetCurrentProcessId()),
+                           static_cast<uint64_t>(::GetCurrentThreadId())};
+        return std::mt19937_64(seed);
+    }());
+    std::string out(6, ' ');
+    for (char& c : out)
+        c = kChars[engine() % (sizeof kChars - 1)];
+    return out;
+}
 
-// A new file beside `path` that no other writer can have: "<folder>/.<name>.tmp<pid>-<n>".
-HANDLE createTemporary(const std::string& path, std::wstring& temp) {
+// A new file in `folder` named `prefix` and six random characters, made with CREATE_NEW so that
+// it is never one that exists already. INVALID_HANDLE_VALUE with the last error set on failure.
+HANDLE createTemporary(const std::string& folder, const std::string& prefix, std::wstring& temp) {
+    const std::string dir = folder.empty() ? std::string(".") : folder;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = Utf16(folderOf(path) + "/." + nameOf(path) + ".tmp" +
-                     std::to_string(::GetCurrentProcessId()) + "-" +
-                     std::to_string(gTempCounter.fetch_add(1)));
+        temp = Utf16(dir + "/" + prefix + randomSuffix());
         HANDLE h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
@@ -232,14 +251,34 @@ int ReadFileBytes(const std::string& path, size_t limit, std::string& data, File
     return 0;
 }
 
-bool ReplaceFileContent(const std::string& path, const void* data, size_t size, bool ownerOnly,
-                        FileInfo* written) {
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
+    const std::string dir = folder.empty() ? std::string(".") : folder;
+    const std::wstring widePrefix = Utf16(prefix);
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW(Utf16(dir + "/" + prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        // The pattern also matches a short (8.3) name: the long name is the one that counts.
+        const std::wstring name = found.cFileName;
+        if (name.size() <= widePrefix.size() || name.compare(0, widePrefix.size(), widePrefix) != 0)
+            continue;
+        // Files only: a folder or a link of that name was not made by a writer.
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        ::DeleteFileW(Utf16(dir + "/" + Utf8(name)).c_str());
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
+
+bool ReplaceFileContent(const std::string& path, const std::string& tempPrefix, const void* data,
+                        size_t size, bool ownerOnly, FileInfo* written) {
     (void)ownerOnly; // the user's profile folders are the user's alone already
     FileInfo old;
     if (StatPath(path, old) == 0 && old.kind != FileKind::Regular)
         return false;
     std::wstring temp;
-    HANDLE h = createTemporary(path, temp);
+    HANDLE h = createTemporary(folderOf(path), tempPrefix, temp);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     FileInfo info;
@@ -255,16 +294,30 @@ bool ReplaceFileContent(const std::string& path, const void* data, size_t size, 
 }
 
 bool CopyFileDurably(const std::string& from, const std::string& to) {
-    const std::wstring temp = Utf16(to + ".tmp" + std::to_string(::GetCurrentProcessId()));
-    if (!::CopyFileW(Utf16(from).c_str(), temp.c_str(), FALSE)) {
-        ::DeleteFileW(temp.c_str());
+    Handle in(openExisting(Utf16(from), GENERIC_READ));
+    if (!in.ok())
         return false;
+    std::wstring temp;
+    HANDLE out = createTemporary(folderOf(to), nameOf(to) + ".tmp", temp);
+    if (out == INVALID_HANDLE_VALUE)
+        return false;
+    std::string buffer(64 * 1024, '\0');
+    bool ok = true;
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(in.h, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (!writeAll(out, buffer.data(), n)) {
+            ok = false;
+            break;
+        }
     }
-    bool ok = false;
-    {
-        Handle h(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ok = h.ok() && ::FlushFileBuffers(h.h);
-    }
+    ok = ok && ::FlushFileBuffers(out);
+    ok = ::CloseHandle(out) && ok;
     if (!ok || !renameOver(temp, Utf16(to))) {
         ::DeleteFileW(temp.c_str());
         return false;
@@ -295,16 +348,18 @@ bool MakeFolders(const std::string& path, bool ownerOnly) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int CheckRoomFor(const std::string& folder, uint64_t bytes) {
+int CheckRoomFor(const std::string& folder, const std::string& probePrefix, uint64_t bytes) {
+    const std::string dir = folder.empty() ? std::string(".") : folder;
     std::wstring probe;
-    HANDLE h = createTemporary((folder.empty() ? std::string(".") : folder) + "/room-probe", probe);
+    HANDLE h = createTemporary(dir, probePrefix, probe);
     if (h == INVALID_HANDLE_VALUE)
         return ErrnoOfWin32(::GetLastError());
     ::CloseHandle(h);
     ::DeleteFileW(probe.c_str());
+    // The free room the volume reports to this account (quotas included) stands for a
+    // reservation, which Windows makes only by extending a file.
     ULARGE_INTEGER freeToCaller{};
-    if (!::GetDiskFreeSpaceExW(Utf16(folder.empty() ? std::string(".") : folder).c_str(),
-                               &freeToCaller, nullptr, nullptr))
+    if (!::GetDiskFreeSpaceExW(Utf16(dir).c_str(), &freeToCaller, nullptr, nullptr))
         return 0; // no figure: taken at its word that it has room
     return freeToCaller.QuadPart < bytes ? ENOSPC : 0;
 }
@@ -381,6 +436,7 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
     const auto key = std::make_pair(dev_, ino_);
     const auto self = std::this_thread::get_id();
 
+    std::optional<FileLockWaiting> wait; // made when the lock turns out to be taken
     std::unique_lock<std::mutex> guard(gLocksMutex);
     for (;;) {
         auto it = gLocks.find(key);
@@ -392,16 +448,39 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
             held_ = true;
             return;
         }
-        gLockReleased.wait(guard);
+        // Another thread of this process holds it.
+        if (!wait)
+            wait.emplace(lockPath);
+        guard.unlock();
+        const bool goOn = wait->goOn();
+        guard.lock();
+        if (!goOn) {
+            error_ = EINTR;
+            ::CloseHandle(h);
+            return;
+        }
+        gLockReleased.wait_for(guard, kFileLockWaitSlice);
     }
     // Reserved for this thread before the wait for other processes, so that other threads of
     // this process queue up here rather than on a second handle.
     gLocks[key] = HeldLock{self, 1, h};
     guard.unlock();
 
-    OVERLAPPED at{};
-    if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
-        error_ = ErrnoOfWin32(::GetLastError());
+    // Another process may hold it: asked for in slices, so that the wait can be given up.
+    for (;;) {
+        OVERLAPPED at{};
+        if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+            break;
+        const DWORD e = ::GetLastError();
+        if (e == ERROR_LOCK_VIOLATION || e == ERROR_IO_PENDING) {
+            if (!wait)
+                wait.emplace(lockPath);
+            if (wait->goOn()) {
+                ::Sleep(static_cast<DWORD>(kFileLockWaitSlice.count()));
+                continue;
+            }
+        }
+        error_ = e == ERROR_LOCK_VIOLATION || e == ERROR_IO_PENDING ? EINTR : ErrnoOfWin32(e);
         guard.lock();
         gLocks.erase(key);
         gLockReleased.notify_all();

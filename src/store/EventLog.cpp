@@ -1,7 +1,6 @@
 #include "store/EventLog.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -135,14 +134,34 @@ bool isLogDate(const std::string& d) {
     return true;
 }
 
-// Copies a file so that the copy is complete on disk before it bears its final name.
+// Copies a file so that the copy is whole on disk, under its final name, before this returns
+// true. The copy is made beside its final name under a name of its own (".tmp" and six random
+// characters), so no leftover can stand in its way.
 bool copyDurably(const std::string& from, const std::string& to) {
     return CopyFileDurably(from, to);
 }
 
-// Keeps the channel's pair of files in the archive folder before the day change empties them. A
-// failure here only loses the copy, never today's event.
-void archiveDay(int channel, const std::string& oldToday) {
+bool startsWith(const std::string& s, const std::string& prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// What a crashed archive copy of the channel left in the archive folder: "item1-....ini.tmp*".
+// Called with the channel's writers' locks held, so none of them is in use.
+void removeStaleArchiveCopies(const std::string& dir, int channel) {
+    namespace fs = std::filesystem;
+    const std::string ch = std::to_string(channel + 1);
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string n = it->path().filename().string();
+        if ((startsWith(n, "item" + ch + "-") || startsWith(n, "subitem" + ch + "-")) &&
+            n.find(".ini.tmp") != std::string::npos && it->is_regular_file(ec))
+            fs::remove(it->path(), ec);
+    }
+}
+
+// Keeps the channel's pair of files in the archive folder before the day change empties them.
+// False when the copies cannot be made whole: the day's log must then stay as it is.
+bool archiveDay(int channel, const std::string& oldToday) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const std::string item = EventItemPath(channel);
@@ -150,7 +169,7 @@ void archiveDay(int channel, const std::string& oldToday) {
     bool haveItem = fs::is_regular_file(item, ec);
     bool haveList = fs::is_regular_file(list, ec);
     if (!haveItem && !haveList)
-        return;
+        return true;
 
     std::string date;
     if (isLogDate(oldToday)) {
@@ -171,6 +190,9 @@ void archiveDay(int channel, const std::string& oldToday) {
 
     const std::string dir = EventArchiveFolder();
     fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec))
+        return false;
+    removeStaleArchiveCopies(dir, channel);
     const std::string ch = std::to_string(channel + 1);
     // Never overwrite an earlier copy (a clock set back can bring a date round twice).
     for (int n = 1; n < 1000; ++n) {
@@ -179,12 +201,14 @@ void archiveDay(int channel, const std::string& oldToday) {
         std::string listCopy = dir + "/subitem" + ch + "-" + suffix;
         if (fs::exists(itemCopy, ec) || fs::exists(listCopy, ec))
             continue;
-        if (haveItem)
-            copyDurably(item, itemCopy);
-        if (haveList)
-            copyDurably(list, listCopy);
-        return;
+        if ((!haveItem || copyDurably(item, itemCopy)) &&
+            (!haveList || copyDurably(list, listCopy)))
+            return true;
+        // Half a pair is no copy of the day: the next attempt starts again under this name.
+        fs::remove(itemCopy, ec);
+        return false;
     }
+    return false;
 }
 
 // The writes of one command: both files are read once, changed in memory and written once.
@@ -193,6 +217,8 @@ public:
     explicit EventLogSession(int channel)
         : channel_(channel), items_(EventItemPath(channel)), lists_(EventFileListPath(channel)) {}
 
+    // False, with nothing changed, when the event cannot be logged: a bad value, or a new day
+    // whose predecessor cannot be kept in the archive.
     bool log(const std::string& user, const std::string& time, int event, int node,
              const std::string& name, const std::string& path, const std::string& today);
 
@@ -200,7 +226,7 @@ public:
     bool commit() { return lists_.commit() && items_.commit(); }
 
 private:
-    void startDay(const std::string& today);
+    bool startDay(const std::string& today);
     int findRecord(const std::string& key, int count);
     int findEntry(int s, int items, const std::string& name);
     void createList(int s, const std::string& map, const std::string& name,
@@ -216,8 +242,10 @@ private:
     std::unordered_map<int, std::unordered_map<std::string, int>> entryByName_;
 };
 
-void EventLogSession::startDay(const std::string& today) {
-    archiveDay(channel_, ReadIniString(items_, "DATE", "today"));
+bool EventLogSession::startDay(const std::string& today) {
+    // Yesterday's records are emptied only once their copy is whole.
+    if (!archiveDay(channel_, ReadIniString(items_, "DATE", "today")))
+        return false;
     items_.clear();
     lists_.clear();
     WriteIniString(items_, "DATE", "today", today);
@@ -226,6 +254,7 @@ void EventLogSession::startDay(const std::string& today) {
     recordsIndexed_ = false;
     recordByKey_.clear();
     entryByName_.clear();
+    return true;
 }
 
 int EventLogSession::findRecord(const std::string& key, int count) {
@@ -270,8 +299,8 @@ bool EventLogSession::log(const std::string& user, const std::string& time, int 
                           const std::string& today) {
     if (event < EV_DELETE_FILE || event > EV_SEND_FILE || node < 0 || node >= kEventLogNodes)
         return false;
-    if (ReadIniString(items_, "DATE", "today") != today)
-        startDay(today);
+    if (ReadIniString(items_, "DATE", "today") != today && !startDay(today))
+        return false;
 
     const int count = ReadIniInt(items_, "SUM", "count");
     const std::string key = recordKey(asStored(time), asStored(user), event);
@@ -378,6 +407,8 @@ bool EventLogWritable(int channel, std::string* reason) {
     const std::string files[2] = {EventItemPath(channel), EventFileListPath(channel)};
     // Room for both files rewritten, plus what one command may add.
     uint64_t room = 64 * 1024;
+    uint64_t logBytes = 0;
+    bool anyFile = false;
     for (const std::string& f : files) {
         FileInfo st;
         if (const int e = StatPath(f, st); e != 0) {
@@ -392,6 +423,8 @@ bool EventLogWritable(int channel, std::string* reason) {
         if (const int e = CheckReadable(f); e != 0)
             return refuse(f + ": " + ErrorText(e));
         room += st.size;
+        logBytes += st.size;
+        anyFile = true;
     }
     // The writers' locks, in the order a command takes them.
     const std::string itemLockPath = ProfileLockPath(files[0]);
@@ -404,9 +437,29 @@ bool EventLogWritable(int channel, std::string* reason) {
         return refuse(listLockPath + ": " + ErrorText(listLock.error()));
 
     // A full disk or a read-only folder shows only when a file is made there and given room.
+    // Probe files have names of their own (six random characters); what a crashed probe left is
+    // removed under the lock that every probe of the channel takes.
+    const auto probeRoom = [&](const std::string& folder, uint64_t bytes) -> int {
+        const std::string prefix = ".item" + std::to_string(channel + 1) + ".ini.probe";
+        RemoveStaleTemporaries(folder, prefix);
+        return CheckRoomFor(folder, prefix, bytes);
+    };
     const std::string folder = std::filesystem::path(itemLockPath).parent_path().string();
-    if (const int e = CheckRoomFor(folder.empty() ? std::string(".") : folder, room); e != 0)
-        return refuse((folder.empty() ? std::string(".") : folder) + ": " + ErrorText(e));
+    const std::string shown = folder.empty() ? std::string(".") : folder;
+    if (const int err = probeRoom(folder, room))
+        return refuse(shown + ": " + ErrorText(err));
+
+    // The first event of a new day keeps the last day's pair in the archive first; when that
+    // copy cannot be made, the day's log stays and the command is refused.
+    if (anyFile && ReadIniString(ProfileReader(files[0]), "DATE", "today") != FormatLogDate()) {
+        const std::string archive = EventArchiveFolder();
+        FileInfo st;
+        const bool made = StatPath(archive, st) == 0;
+        if (made && st.kind != FileKind::Folder)
+            return refuse(archive + " is not a folder");
+        if (const int err = probeRoom(made ? archive : folder, logBytes))
+            return refuse((made ? archive : shown) + ": " + ErrorText(err));
+    }
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <sys/file.h>
@@ -229,7 +230,9 @@ TEST(CliProtocolTest, ASilentLineEndsWithTheNodesThatDidNotAnswer) {
     ASSERT_TRUE(line.Start());
     line.WriteParameters(2, 1);
 
-    const ProcessResult r = line.Cli({"--silence", "2", "query", "1-2"});
+    // A node never heard from is given the time a slow machine takes to answer late (1.5 s)
+    // before the next is asked: the silence lets both fail first.
+    const ProcessResult r = line.Cli({"--silence", "3", "query", "1-2"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out, "001\tNo Answer\n002\tNo Answer\n");
     EXPECT_NE(r.err.find("node 001 has not answered for "), std::string::npos) << r.err;
@@ -239,14 +242,17 @@ TEST(CliProtocolTest, ASilentLineEndsWithTheNodesThatDidNotAnswer) {
 
 TEST(CliProtocolTest, AnEarlyEndCancelsOnlyTheNodesThatHadNotEnded) {
     // Node 000 holds nothing and is queried at once; each of the others lists a full table, so
-    // the query of all eight runs on long after node 000 has reached its end.
-    CliLine line(Nodes(8));
+    // the query of all eight runs on long after node 000 has reached its end (at 19200 bps a
+    // list block takes 300 ms on the line).
+    nodesim::Config config = Nodes(8);
+    config.baud = 19200;
+    CliLine line(config);
     for (int n = 1; n < 8; ++n)
         for (int k = 0; k < kMaxEntries; ++k)
             line.sim().AddFile(n, nodesim::NodeNameField("F" + std::to_string(k) + ".DST"),
                                {static_cast<uint8_t>(k)});
     ASSERT_TRUE(line.Start());
-    line.WriteParameters(8, 0);
+    line.WriteParameters(8, 0, 0);
     const std::string firstLine = "000\tQuery End\ttotal 1457664 free 1457664 files 0\n";
 
     // Ctrl-C once node 001's query is under way: 000 keeps its result, exit 130.
@@ -320,6 +326,33 @@ TEST(CliProtocolTest, ALineLostMidSendEndsTheRunAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 25s);
 }
 
+TEST(CliProtocolTest, ALineLostDuringACheckKeepsTheAnswersItHad) {
+    // Node 002 never answers; node 001 takes the file and answers the last check "complete".
+    // The line goes away right after that answer, while the check goes on to node 002.
+    nodesim::Config config = Nodes(2);
+    config.setSilent(1);
+    CliLine line(config);
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(2, 1);
+    const std::string file = line.WriteFile("kept.dst", Bytes(3000, 11));
+
+    ChildProcess child({kCli, "--workdir", line.workDir(), "send", "1-2", file});
+    ASSERT_TRUE(child.started());
+    const auto until = std::chrono::steady_clock::now() + 60s;
+    // Its query, the check before the packages and the one after them.
+    while (line.sim().nodeStats(0).repliesSent < 3 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(line.sim().nodeStats(0).repliesSent, 3u);
+    ASSERT_EQ(line.sim().nodeStats(0).filesCompleted, 1u);
+    // The reply leaves the simulator a few milliseconds after it was made; the check then waits
+    // at least 200 ms for node 002, never heard from, which is when the line goes.
+    std::this_thread::sleep_for(100ms);
+    line.sim().Stop();
+    const ProcessResult r = child.Finish(60s);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "001\tSend File End\n002\tLine Lost\n") << r.err;
+}
+
 TEST(CliProtocolTest, NamesOnTheMachineAreDeletedAsPrinted) {
     CliLine line(Nodes(1));
     // A name with a blank and a byte outside ASCII, as another station may have left it.
@@ -354,6 +387,31 @@ TEST(CliProtocolTest, NamesOnTheMachineAreDeletedAsPrinted) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "001\tDelete End\n");
     EXPECT_TRUE(line.sim().files(0).empty());
+}
+
+TEST(CliProtocolTest, ANameThatTwoFilesGoByDeletesNothing) {
+    // Two files that the window shows alike, "A.B.C": base "A.B" with extension "C", and base
+    // "A" with extension "B.C", as another station may have left them.
+    CliLine line(Nodes(1));
+    const std::string first = std::string("A.B     C   ", 12);
+    const std::string second = std::string("A       B.C ", 12);
+    line.sim().AddFile(0, first, Bytes(300, 10));
+    line.sim().AddFile(0, second, Bytes(400, 11));
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(1, 1);
+
+    ProcessResult r = line.Cli({"delete", "1", "A.B.C"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("A.B.C: more than one file on node 001"), std::string::npos) << r.err;
+    EXPECT_EQ(line.sim().files(0).size(), 2u);
+
+    // As list prints them, each names its own file.
+    r = line.Cli({"list", "1"});
+    EXPECT_EQ(r.out, "'A\\x2EB.C'\t300\n'A.B\\x2EC'\t400\n");
+    r = line.Cli({"delete", "1", "A\\x2EB.C"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(line.sim().files(0).size(), 1u);
+    EXPECT_EQ(line.sim().files(0)[0].name, second);
 }
 
 TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
@@ -398,6 +456,33 @@ TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
         RunProcess({kCli, "--workdir", line.dir() + "/nowhere", "query", "1"}, kRunDeadline);
     EXPECT_EQ(missing.status, 2);
     EXPECT_FALSE(fs::exists(line.dir() + "/nowhere"));
+}
+
+TEST(CliProtocolTest, CtrlCEndsAWaitForTheEventLog) {
+    // Another program holds the event log's lock and does not let go (a talvorn-cli stopped with
+    // Ctrl-Z, say): the clear waits, says so, and Ctrl-C ends it with nothing queued.
+    CliLine line(Nodes(1));
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(1, 1);
+    const std::string lock = line.workDir() + "/item1.ini.lock";
+    const int holder = ::open(lock.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ChildProcess cli({kCli, "--workdir", line.workDir(), "clear", "1"});
+    ASSERT_TRUE(cli.started());
+    EXPECT_TRUE(cli.ReadUntil(
+        [](const ProcessResult& r) { return r.err.find("waiting for") != std::string::npos; },
+        60s));
+    cli.Signal(SIGINT);
+    const ProcessResult r = cli.Finish(60s);
+    ::close(holder);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_NE(r.err.find("waiting for " + lock), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was queued"), std::string::npos) << r.err;
+    const auto frames = line.sim().stats().framesByCode;
+    EXPECT_EQ(std::accumulate(frames.begin(), frames.end(), uint64_t{0}), 0u)
+        << "a request left the station";
+    EXPECT_FALSE(fs::exists(line.workDir() + "/item1.ini"));
 }
 
 TEST(CliProtocolTest, DemoRunsToTheEnd) {

@@ -36,12 +36,38 @@ TEST_F(EventLog, FirstEventOfADayEmptiesBothFilesAndKeepsTheOldDay) {
     EXPECT_EQ(ReadIniInt("SUM", "count", list), 0);
 }
 
-TEST_F(EventLog, ArchiveFailureDoesNotLoseTheEvent) {
-    writeRaw(item, "[DATE]\r\ntoday=2026/12/06\r\n[SUM]\r\ncount=0\r\n");
+TEST_F(EventLog, NewDayWaitsForItsArchiveFolder) {
+    // Yesterday's records, and no archive folder to be had: "log" is a file.
+    const std::string oldItem = "[DATE]\r\ntoday=2026/12/06\r\n[SUM]\r\ncount=0\r\n";
+    writeRaw(item, oldItem);
     writeRaw(dir + "/log", "a file where the archive folder would be");
+    std::string reason;
+    EXPECT_FALSE(EventLogWritable(0, &reason));
+    EXPECT_EQ(reason, "cannot write the event log: " + dir + "/log is not a folder");
+    EXPECT_FALSE(LogClearCommand(0, "amy", nodesOf({0})));
+    EXPECT_EQ(readAll(item), oldItem);
+
+    fs::remove(dir + "/log");
     ASSERT_TRUE(LogClearCommand(0, "amy", nodesOf({0})));
     EXPECT_EQ(ReadIniString("DATE", "today", item), "2026/12/07");
-    EXPECT_EQ(ReadIniInt("SUM", "count", item), 1);
+    EXPECT_EQ(readAll(dir + "/log/item1-2026-12-06.ini"), oldItem);
+}
+
+TEST_F(EventLog, TemporaryFilesOfACrashedWriterAreRemovedByTheNextCommand) {
+    ASSERT_TRUE(LogClearCommand(0, "amy", nodesOf({1})));
+    const std::vector<std::string> planted = {".item1.ini.tmpAbC123", ".subitem1.ini.tmpXyZ789",
+                                              ".item1.ini.probeQwErTy"};
+    for (const std::string& name : planted)
+        writeRaw(dir + "/" + name, "left by a writer that crashed");
+    writeRaw(dir + "/.item2.ini.tmpAbC123", "another channel's");
+    gNow += 1;
+    std::string reason;
+    EXPECT_TRUE(EventLogWritable(0, &reason)) << reason;
+    EXPECT_TRUE(LogSendCommand(0, "amy", nodesOf({3}), {"/d/A.DST"})); // writes both files
+    EXPECT_EQ(ReadIniInt("SUM", "count", item), 2);
+    for (const std::string& name : planted)
+        EXPECT_FALSE(fs::exists(dir + "/" + name)) << name;
+    EXPECT_TRUE(fs::exists(dir + "/.item2.ini.tmpAbC123"));
 }
 
 TEST_F(EventLog, SendOfTwoFilesToTwoNodesIsOneRecordWithOneList) {

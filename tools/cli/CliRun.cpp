@@ -32,6 +32,9 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(100);
 // After a cancel the command under way still has to wind down (a reply time-out at most); a task
 // layer that does not settle by then is left to the centre's teardown.
 constexpr auto kCancelGrace = std::chrono::seconds(20);
+// A lost line ends the command under way at once; its answers are taken up by the next scheduler
+// cycles, which the run waits for (at most this long) before it ends the nodes that had not.
+constexpr auto kLineLostSettle = std::chrono::seconds(2);
 
 EventNodeFlags Flags(const NodeSet& nodes) {
     EventNodeFlags flags{};
@@ -65,8 +68,8 @@ class Session {
 public:
     Session(const Options& o, RunIo& io, int channel, const NodeSet& targets,
             std::vector<SendFile> files)
-        : o_(o), io_(io), c_(channel), targets_(NodeIndexes(targets)), targetSet_(targets),
-          files_(std::move(files)), start_(Clock::now()),
+        : o_(o), io_(io), c_(channel), targets_(NodeIndexes(targets)), active_(targets_),
+          targetSet_(targets), files_(std::move(files)), start_(Clock::now()),
           progress_(io.err, io.errIsTerminal, io.terminalWidth) {
         // Beyond a few decades a cap is no cap; the clock could not hold it anyway.
         if (o.timeoutSeconds && *o.timeoutSeconds < 1e9)
@@ -88,10 +91,15 @@ private:
     // or the run has given up on the nodes that had not. `phase`: the command whose ends count
     // (the query before a delete is a query of its own).
     void RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask& request);
-    // Reads every target once: what the watch needs, and the progress shown.
+    // Reads every node of the task once: what the watch needs, and the progress shown.
     std::vector<NodeObservation> Observe(Command phase);
     bool LineMoved();
-    bool HoldsAllFiles(int n);
+    // The command under way when the line was lost ends, and its answers are taken up.
+    void SettleLostLine();
+    int FilesHeld(int n);
+    bool HoldsAllFiles(int n) { return FilesHeld(n) == static_cast<int>(files_.size()); }
+    // The node's end: its status, or the send's end when it was asked again after the send.
+    int EndStatus(int n);
     bool Succeeded(Command phase, int n);
     void Say(const std::string& message);
     // Cancels the run's tasks on the given nodes, as Cancel Task with every row ticked.
@@ -114,6 +122,8 @@ private:
     }
     // A command that could not be logged is not run.
     int Unaudited(const char* what) {
+        if (io_.stopRequested && io_.stopRequested().count > 0) // while waiting for the log
+            return kExitSignalBase + io_.stopRequested().signal;
         io_.err << "talvorn-cli: the " << what << " could not be written to the event log; "
                 << "nothing was queued\n";
         return kExitFailed;
@@ -123,6 +133,7 @@ private:
     RunIo& io_;
     const int c_;
     const std::vector<int> targets_;
+    std::vector<int> active_; // the nodes of the task under way: the targets, or some of them
     const NodeSet targetSet_;
     const std::vector<SendFile> files_;
     const Clock::time_point start_;
@@ -130,9 +141,10 @@ private:
     ProgressView progress_;
     EndCause cause_ = EndCause::None;
     int signal_ = 0;
-    int32_t lastPackagesDone_ = -1;
+    uint32_t lastFreshPackages_ = 0;
     std::map<int, int> filesDone_;  // per node: the send's files seen done
     std::map<int, int> lastStatus_; // per node: its status at the last poll
+    std::map<int, int> sendEnd_;    // per node asked again after the send: the send's end
     // Nodes the run ended itself (given up, cancelled): the text their line shows unless they
     // reached their success after all.
     std::map<int, std::string> verdicts_;
@@ -156,17 +168,21 @@ int Session::Run() {
     return kExitUsage;
 }
 
-bool Session::HoldsAllFiles(int n) {
+int Session::FilesHeld(int n) {
     const auto listed = Node(n).ListedFiles();
-    for (const SendFile& f : files_) {
-        if (!HoldsFile(listed, f))
-            return false;
-    }
-    return true;
+    int held = 0;
+    for (const SendFile& f : files_)
+        held += HoldsFile(listed, f) ? 1 : 0;
+    return held;
+}
+
+int Session::EndStatus(int n) {
+    const auto end = sendEnd_.find(n);
+    return end != sendEnd_.end() ? end->second : Node(n).status.load();
 }
 
 bool Session::Succeeded(Command phase, int n) {
-    const int status = Node(n).status.load();
+    const int status = phase == Command::Send ? EndStatus(n) : Node(n).status.load();
     switch (phase) {
     case Command::Query:
     case Command::List:
@@ -186,10 +202,10 @@ bool Session::Succeeded(Command phase, int n) {
 std::vector<NodeObservation> Session::Observe(Command phase) {
     std::vector<NodeObservation> seen;
     std::vector<NodeView> views;
-    seen.reserve(targets_.size());
-    views.reserve(targets_.size());
+    seen.reserve(active_.size());
+    views.reserve(active_.size());
     const bool lost = ChannelLineLost(c_);
-    for (int n : targets_) {
+    for (int n : active_) {
         NodeRecord& node = Node(n);
         const NodeSnapshot snap = TakeNodeSnapshot(node, lost);
         NodeObservation o;
@@ -199,8 +215,9 @@ std::vector<NodeObservation> Session::Observe(Command phase) {
         o.fileCount = snap.fileCount;
         o.freeBytes = snap.freeBytes;
         o.replied = node.replied.load() != 0;
-        const bool holds =
-            phase == Command::Send && snap.status == NS_FILE_DONE && HoldsAllFiles(n);
+        o.filesHeld = phase == Command::Send ? FilesHeld(n) : 0;
+        const bool holds = phase == Command::Send && snap.status == NS_FILE_DONE &&
+                           o.filesHeld == static_cast<int>(files_.size());
         o.ended = snap.pendingTaskCount == 0 || ReachedEnd(phase, snap.status, holds);
         seen.push_back(o);
 
@@ -228,16 +245,33 @@ std::vector<NodeObservation> Session::Observe(Command phase) {
 
 bool Session::LineMoved() {
     // Reading the send's files (ahead of the task's start, or a file's packages at a command's),
-    // or packages going out: the station is at work even while no node has anything to say.
+    // or packages going out for the first time: the station is at work even while no node has
+    // anything to say. Packages sent again are no progress of their own: a node that lost them
+    // says so by reporting fewer missing (RunWatch).
     CCommCenter& cc = Centre();
     ChannelState& ch = cc.channels[c_];
     const int command = ch.cmdType.load();
-    const int32_t done = ch.progressDone.load();
+    const uint32_t fresh = ch.freshPackages.load();
     const bool waitingToStart = cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
-    const bool moved = waitingToStart || command == CMD_PREPARING ||
-                       (command == CMD_SEND_PACKAGES && done != lastPackagesDone_);
-    lastPackagesDone_ = done;
+    const bool moved = waitingToStart || command == CMD_PREPARING || fresh != lastFreshPackages_;
+    lastFreshPackages_ = fresh;
     return moved;
+}
+
+void Session::SettleLostLine() {
+    // The sender ends the command at once; the scheduler's next cycle applies its answers (a file
+    // a node reported complete is recorded as sent). Two cycles after the channel went idle, one
+    // has run whole.
+    CCommCenter& cc = Centre();
+    const Clock::time_point until = Clock::now() + kLineLostSettle;
+    std::optional<uint64_t> idleAt;
+    while (Clock::now() < until) {
+        if (!idleAt && cc.ChannelIdle(c_))
+            idleAt = cc.schedulerCycles.load();
+        if (idleAt && cc.schedulerCycles.load() >= *idleAt + 2)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 void Session::Say(const std::string& message) {
@@ -261,7 +295,7 @@ void Session::GiveUpSilent(RunWatch& watch, const std::vector<size_t>& places,
                            Clock::time_point now) {
     std::vector<int> nodes;
     for (size_t place : places) {
-        const int n = targets_[place];
+        const int n = active_[place];
         Say("node " + Label(n) + " has not answered for " +
             std::to_string(static_cast<int>(watch.SilentFor(place, Seconds(now)).value_or(0))) +
             " s; its work is cancelled");
@@ -287,8 +321,8 @@ void Session::EndUnfinished(const std::vector<NodeObservation>& seen, EndCause c
     }
     // Nodes that reached their end keep their result; only the others are cancelled.
     std::vector<int> nodes;
-    for (size_t i = 0; i < targets_.size() && i < seen.size(); ++i) {
-        const int n = targets_[i];
+    for (size_t i = 0; i < active_.size() && i < seen.size(); ++i) {
+        const int n = active_[i];
         if (seen[i].ended || verdicts_.count(n))
             continue;
         verdicts_[n] = verdict;
@@ -306,19 +340,21 @@ void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask
         return;
     }
     for (int n = 0; n < kTaskNodes; ++n)
-        request.nodeMask[n] = targetSet_[static_cast<size_t>(n)] ? 1 : 0;
+        request.nodeMask[n] = 0;
+    for (int n : active_)
+        request.nodeMask[n] = 1;
     if (create(c_, request) != 1) {
         io_.err << "talvorn-cli: the task could not be queued\n";
         cause_ = EndCause::NotQueued;
         return;
     }
-    RunWatch watch(targets_.size(), o_.silenceSeconds, Seconds(Clock::now()));
-    lastPackagesDone_ = -1;
+    RunWatch watch(active_.size(), o_.silenceSeconds, Seconds(Clock::now()));
+    lastFreshPackages_ = Centre().channels[c_].freshPackages.load();
     bool ending = false;
     int stopsSeen = 0;
     Clock::time_point giveUpAt{};
     while (true) {
-        const std::vector<NodeObservation> seen = Observe(phase);
+        std::vector<NodeObservation> seen = Observe(phase);
         if (!ChannelBusy(Centre(), c_))
             break;
         const Clock::time_point now = Clock::now();
@@ -340,6 +376,9 @@ void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask
                 why = "interrupted; unfinished nodes are cancelled";
             } else if (ChannelLineLost(c_)) {
                 cause = EndCause::LineLost;
+                // The nodes that answered the command under way keep their answers.
+                SettleLostLine();
+                seen = Observe(phase);
                 why = "the line of channel " + std::to_string(c_ + 1) +
                       " is lost; unfinished nodes are cancelled";
             } else if (deadline_ && now >= *deadline_) {
@@ -354,10 +393,10 @@ void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask
                     GiveUpSilent(watch, v.silent, now);
                 if (v.stalled) {
                     cause = EndCause::Stalled;
-                    for (size_t i = 0; i < targets_.size(); ++i) {
+                    for (size_t i = 0; i < active_.size(); ++i) {
                         const auto silentFor = watch.SilentFor(i, Seconds(now));
-                        if (silentFor && !seen[i].ended && !verdicts_.count(targets_[i]))
-                            Say("node " + Label(targets_[i]) + " has not answered for " +
+                        if (silentFor && !seen[i].ended && !verdicts_.count(active_[i]))
+                            Say("node " + Label(active_[i]) + " has not answered for " +
                                 std::to_string(static_cast<int>(*silentFor)) + " s");
                     }
                     std::ostringstream text;
@@ -383,7 +422,7 @@ void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask
 void Session::ReportNodes(std::ostream& out, Command phase, bool withFigures) {
     for (int n : targets_) {
         NodeRecord& node = Node(n);
-        const int status = node.status.load();
+        const int status = phase == Command::Send ? EndStatus(n) : node.status.load();
         const auto verdict = verdicts_.find(n);
         if (verdict != verdicts_.end() && !Succeeded(phase, n))
             out << Label(n) << '\t' << verdict->second;
@@ -439,14 +478,35 @@ int Session::Send() {
                 << '\n';
     io_.err.flush();
     RunTask(Command::Send, CreateSendTask, request);
+    // A node whose list is not known (its opening query failed) ends the send without the
+    // station's copy of its files: it is asked again before it is said to lack one.
+    std::vector<int> unknown;
+    for (int n : targets_) {
+        if (Node(n).status.load() == NS_FILE_DONE && !HoldsAllFiles(n) &&
+            Node(n).fileCount.load() < 0)
+            unknown.push_back(n);
+    }
+    if (!unknown.empty() && cause_ == EndCause::None) {
+        for (int n : unknown)
+            sendEnd_[n] = NS_FILE_DONE;
+        active_ = unknown;
+        CTransTask query;
+        RunTask(Command::Query, CreateQueryTask, query);
+        active_ = targets_;
+    }
     ReportNodes(io_.out, Command::Send, false);
     bool ok = true;
     for (int n : targets_) {
         if (Succeeded(Command::Send, n))
             continue;
         ok = false;
-        if (Node(n).status.load() != NS_FILE_DONE)
+        if (EndStatus(n) != NS_FILE_DONE)
             continue;
+        if (Node(n).fileCount.load() < 0) {
+            io_.err << "talvorn-cli: node " << Label(n)
+                    << " could not be asked which files it holds\n";
+            continue;
+        }
         const auto listed = Node(n).ListedFiles();
         for (const SendFile& f : files_) {
             if (!HoldsFile(listed, f))
@@ -467,12 +527,15 @@ int Session::Delete() {
         ReportNodes(io_.out, Command::Query, false);
         return ExitStatus(false);
     }
-    std::vector<std::string> missing;
+    std::vector<std::string> missing, ambiguous;
     std::vector<std::string> fields =
-        ResolveNodeNames(Node(n).ListedFiles(), o_.operands, &missing);
-    if (!missing.empty()) {
+        ResolveNodeNames(Node(n).ListedFiles(), o_.operands, &missing, &ambiguous);
+    if (!missing.empty() || !ambiguous.empty()) {
         for (const std::string& name : missing)
             io_.err << "talvorn-cli: " << name << ": no such file on node " << Label(n) << '\n';
+        for (const std::string& name : ambiguous)
+            io_.err << "talvorn-cli: " << name << ": more than one file on node " << Label(n)
+                    << " goes by this name; name it as `list` prints it\n";
         io_.err << "talvorn-cli: nothing was deleted\n";
         return kExitUsage;
     }
@@ -543,6 +606,9 @@ int Run(const Options& o, RunIo& io) {
          o.command == Command::Clear) &&
         !EventLogWritable(c, &unlogged)) {
         io.err << "talvorn-cli: " << unlogged << "; nothing was queued\n";
+        // Stopped while waiting for the log's lock.
+        if (io.stopRequested && io.stopRequested().count > 0)
+            return kExitSignalBase + io.stopRequested().signal;
         return kExitFailed;
     }
 

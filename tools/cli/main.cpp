@@ -3,6 +3,8 @@
 #include "CliRun.h"
 #include "CliSystem.h"
 
+#include "platform/FileIo.h"
+
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -18,6 +20,20 @@ int main(int argc, char** argv) {
         return cli::kExitUsage;
     }
     cli::InstallStopHandlers();
+    // A data file's lock that another program holds (a station, a stopped talvorn-cli): the wait
+    // says so once, and Ctrl-C or SIGTERM ends it.
+    SetFileLockWaitHook([said = false](const FileLockWait& w) mutable {
+        if (w.over) {
+            said = false;
+            return true;
+        }
+        if (!said && w.waited >= std::chrono::seconds(1)) {
+            said = true;
+            std::cerr << "talvorn-cli: waiting for " << w.lockPath
+                      << ", which another program holds (Ctrl-C gives up)" << std::endl;
+        }
+        return cli::StopRequested().count == 0;
+    });
     const bool terminal = cli::ErrorsGoToTerminal();
     cli::RunIo io{std::cout, std::cerr, terminal, terminal ? cli::TerminalWidth() : 80,
                   [] { return cli::StopRequested(); }};

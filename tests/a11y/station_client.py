@@ -157,14 +157,15 @@ class Reader:
             if "Table" in interfaces:
                 self.read_table(obj.queryTable())
             count = obj.childCount
-        except GLib.Error:
-            self.vanished += 1
+        except (GLib.Error, NotImplementedError) as e:
+            # Gone while being read (its interfaces can no longer be had either).
+            self.gone(e)
             return
         for i in range(count):
             try:
                 child = obj.getChildAtIndex(i)
-            except GLib.Error:
-                self.vanished += 1
+            except GLib.Error as e:
+                self.gone(e)
                 continue
             self.read(child, depth + 1)
 
@@ -173,15 +174,23 @@ class Reader:
             table.getColumnDescription(c)
         for r in range(table.nRows):
             for c in range(table.nColumns):
-                cell = table.getAccessibleAt(r, c)
-                if cell is None:
-                    continue
-                self.cells += 1
-                cell.name, cell.getRoleName(), states(cell)
-                table.getIndexAt(r, c)
+                try:
+                    cell = table.getAccessibleAt(r, c)
+                    if cell is None:
+                        continue
+                    self.cells += 1
+                    cell.name, cell.getRoleName(), states(cell)
+                    table.getIndexAt(r, c)
+                except (GLib.Error, NotImplementedError) as e:
+                    self.gone(e)
         # Outside the table: no cell, and no harm.
         table.getAccessibleAt(-1, -1)
         table.getAccessibleAt(table.nRows, 0)
+
+    def gone(self, error):
+        self.vanished += 1
+        if self.vanished <= 3:
+            say("went away while being read: %s" % error)
 
 
 def table_of(root, name):

@@ -232,10 +232,12 @@ TEST_F(ListAccessibilityTest, SortedTreeReadWhileItsModelChanges) {
     EXPECT_FALSE(names.contains("file 2.0")) << "folder 2 is collapsed";
     EXPECT_EQ(t->tableInterface()->rowCount(), 1 + 1 + 1 + 5);
     EXPECT_EQ(t->tableInterface()->cellAt(0, 0)->text(QAccessible::Name), "folder 9");
-    // The old cell follows its item to its new place.
+    // The old cell follows its item to its new place, where it is the same cell.
     EXPECT_TRUE(third->isValid());
     EXPECT_EQ(third->text(QAccessible::Name), "file 0.0");
     EXPECT_EQ(third->tableCellInterface()->rowIndex(), 7);
+    EXPECT_EQ(t->tableInterface()->cellAt(7, 0), third);
+    EXPECT_EQ(t->indexOfChild(third), (7 + 1) * 2);
     // Expandable rows tell whether they are open.
     QAccessibleInterface* folder2 = t->tableInterface()->cellAt(1, 0);
     EXPECT_EQ(folder2->text(QAccessible::Name), "folder 2");

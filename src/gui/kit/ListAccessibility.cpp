@@ -331,17 +331,7 @@ public:
     int indexOfChild(const QAccessibleInterface* child) const override {
         if (child == nullptr || !sync())
             return -1;
-        if (const auto* cell = dynamic_cast<const ItemCellAccessible*>(child))
-            return cell->view() == view() ? childNumberOf(cell->modelIndex()) : -1;
-        if (const auto* header = dynamic_cast<const ItemHeaderAccessible*>(child)) {
-            if (header->view() != view())
-                return -1;
-            if (header->orientation() == Qt::Horizontal && headerRows() > 0)
-                return header->section() + headerColumns();
-            if (header->orientation() == Qt::Vertical && headerColumns() > 0)
-                return (header->section() + headerRows()) * stride();
-        }
-        return -1;
+        return numberOf(child);
     }
 
     QAccessibleInterface* childAt(int x, int y) const override {
@@ -435,7 +425,7 @@ public:
     // Qt tells of a change of the model here, before the bridge hears of it.
     void modelChange(QAccessibleTableModelChangeEvent* event) override {
         if (event->modelChangeType() != QAccessibleTableModelChangeEvent::DataChanged)
-            invalidate();
+            changed();
     }
 
     // The number of the child that shows `index`, or -1.
@@ -521,10 +511,23 @@ private:
     }
 
     int treeRowOf(const QModelIndex& index) const {
-        const QModelIndex first = index.siblingAtColumn(0);
-        for (size_t r = 0; r < treeRows_.size(); ++r)
-            if (treeRows_[r] == first)
-                return static_cast<int>(r);
+        const auto found = treeRowOf_.constFind(index.siblingAtColumn(0));
+        return found != treeRowOf_.constEnd() ? found.value() : -1;
+    }
+
+    // The number a child of this view stands at now, or -1 (the view's sync() is done).
+    int numberOf(const QAccessibleInterface* child) const {
+        if (const auto* cell = dynamic_cast<const ItemCellAccessible*>(child))
+            return cell->view() == view() && cell->isValid() ? childNumberOf(cell->modelIndex())
+                                                             : -1;
+        if (const auto* header = dynamic_cast<const ItemHeaderAccessible*>(child)) {
+            if (header->view() != view() || !header->isValid())
+                return -1;
+            if (header->orientation() == Qt::Horizontal && headerRows() > 0)
+                return header->section() + headerColumns();
+            if (header->orientation() == Qt::Vertical && headerColumns() > 0)
+                return (header->section() + headerRows()) * stride();
+        }
         return -1;
     }
 
@@ -558,9 +561,10 @@ private:
         return true;
     }
 
-    // Follows the view's model: on a new model or root, or a change of the model's rows, columns
-    // or order (and, in a tree, of what is expanded), the shown rows are read again and the cells
-    // made so far are retired. False while the view has no model.
+    // Follows the view's model: after a new model or root, or a change of the model's rows,
+    // columns or order (and, in a tree, of what is expanded), the shown rows are read again and
+    // each cell made so far takes the number its item now stands at; the cells of items gone are
+    // retired. False while the view has no model.
     bool sync() const {
         QAbstractItemView* v = view();
         QAbstractItemModel* m = v != nullptr ? v->model() : nullptr;
@@ -570,16 +574,18 @@ private:
             watch(v, m);
         if (kind_ == ViewKind::Tree && rowsStale_)
             readTreeRows(static_cast<QTreeView*>(v));
+        if (renumber_)
+            renumber();
         return true;
     }
 
     void watch(QAbstractItemView* v, QAbstractItemModel* m) const {
-        invalidate();
+        changed();
         model_ = m;
         root_ = v->rootIndex();
         modelContext_ = std::make_unique<QObject>();
         QObject* context = modelContext_.get();
-        const auto changed = [this] { invalidate(); };
+        const auto changed = [this] { this->changed(); };
         QObject::connect(m, &QAbstractItemModel::rowsInserted, context, changed);
         QObject::connect(m, &QAbstractItemModel::rowsRemoved, context, changed);
         QObject::connect(m, &QAbstractItemModel::rowsMoved, context, changed);
@@ -602,7 +608,10 @@ private:
     void readTreeRows(const QTreeView* tree) const {
         rowsStale_ = false;
         treeRows_.clear();
+        treeRowOf_.clear();
         addTreeRows(tree, tree->rootIndex());
+        for (size_t r = 0; r < treeRows_.size(); ++r)
+            treeRowOf_.insert(treeRows_[r], static_cast<int>(r));
     }
 
     void addTreeRows(const QTreeView* tree, const QModelIndex& parent) const {
@@ -617,17 +626,32 @@ private:
         }
     }
 
-    // The cells made so far may now stand at other numbers: they are retired (they still answer,
-    // through their persistent indexes, until they are deleted once the program is back in its
-    // event loop, so that no caller is left holding a deleted cell).
-    void invalidate() const {
+    // The cells made so far may now stand at other numbers: they are numbered again when next
+    // asked for (a burst of changes, as a folder is read, costs one renumbering).
+    void changed() const {
         rowsStale_ = true;
-        if (cells_.isEmpty())
-            return;
-        for (QAccessible::Id id : std::as_const(cells_))
-            retired_.push_back(id);
-        cells_.clear();
-        if (!deleteQueued_) {
+        renumber_ = !cells_.isEmpty();
+    }
+
+    // Each cell keeps its identity (a screen reader's hold on it) while its item is shown; the
+    // cells of items gone, or no longer shown, are retired: they still answer (nothing) until
+    // they are deleted once the program is back in its event loop, so that no caller is left
+    // holding a deleted cell.
+    void renumber() const {
+        renumber_ = false;
+        QHash<int, QAccessible::Id> kept;
+        for (auto it = cells_.cbegin(); it != cells_.cend(); ++it) {
+            QAccessibleInterface* child = QAccessible::accessibleInterface(it.value());
+            if (child == nullptr)
+                continue;
+            const int number = numberOf(child);
+            if (number >= 0 && !kept.contains(number))
+                kept.insert(number, it.value());
+            else
+                retired_.push_back(it.value());
+        }
+        cells_.swap(kept);
+        if (!retired_.empty() && !deleteQueued_) {
             deleteQueued_ = true;
             QTimer::singleShot(0, guard_.get(), [this] { deleteRetired(); });
         }
@@ -647,7 +671,7 @@ private:
                         const QList<int>& roles) const {
         if (!roles.isEmpty() && !roles.contains(Qt::CheckStateRole))
             return;
-        if (!QAccessible::isActive() || cells_.isEmpty() || from.parent() != to.parent())
+        if (!QAccessible::isActive() || cells_.isEmpty() || from.parent() != to.parent() || !sync())
             return;
         for (int row = from.row(); row <= to.row(); ++row) {
             for (int column = from.column(); column <= to.column(); ++column) {
@@ -674,7 +698,9 @@ private:
     mutable QPointer<QAbstractItemModel> model_;
     mutable QPersistentModelIndex root_;
     mutable bool rowsStale_ = true;
+    mutable bool renumber_ = false;
     mutable std::vector<QPersistentModelIndex> treeRows_;
+    mutable QHash<QModelIndex, int> treeRowOf_; // as treeRows_ were read
     mutable QHash<int, QAccessible::Id> cells_; // by child number
     mutable std::vector<QAccessible::Id> retired_;
     mutable bool deleteQueued_ = false;

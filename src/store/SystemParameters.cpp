@@ -129,6 +129,8 @@ bool SaveChannelParameters() {
 }
 
 bool SaveFilePath(const std::string& folder) {
+    if (!WriteIniString(kSection, "FilePath", folder, ParametersPath()))
+        return false;
     Params().filePath = folder;
-    return WriteIniString(kSection, "FilePath", folder, ParametersPath());
+    return true;
 }

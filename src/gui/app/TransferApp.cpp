@@ -5,6 +5,7 @@
 #include "gui/app/TransferDlg.h"
 #include "gui/dialogs/LogOnDialog.h"
 #include "gui/kit/ListAccessibility.h"
+#include "gui/kit/LockWaitNotice.h"
 #include "gui/kit/Prompter.h"
 #include "gui/kit/StationIcons.h"
 #include "link/CommCenter.h"
@@ -72,6 +73,8 @@ int RunStation(int argc, char** argv, const Edition& edition,
     InstallListAccessibility(); // before the first window: screen readers read every list safely
     QApplication::setWindowIcon(StationIcon());
     const EditionLanguage language(edition); // before the first window
+    // A data file's lock kept by another program: the window shows that it waits.
+    LockWaitNotice::Install();
     int status = 0;
     {
         CTransferApp station(edition);
@@ -87,5 +90,6 @@ int RunStation(int argc, char** argv, const Edition& edition,
     }
     // However the loop ended, the channels' threads stop and the ports close.
     CCommCenter::Destroy();
+    LockWaitNotice::Uninstall();
     return status;
 }

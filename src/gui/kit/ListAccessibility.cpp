@@ -35,21 +35,14 @@ QAccessibleInterface* interfaceOf(QAbstractItemView* view) {
     return view != nullptr ? QAccessible::queryAccessibleInterface(view) : nullptr;
 }
 
-// One cell of a list. It holds its item by a persistent index, so it follows the item through any
-// change of the model and answers nothing once the item or its view is gone.
-class ItemCellAccessible : public QAccessibleInterface,
-                           public QAccessibleTableCellInterface,
-                           public QAccessibleActionInterface {
+// What every cell and header of a view shares: no object or children of its own, the view's window,
+// the view as parent. The view is held weakly, so a leaf outliving its view answers nothing.
+class ViewLeafAccessible : public QAccessibleInterface {
 public:
-    ItemCellAccessible(QAbstractItemView* view, const QModelIndex& index, QAccessible::Role role)
-        : view_(view), index_(index), role_(role) {}
+    explicit ViewLeafAccessible(QAbstractItemView* view) : view_(view) {}
 
     QAbstractItemView* view() const { return view_.data(); }
-    QModelIndex modelIndex() const { return index_; }
 
-    bool isValid() const override {
-        return view_ != nullptr && index_.isValid() && index_.model() == view_->model();
-    }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return windowOf(view_.data()); }
     QAccessibleInterface* parent() const override { return interfaceOf(view_.data()); }
@@ -57,6 +50,24 @@ public:
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+
+protected:
+    QPointer<QAbstractItemView> view_;
+};
+
+// One cell of a list. It holds its item by a persistent index, so it follows the item through any
+// change of the model and answers nothing once the item or its view is gone.
+class ItemCellAccessible : public ViewLeafAccessible,
+                           public QAccessibleTableCellInterface,
+                           public QAccessibleActionInterface {
+public:
+    ItemCellAccessible(QAbstractItemView* view, const QModelIndex& index, QAccessible::Role role)
+        : ViewLeafAccessible(view), index_(index), role_(role) {}
+    QModelIndex modelIndex() const { return index_; }
+
+    bool isValid() const override {
+        return view_ != nullptr && index_.isValid() && index_.model() == view_->model();
+    }
 
     // Exactly the text the cell shows.
     QString text(QAccessible::Text t) const override {
@@ -189,21 +200,19 @@ private:
         return (flags & Qt::ItemIsUserCheckable) && (flags & Qt::ItemIsEnabled);
     }
 
-    QPointer<QAbstractItemView> view_;
     QPersistentModelIndex index_;
     QAccessible::Role role_;
 };
 
 // A header cell: a column's title (table, tree), a row's (table), or the table's corner
 // (section -1).
-class ItemHeaderAccessible : public QAccessibleInterface {
+class ItemHeaderAccessible : public ViewLeafAccessible {
 public:
     ItemHeaderAccessible(QAbstractItemView* view, Qt::Orientation orientation, int section)
-        : view_(view), orientation_(orientation), section_(section) {}
+        : ViewLeafAccessible(view), orientation_(orientation), section_(section) {}
 
     Qt::Orientation orientation() const { return orientation_; }
     int section() const { return section_; }
-    QAbstractItemView* view() const { return view_.data(); }
 
     bool isValid() const override {
         if (view_ == nullptr || view_->model() == nullptr)
@@ -214,13 +223,6 @@ public:
         return section_ < (orientation_ == Qt::Horizontal ? m->columnCount(view_->rootIndex())
                                                           : m->rowCount(view_->rootIndex()));
     }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return windowOf(view_.data()); }
-    QAccessibleInterface* parent() const override { return interfaceOf(view_.data()); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QString text(QAccessible::Text t) const override {
         if (t != QAccessible::Name || section_ < 0 || !isValid())
             return {};
@@ -264,7 +266,6 @@ private:
         return nullptr;
     }
 
-    QPointer<QAbstractItemView> view_;
     Qt::Orientation orientation_;
     int section_;
 };

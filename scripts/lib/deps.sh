@@ -1,7 +1,9 @@
 # Shared by the scripts: install the Debian packages the build needs when they are missing.
 TALVORN_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev ccache
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
-    libcli11-dev dpkg-dev lintian appstream)
+    libcli11-dev dpkg-dev
+    lintian appstream # the package's checks
+    xvfb xauth dbus-x11 at-spi2-core python3-pyatspi) # the a11y label: display, buses, client
 
 install_deps() {
     local missing=()

@@ -13,6 +13,20 @@ constexpr int kStorageReplyBytes = kSyncSize + kReplyHeaderSize + kStorageBodySi
 constexpr int kListReplyBytes = kSyncSize + kReplyHeaderSize + 3 + 16 * kEntriesPerBlock;
 constexpr int kCheckReplyBytes = kSyncSize + kReplyHeaderSize + kFullCheckBodySize;
 
+namespace {
+
+void Counted(ChannelState& ch, RequestKind kind) {
+    ch.requestsSent[kind].fetch_add(1, std::memory_order_relaxed);
+}
+
+} // namespace
+
+const char* RequestKindName(int kind) {
+    static const char* const kNames[kRequestKinds] = {"query",  "head",   "package",
+                                                      "check",  "delete", "clear"};
+    return kind >= 0 && kind < kRequestKinds ? kNames[kind] : "";
+}
+
 uint32_t CCommCenter::OpenRequest(int channel) {
     ChannelState& ch = channels[channel];
     uint32_t seq = ch.requestSeq.fetch_add(1) + 1;
@@ -71,6 +85,7 @@ void CCommCenter::AwaitReply(int channel) {
     if (ch.openRequest.compare_exchange_strong(open, 0)) {
         // Given up. A reply may still come: the next request leaves only once it cannot land in
         // that request's window.
+        ch.repliesTimedOut.fetch_add(1, std::memory_order_relaxed);
         ch.quietAfterMs.store(due + kLateGraceMs);
         replyGate[channel].Set();
     } else {
@@ -203,8 +218,10 @@ void CCommCenter::TransmitQuery(int channel) {
     RingReset(channel);
     // Opened before the request leaves, so a reply decoded at once can never be shut out.
     OpenRequest(channel);
-    if (SendFrame(channel, 14))
+    if (SendFrame(channel, 14)) {
+        Counted(ch, kRequestQuery);
         RequestSent(channel, kQueryRequestBytes, block == 0 ? kStorageReplyBytes : kListReplyBytes);
+    }
 }
 
 void CCommCenter::TransmitHead(int channel) {
@@ -214,6 +231,7 @@ void CCommCenter::TransmitHead(int channel) {
     BuildDataRequest(ch.txFrame + kSyncSize, mask, stores[channel].packagePtr[0], kHeadSize);
     if (!SendFrame(channel, kRequestHeaderSize + kHeadSize))
         return; // the line is lost: the next pass ends the command
+    Counted(ch, kRequestHead);
     Pause(kAfterHeadMs);
     SetIdle(ch);
 }
@@ -256,6 +274,7 @@ void CCommCenter::TransmitPackages(int channel) {
         // The whole frame has left before the pause counts.
         if (!SendFrame(channel, kRequestHeaderSize + kPackageSize, false) || !WaitSent(channel))
             return; // the line is lost: the next pass ends the command
+        Counted(ch, kRequestPackage);
         if (!Pause(ch.packageDelayMs.load()))
             return; // the centre is stopping
         ch.progressDone.fetch_add(1);
@@ -288,8 +307,10 @@ void CCommCenter::TransmitCheck(int channel) {
             BuildCheckRequest(ch.txFrame + kSyncSize, mask, ch.command.fileTag);
             RingReset(channel);
             OpenRequest(channel);
-            if (SendFrame(channel, 17))
+            if (SendFrame(channel, 17)) {
+                Counted(ch, kRequestCheck);
                 RequestSent(channel, kCheckRequestBytes, kCheckReplyBytes);
+            }
             return;
         }
         ch.nodePending[i].store(0);
@@ -322,6 +343,7 @@ void CCommCenter::TransmitDelete(int channel) {
         const size_t length = BuildDeleteRequest(ch.txFrame + kSyncSize, mask, names, n);
         if (!SendFrame(channel, length))
             return; // the line is lost: the next pass ends the command
+        Counted(ch, kRequestDelete);
         if (!Pause(DeletePauseMs(n)))
             return;
     }
@@ -335,6 +357,7 @@ void CCommCenter::TransmitClear(int channel) {
     BuildClearRequest(ch.txFrame + kSyncSize, mask);
     if (!SendFrame(channel, kRequestHeaderSize))
         return; // the line is lost: the next pass ends the command
+    Counted(ch, kRequestClear);
     Pause(kAfterClearMs);
     SetIdle(ch);
 }

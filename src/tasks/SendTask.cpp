@@ -411,6 +411,7 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         SeekCursor(c, n, 2, cmd);
         break;
     case NS_FILE_DONE:
+        channels[c].filesDelivered.fetch_add(1, std::memory_order_relaxed);
         RecordSentFile(c, n, cmd);
         FinishNode(c, n, &cmd, false);
         node.progress.store(0);

@@ -3,6 +3,7 @@
 #include "CliRun.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
         std::cerr << "talvorn-cli: " << parsed.text << "\n(talvorn-cli --help shows the usage)\n";
         return cli::kExitUsage;
     }
+    cli::TakeEnvironment(&options, [](const char* name) { return std::getenv(name); });
     InstallStopHandlers();
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     cli::RunIo io{

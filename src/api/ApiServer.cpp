@@ -1,0 +1,98 @@
+#include "api/ApiServer.h"
+
+#include "api/ApiRequest.h"
+
+#include <httplib.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace api {
+
+namespace {
+
+HttpRequest FromHttplib(const httplib::Request& req) {
+    HttpRequest r;
+    r.method = req.method;
+    r.path = req.path;
+    for (const auto& [key, value] : req.params)
+        r.query.emplace_back(key, value);
+    r.body = req.body;
+    r.authorization = req.get_header_value("Authorization");
+    r.address = req.remote_addr;
+    return r;
+}
+
+void Answer(const HttpResponse& out, httplib::Response& res) {
+    res.status = out.status;
+    for (const auto& [name, value] : out.headers)
+        res.set_header(name, value);
+    res.set_content(out.body, out.contentType);
+}
+
+} // namespace
+
+ApiServer::ApiServer() : service_(auth_) {}
+
+ApiServer::~ApiServer() {
+    Stop();
+}
+
+bool ApiServer::Start(const ApiSettings& settings, std::string* error) {
+    Stop();
+    std::string host;
+    int port = 0;
+    if (!ListenAddress(settings, &host, &port, error))
+        return false;
+    auto server = std::make_unique<httplib::Server>();
+    server->new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
+    server->set_payload_max_length(kMaxBodyBytes);
+    server->set_keep_alive_timeout(kKeepAliveSeconds);
+    server->set_read_timeout(kReadTimeoutSeconds, 0);
+    server->set_write_timeout(kReadTimeoutSeconds, 0);
+    const auto handle = [this](const httplib::Request& req, httplib::Response& res) {
+        Answer(service_.Handle(FromHttplib(req)), res);
+    };
+    // Every path and method comes to the service, which tells 404 from 405 itself.
+    server->Get(".*", handle);
+    server->Post(".*", handle);
+    server->Put(".*", handle);
+    server->Patch(".*", handle);
+    server->Delete(".*", handle);
+    server->Options(".*", handle);
+    // What the library answers on its own (a body over the limit, a request it cannot read)
+    // still gets a JSON body.
+    server->set_error_handler(httplib::Server::HandlerWithResponse(
+        [](const httplib::Request&, httplib::Response& res) {
+        if (!res.body.empty())
+            return httplib::Server::HandlerResponse::Unhandled;
+        const std::string message =
+            res.status == 413
+                ? "the request body is over " + std::to_string(kMaxBodyBytes / 1024) + " KiB"
+                : "the request could not be read (status " + std::to_string(res.status) + ")";
+        Answer(ErrorResponse(res.status, message), res);
+        return httplib::Server::HandlerResponse::Handled;
+    }));
+    const int bound = port == 0 ? server->bind_to_any_port(host) : server->bind_to_port(host, port)
+                                                                       ? port
+                                                                       : -1;
+    if (bound <= 0) {
+        *error = "cannot listen on " + settings.listen + ": " + std::strerror(errno);
+        return false;
+    }
+    host_ = host;
+    port_ = bound;
+    server_ = std::move(server);
+    thread_ = std::thread([s = server_.get()] { s->listen_after_bind(); });
+    return true;
+}
+
+void ApiServer::Stop() {
+    if (server_)
+        server_->stop();
+    if (thread_.joinable())
+        thread_.join();
+    server_.reset();
+}
+
+} // namespace api

@@ -1,0 +1,66 @@
+// The HTTP API's decisions, without sockets: one request in, one response out. It parses, checks
+// the user and the right, calls the rules the windows and talvorn-cli use (src/station: node
+// numbers, file checks, log before queue, cancel) and puts their outcomes into JSON and status
+// codes. The server (ApiServer) only carries requests here and answers back.
+//
+// Called on the server's threads: it reads the station under StationStateGate() (shared) and
+// never calls into a window.
+#pragma once
+
+#include "api/ApiAuth.h"
+#include "link/CommCenter.h"
+#include "station/NodeRows.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace api {
+
+struct HttpRequest {
+    std::string method;
+    std::string path;                                       // without the query
+    std::vector<std::pair<std::string, std::string>> query; // decoded, in order
+    std::string body;
+    std::string authorization; // the Authorization header, "" without one
+    std::string address;       // the peer's address
+};
+
+struct HttpResponse {
+    int status = 200;
+    std::string contentType = "application/json";
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+// {"error": message} with the status.
+HttpResponse ErrorResponse(int status, const std::string& message);
+
+class ApiService {
+public:
+    explicit ApiService(Authenticator& auth);
+    HttpResponse Handle(const HttpRequest& request);
+
+private:
+    HttpResponse Channels();
+    HttpResponse Nodes(int channel, bool withHidden);
+    HttpResponse NodeFiles(int channel, const std::string& node);
+    HttpResponse Events(const HttpRequest& request);
+    HttpResponse Command(int resource, int channel, const ApiUser& user, const std::string& body);
+
+    Authenticator& auth_;
+    // The node list's rows as the window keeps them, one cache per channel, ticked by each read
+    // of the nodes, so that "status" shows the texts the list shows (the last one while a step
+    // has none of its own).
+    struct RowCache {
+        std::mutex mutex;
+        uint64_t generation = 0;
+        bool filled = false;
+        std::vector<NodeRow> rows;
+    };
+    RowCache rows_[kChannels];
+};
+
+} // namespace api

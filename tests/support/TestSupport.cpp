@@ -1,14 +1,43 @@
 #include "TestSupport.h"
 
 #include "link/CommCenter.h"
+#include "platform/KeyStore.h"
+#include "users/PasswordHash.h"
+#include "users/UserStore.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <thread>
 
 namespace testsupport {
+
+bool StoredPasswordIs(int record, const std::string& password) {
+    std::vector<uint8_t> bytes;
+    if (KeyStore::getValue(kUserKey, userValueName(record), bytes) != KeyRead::kOk)
+        return false;
+    if (bytes.size() == kUserRecordSize) {
+        UserRecord r;
+        std::memcpy(&r, bytes.data(), sizeof r);
+        return isWellFormed(r) && userPassword(r) == password;
+    }
+    if (bytes.size() != kUserRecordSize + kPasswordHashSize)
+        return false;
+    char hash[kPasswordHashSize];
+    std::memcpy(hash, bytes.data() + kUserRecordSize, sizeof hash);
+    return PasswordMatches(hash, password);
+}
+
+CheapPasswordHashes::CheapPasswordHashes() {
+    SetPasswordHashCost({1, 8192});
+}
+
+CheapPasswordHashes::~CheapPasswordHashes() {
+    SetPasswordHashCost(InteractivePasswordHashCost());
+}
+
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "talvorn-test-XXXXXX").string();

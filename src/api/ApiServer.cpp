@@ -84,10 +84,18 @@ bool ApiServer::Start(const ApiSettings& settings, std::string* error) {
     port_ = bound;
     server_ = std::move(server);
     thread_ = std::thread([s = server_.get()] { s->listen_after_bind(); });
+    stopTicking_.Rearm();
+    ticker_ = std::thread([this] {
+        while (stopTicking_.SleepFor(kRowTickMs))
+            service_.Tick();
+    });
     return true;
 }
 
 void ApiServer::Stop() {
+    stopTicking_.RequestStop();
+    if (ticker_.joinable())
+        ticker_.join();
     if (server_)
         server_->stop();
     if (thread_.joinable())

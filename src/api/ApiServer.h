@@ -7,6 +7,8 @@
 #include "api/ApiService.h"
 #include "api/ApiSettings.h"
 
+#include "platform/Sync.h"
+
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,6 +24,8 @@ namespace api {
 constexpr int kServerThreads = 8;
 constexpr int kKeepAliveSeconds = 2;
 constexpr int kReadTimeoutSeconds = 10;
+// The node rows' timer, as the window's status timer.
+constexpr int kRowTickMs = 100;
 
 class ApiServer {
 public:
@@ -47,6 +51,8 @@ private:
     ApiService service_;
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
+    std::thread ticker_;
+    StopSignal stopTicking_;
     std::string host_;
     int port_ = 0;
 };

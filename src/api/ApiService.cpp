@@ -245,31 +245,55 @@ HttpResponse ApiService::Channels() {
     return JsonResponse(200, out);
 }
 
-HttpResponse ApiService::Nodes(int c, bool withHidden) {
+bool ApiService::TickRows(int c) {
     CCommCenter* cc = CCommCenter::Instance();
-    Json out = Json::array();
     if (CCommCenter::NodeTable(c) == nullptr)
-        return JsonResponse(200, out); // a closed channel's list is empty
-    const SystemParameters& p = Params();
+        return false;
     const bool lost = cc->LineLost(c);
     const int count = std::clamp(cc->channels[c].nodeCount.load(), 0, kMaxNodes);
     RowCache& cache = rows_[c];
-    std::lock_guard lock(cache.mutex);
     const bool refill = !cache.filled || cache.generation != CentreGeneration() ||
                         cache.rows.size() != static_cast<size_t>(count);
     if (refill)
         cache.rows.assign(static_cast<size_t>(count), NodeRow{});
     for (int n = 0; n < count; ++n) {
-        NodeRecord& node = cc->nodes[c][n];
-        const NodeSnapshot s = TakeNodeSnapshot(node, lost);
+        const NodeSnapshot s = TakeNodeSnapshot(cc->nodes[c][n], lost);
         NodeRow& row = cache.rows[static_cast<size_t>(n)];
         if (refill)
             FillNodeRow(row, c, n, s);
         else
             TickNodeRow(row, s, false);
+    }
+    cache.filled = true;
+    cache.generation = CentreGeneration();
+    return true;
+}
+
+void ApiService::Tick() {
+    std::shared_lock reading(StationStateGate());
+    for (int c = 0; c < kChannels; ++c) {
+        std::lock_guard lock(rows_[c].mutex);
+        TickRows(c);
+    }
+}
+
+HttpResponse ApiService::Nodes(int c, bool withHidden) {
+    Json out = Json::array();
+    RowCache& cache = rows_[c];
+    std::lock_guard lock(cache.mutex);
+    if (!TickRows(c))
+        return JsonResponse(200, out); // a closed channel's list is empty
+    CCommCenter* cc = CCommCenter::Instance();
+    const SystemParameters& p = Params();
+    const bool lost = cc->LineLost(c);
+    for (size_t i = 0; i < cache.rows.size(); ++i) {
+        const int n = static_cast<int>(i);
         const bool hidden = p.machineVisible[c][n] == 1;
         if (hidden && !withHidden)
             continue; // hidden in the machine table: no row
+        NodeRecord& node = cc->nodes[c][n];
+        const NodeSnapshot s = TakeNodeSnapshot(node, lost);
+        const NodeRow& row = cache.rows[i];
         Json tasks = Json::array();
         for (const TaskNote& note : node.pendingTasks.Snapshot())
             tasks.push_back(note.taskNo);
@@ -294,8 +318,6 @@ HttpResponse ApiService::Nodes(int c, bool withHidden) {
         if (hidden)
             out.back()["hidden"] = true;
     }
-    cache.filled = true;
-    cache.generation = CentreGeneration();
     return JsonResponse(200, out);
 }
 

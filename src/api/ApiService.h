@@ -42,6 +42,10 @@ class ApiService {
 public:
     explicit ApiService(Authenticator& auth);
     HttpResponse Handle(const HttpRequest& request);
+    // One tick of the node list's rows, as the window's status timer makes them every 100 ms: a
+    // task that comes and goes between two reads of the nodes still leaves its text (a cancel
+    // before the task began shows "User Has Cancelled Task"). The server calls it on its timer.
+    void Tick();
 
 private:
     HttpResponse Channels();
@@ -49,11 +53,14 @@ private:
     HttpResponse NodeFiles(int channel, const std::string& node);
     HttpResponse Events(const HttpRequest& request);
     HttpResponse Command(int resource, int channel, const ApiUser& user, const std::string& body);
+    // Brings the channel's rows up to date (filled afresh for a new centre); under the cache's
+    // lock and StationStateGate(). False for a closed channel.
+    bool TickRows(int channel);
 
     Authenticator& auth_;
-    // The node list's rows as the window keeps them, one cache per channel, ticked by each read
-    // of the nodes, so that "status" shows the texts the list shows (the last one while a step
-    // has none of its own).
+    // The node list's rows as the window keeps them, one cache per channel, ticked by the timer
+    // and by each read of the nodes, so that "status" shows the texts the list shows (the last
+    // one while a step has none of its own).
     struct RowCache {
         std::mutex mutex;
         uint64_t generation = 0;

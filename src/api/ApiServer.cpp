@@ -1,15 +1,38 @@
 #include "api/ApiServer.h"
 
 #include "api/ApiRequest.h"
+#include "platform/ThreadPriority.h"
 
 #include <httplib.h>
 
 #include <cerrno>
 #include <cstring>
+#include <sys/socket.h>
 
 namespace api {
 
 namespace {
+
+// The library's pool, with its threads below the station's own: requests wait a little under
+// load, the line does not.
+class ServingPool : public httplib::TaskQueue {
+public:
+    explicit ServingPool(size_t threads) : pool_(threads) {}
+    void enqueue(std::function<void()> fn) override {
+        pool_.enqueue([fn = std::move(fn)] {
+            thread_local bool lowered = false;
+            if (!lowered) {
+                LowerCurrentThreadPriority();
+                lowered = true;
+            }
+            fn();
+        });
+    }
+    void shutdown() override { pool_.shutdown(); }
+
+private:
+    httplib::ThreadPool pool_;
+};
 
 HttpRequest FromHttplib(const httplib::Request& req) {
     HttpRequest r;
@@ -45,8 +68,17 @@ bool ApiServer::Start(const ApiSettings& settings, std::string* error) {
     if (!ListenAddress(settings, &host, &port, error))
         return false;
     auto server = std::make_unique<httplib::Server>();
-    server->new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
+    server->new_task_queue = [] { return new ServingPool(kServerThreads); };
+    int listening = -1;
+    server->set_socket_options([&listening](int sock) {
+        int yes = 1;
+        (void)::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening = sock;
+    });
     server->set_payload_max_length(kMaxBodyBytes);
+    // An answer goes out in two writes (head, body): without this a kept connection waits for
+    // the client's delayed acknowledgement between them.
+    server->set_tcp_nodelay(true);
     server->set_keep_alive_timeout(kKeepAliveSeconds);
     server->set_read_timeout(kReadTimeoutSeconds, 0);
     server->set_write_timeout(kReadTimeoutSeconds, 0);
@@ -80,12 +112,17 @@ bool ApiServer::Start(const ApiSettings& settings, std::string* error) {
         *error = "cannot listen on " + settings.listen + ": " + std::strerror(errno);
         return false;
     }
+    // The library listens with a backlog of 5: a burst of clients connecting at once would have
+    // their connections dropped and tried again a second later. Listening again raises it.
+    if (listening >= 0)
+        (void)::listen(listening, SOMAXCONN);
     host_ = host;
     port_ = bound;
     server_ = std::move(server);
     thread_ = std::thread([s = server_.get()] { s->listen_after_bind(); });
     stopTicking_.Rearm();
     ticker_ = std::thread([this] {
+        LowerCurrentThreadPriority();
         while (stopTicking_.SleepFor(kRowTickMs))
             service_.Tick();
     });

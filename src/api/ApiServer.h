@@ -21,7 +21,7 @@ namespace api {
 
 // Threads that answer requests. A connection that stays open holds one while it waits for its
 // next request, at most kKeepAliveSeconds.
-constexpr int kServerThreads = 8;
+constexpr int kServerThreads = 64;
 constexpr int kKeepAliveSeconds = 2;
 constexpr int kReadTimeoutSeconds = 10;
 // The node rows' timer, as the window's status timer.

@@ -62,6 +62,7 @@ RemoteStation::RemoteStation(const std::string& url, const std::string& user,
     client_->set_read_timeout(kAnswerSeconds, 0);
     client_->set_write_timeout(kAnswerSeconds, 0);
     client_->set_keep_alive(true);
+    client_->set_tcp_nodelay(true);
 }
 
 RemoteStation::~RemoteStation() = default;

@@ -80,8 +80,7 @@ double TimedSend(api::ApiServer& server, const std::string& file) {
     }
     const auto start = Clock::now();
     auto r = c.Post("/api/v1/channels/1/send",
-                    "{\"nodes\":[" + nodes + "],\"files\":[\"" + file + "\"]}",
-                    "application/json");
+                    "{\"nodes\":[" + nodes + "],\"files\":[\"" + file + "\"]}", "application/json");
     if (!r || r->status != 202) {
         std::fprintf(stderr, "the send was refused: %s\n", r ? r->body.c_str() : "no answer");
         std::exit(1);
@@ -260,8 +259,7 @@ int main(int argc, char** argv) {
     double cpu = CpuSeconds();
     const double before = TimedSend(server, WriteDesignFile(dir, "A0.DST", fileSize, 1));
     const double cpuBefore = CpuSeconds() - cpu;
-    std::printf("  send without clients:   %7.2f s   (load average %.1f)\n", before,
-                LoadAverage());
+    std::printf("  send without clients:   %7.2f s   (load average %.1f)\n", before, LoadAverage());
     std::fflush(stdout);
 
     const int port = server.Port();
@@ -306,7 +304,8 @@ int main(int argc, char** argv) {
     std::printf("  the station's CPU during a send: %.2f s without clients, %.2f s with them "
                 "(%.0f us an answer)\n",
                 idleCpu, cpuWith,
-                times.empty() ? 0.0 : (cpuWith - idleCpu) / static_cast<double>(times.size()) * 1e6);
+                times.empty() ? 0.0
+                              : (cpuWith - idleCpu) / static_cast<double>(times.size()) * 1e6);
 
     server.Stop();
     CCommCenter::Destroy();

@@ -29,8 +29,8 @@ enum class Resource {
 
 struct Route {
     Resource resource = Resource::None;
-    int channel = -1;     // 0 or 1 for the channel's resources
-    std::string node;     // NodeFiles: the node number as it stands in the path
+    int channel = -1;        // 0 or 1 for the channel's resources
+    std::string node;        // NodeFiles: the node number as it stands in the path
     const char* method = ""; // the one method the resource takes ("GET" or "POST")
 };
 

@@ -94,20 +94,20 @@ bool ApiServer::Start(const ApiSettings& settings, std::string* error) {
     server->Options(".*", handle);
     // What the library answers on its own (a body over the limit, a request it cannot read)
     // still gets a JSON body.
-    server->set_error_handler(httplib::Server::HandlerWithResponse(
-        [](const httplib::Request&, httplib::Response& res) {
-        if (!res.body.empty())
-            return httplib::Server::HandlerResponse::Unhandled;
-        const std::string message =
-            res.status == 413
-                ? "the request body is over " + std::to_string(kMaxBodyBytes / 1024) + " KiB"
-                : "the request could not be read (status " + std::to_string(res.status) + ")";
-        Answer(ErrorResponse(res.status, message), res);
-        return httplib::Server::HandlerResponse::Handled;
-    }));
-    const int bound = port == 0 ? server->bind_to_any_port(host) : server->bind_to_port(host, port)
-                                                                       ? port
-                                                                       : -1;
+    server->set_error_handler(
+        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
+            if (!res.body.empty())
+                return httplib::Server::HandlerResponse::Unhandled;
+            const std::string message =
+                res.status == 413
+                    ? "the request body is over " + std::to_string(kMaxBodyBytes / 1024) + " KiB"
+                    : "the request could not be read (status " + std::to_string(res.status) + ")";
+            Answer(ErrorResponse(res.status, message), res);
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+    const int bound = port == 0                          ? server->bind_to_any_port(host)
+                      : server->bind_to_port(host, port) ? port
+                                                         : -1;
     if (bound <= 0) {
         *error = "cannot listen on " + settings.listen + ": " + std::strerror(errno);
         return false;

@@ -146,10 +146,10 @@ HttpResponse ApiService::Handle(const HttpRequest& request) {
     case 404:
         return ErrorResponse(404, "no such resource: " + request.path);
     case 405: {
-        HttpResponse r = ErrorResponse(405, request.method + " is not allowed here; use " +
-                                                route.method);
-        r.headers.emplace_back("Allow", route.method == std::string("GET") ? "GET, HEAD"
-                                                                            : route.method);
+        HttpResponse r =
+            ErrorResponse(405, request.method + " is not allowed here; use " + route.method);
+        r.headers.emplace_back("Allow",
+                               route.method == std::string("GET") ? "GET, HEAD" : route.method);
         return r;
     }
     default:
@@ -194,8 +194,7 @@ HttpResponse ApiService::Handle(const HttpRequest& request) {
         break;
     }
     if (right != 0 && !who.user.Has(right))
-        return ErrorResponse(403, "user " + who.user.name + " has no right to " +
-                                      RightText(right));
+        return ErrorResponse(403, "user " + who.user.name + " has no right to " + RightText(right));
 
     std::shared_lock reading(StationStateGate());
     switch (route.resource) {
@@ -203,10 +202,9 @@ HttpResponse ApiService::Handle(const HttpRequest& request) {
         return Channels();
     case Resource::Nodes: {
         // ?hidden=1 adds the machines the list hides (talvorn-cli may address them).
-        const bool hidden = std::any_of(request.query.begin(), request.query.end(),
-                                        [](const auto& q) {
-                                            return q.first == "hidden" && q.second == "1";
-                                        });
+        const bool hidden =
+            std::any_of(request.query.begin(), request.query.end(),
+                        [](const auto& q) { return q.first == "hidden" && q.second == "1"; });
         return Nodes(route.channel, hidden);
     }
     case Resource::NodeFiles:
@@ -225,12 +223,9 @@ HttpResponse ApiService::Channels() {
     for (int c = 0; c < kChannels; ++c) {
         const bool open = CCommCenter::NodeTable(c) != nullptr;
         Json ch = {
-            {"channel", c + 1},
-            {"port", p.comId[c]},
-            {"open", open},
-            {"lineLost", open && cc->LineLost(c)},
-            {"nodes", p.comSum[c]},
-            {"firstNumber", p.comOne[c]},
+            {"channel", c + 1},     {"port", p.comId[c]},
+            {"open", open},         {"lineLost", open && cc->LineLost(c)},
+            {"nodes", p.comSum[c]}, {"firstNumber", p.comOne[c]},
         };
         // What talvorn-cli needs to tell a station at work from one that stands still.
         if (open) {
@@ -327,14 +322,12 @@ HttpResponse ApiService::NodeFiles(int c, const std::string& label) {
         return ErrorResponse(503, ChannelName(c) + " is not open");
     int n = 0;
     std::string error;
-    if (!NodeIndexOfNumber(label, Params().comOne[c], cc->channels[c].nodeCount.load(), &n,
-                           &error))
+    if (!NodeIndexOfNumber(label, Params().comOne[c], cc->channels[c].nodeCount.load(), &n, &error))
         return ErrorResponse(400, error);
     Json out = Json::array();
     for (const NodeRecord::ListedFile& f : cc->nodes[c][n].ListedFiles())
-        out.push_back({{"name", ShownNodeFileName(f.name)},
-                       {"size", f.length},
-                       {"field", FieldHex(f.name)}});
+        out.push_back(
+            {{"name", ShownNodeFileName(f.name)}, {"size", f.length}, {"field", FieldHex(f.name)}});
     return JsonResponse(200, out);
 }
 
@@ -358,7 +351,8 @@ HttpResponse ApiService::Events(const HttpRequest& request) {
         } else if (key == "event") {
             if (value.size() != 1 || value[0] < '0' || value[0] > '3')
                 return ErrorResponse(400, "event: expected 0 (Delete File), 1 (Clear File), 2 "
-                                          "(Send File) or 3 (all), not '" + value + "'");
+                                          "(Send File) or 3 (all), not '" +
+                                              value + "'");
             q.event = value[0] - '0';
         }
     }
@@ -468,9 +462,9 @@ HttpResponse ApiService::Command(int resource, int c, const ApiUser& user,
         const HandOver h = LogAndQueue(LoggedCommand::Send, c, request, user.name, &reason);
         if (h != HandOver::Queued)
             return HandOverRefusal(h, reason, c);
-        return JsonResponse(202, {{"nodes", Labels(c, nodes)},
-                                  {"names", std::move(names)},
-                                  {"task", request.taskNo}});
+        return JsonResponse(
+            202,
+            {{"nodes", Labels(c, nodes)}, {"names", std::move(names)}, {"task", request.taskNo}});
     }
     case Resource::Delete: {
         const int n = nodes.front();
@@ -481,8 +475,8 @@ HttpResponse ApiService::Command(int resource, int c, const ApiUser& user,
             Json names = Json::object();
             for (const std::string& name : missing)
                 names[name] = why;
-            return JsonResponse(422, {{"error", why + "; nothing was queued"},
-                                      {"names", std::move(names)}});
+            return JsonResponse(
+                422, {{"error", why + "; nothing was queued"}, {"names", std::move(names)}});
         }
         const HandOver h = LogAndQueue(LoggedCommand::Delete, c, request, user.name, &reason);
         if (h != HandOver::Queued)
@@ -490,9 +484,9 @@ HttpResponse ApiService::Command(int resource, int c, const ApiUser& user,
         Json shown = Json::array();
         for (const std::string& field : request.files)
             shown.push_back(ShownNodeFileName(reinterpret_cast<const uint8_t*>(field.data())));
-        return JsonResponse(202, {{"node", NodeLabel(c, n)},
-                                  {"names", std::move(shown)},
-                                  {"task", request.taskNo}});
+        return JsonResponse(
+            202,
+            {{"node", NodeLabel(c, n)}, {"names", std::move(shown)}, {"task", request.taskNo}});
     }
     case Resource::Cancel: {
         // The Cancel Task dialog for these nodes, with the rows of the asked tasks ticked (every

@@ -153,8 +153,7 @@ std::string MetricsText(CCommCenter* cc) {
     Header(out, kRequests);
     for (int c = 0; c < kChannels; ++c)
         for (int k = 0; k < kRequestKinds; ++k)
-            Sample(out, kRequests,
-                   ChannelLabel(c) + ",kind=\"" + RequestKindName(k) + "\"",
+            Sample(out, kRequests, ChannelLabel(c) + ",kind=\"" + RequestKindName(k) + "\"",
                    static_cast<int64_t>(figures[c].requests[k]));
     Header(out, kReplies);
     for (int c = 0; c < kChannels; ++c) {

@@ -22,8 +22,8 @@ void Counted(ChannelState& ch, RequestKind kind) {
 } // namespace
 
 const char* RequestKindName(int kind) {
-    static const char* const kNames[kRequestKinds] = {"query",  "head",   "package",
-                                                      "check",  "delete", "clear"};
+    static const char* const kNames[kRequestKinds] = {"query", "head",   "package",
+                                                      "check", "delete", "clear"};
     return kind >= 0 && kind < kRequestKinds ? kNames[kind] : "";
 }
 

@@ -1,8 +1,8 @@
 #include "store/SystemParameters.h"
 
 #include <cerrno>
-#include <mutex>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -33,9 +33,9 @@ bool decodeStored(const std::vector<uint8_t>& bytes, StoredUser& out) {
         out.hashed = true;
     }
     // A hashed record keeps nothing in its password field: bytes there mean damage.
-    const bool sound = isWellFormed(out.record) &&
-                       (!out.hashed || (out.record.password[0] == 0 &&
-                                        WellFormedPasswordHash(out.hash)));
+    const bool sound =
+        isWellFormed(out.record) &&
+        (!out.hashed || (out.record.password[0] == 0 && WellFormedPasswordHash(out.hash)));
     if (!sound)
         out = StoredUser{};
     return sound;
@@ -319,9 +319,8 @@ UserChange changeUser(const UserRecord& r) {
     StoredUser stored;
     if (!readStored(record, stored))
         return UserChange::kNotFound;
-    std::vector<uint8_t> bytes = stored.hashed
-                                     ? storedBytes(r, stored.hash)
-                                     : recordBytes(r, userPassword(stored.record));
+    std::vector<uint8_t> bytes =
+        stored.hashed ? storedBytes(r, stored.hash) : recordBytes(r, userPassword(stored.record));
     if (bytes.empty() || !updateTable({{userValueName(record), std::move(bytes)}}))
         return UserChange::kWriteFailed;
     return UserChange::kOk;

@@ -143,8 +143,8 @@ TEST_F(ApiLine, ASendAskedOverHttpRunsAsTheWindowsRunItAndIsLoggedUnderItsUser) 
                 if (n.is_null())
                     return false;
                 texts.insert(n["status"].get<std::string>());
-                sawTask |= n["tasks"] == 1 && n["currentTask"] == task &&
-                           n["taskNumbers"] == Json({task});
+                sawTask |=
+                    n["tasks"] == 1 && n["currentTask"] == task && n["taskNumbers"] == Json({task});
                 sawRate |= !n["rate"].get<std::string>().empty();
                 done += n["status"] == "Send File End" && n["tasks"] == 0 ? 1 : 0;
             }
@@ -193,12 +193,13 @@ TEST_F(ApiLine, ASendAskedOverHttpRunsAsTheWindowsRunItAndIsLoggedUnderItsUser) 
     if (std::system("command -v promtool >/dev/null 2>&1") == 0) {
         const std::string text = dir / "metrics.txt";
         std::ofstream(text) << As().Get("/metrics")->body;
-        EXPECT_EQ(std::system(("promtool check metrics < " + text + " > " + text + ".out 2>&1")
-                                  .c_str()),
-                  0)
+        EXPECT_EQ(
+            std::system(("promtool check metrics < " + text + " > " + text + ".out 2>&1").c_str()),
+            0)
             << std::ifstream(text + ".out").rdbuf();
     } else {
-        std::printf("promtool is not installed (Debian package prometheus): its check is skipped\n");
+        std::printf(
+            "promtool is not installed (Debian package prometheus): its check is skipped\n");
     }
 
     // Cancel through the API: the node shows the cancel, as after Cancel Task.
@@ -208,8 +209,7 @@ TEST_F(ApiLine, ASendAskedOverHttpRunsAsTheWindowsRunItAndIsLoggedUnderItsUser) 
     ASSERT_EQ(r->status, 202);
     const int second = Json::parse(r->body)["task"];
     ASSERT_TRUE(WaitFor([&] { return NodeOf(Nodes(), "004")["currentTask"] == second; }));
-    r = As("viewer").Post("/api/v1/channels/1/cancel", R"({"nodes":["004"]})",
-                          "application/json");
+    r = As("viewer").Post("/api/v1/channels/1/cancel", R"({"nodes":["004"]})", "application/json");
     EXPECT_EQ(r->status, 403) << "no Cancel Task";
     r = As("sender").Post("/api/v1/channels/1/cancel", R"({"nodes":["004","001"]})",
                           "application/json");
@@ -260,9 +260,9 @@ TEST_F(ApiLine, EveryRefusalSaysWhyAndQueuesNothing) {
     EXPECT_EQ(r->status, 413);
     EXPECT_EQ(ErrorOf(r), "the request body is over 64 KiB");
     // 422: a file that cannot go; nothing is sent.
-    r = post(As("sender"), "/api/v1/channels/1/send",
-             Json{{"nodes", {"002"}}, {"files", {File("ok.dst", 100, 4), (dir / "gone.dst")}}}
-                 .dump());
+    r = post(
+        As("sender"), "/api/v1/channels/1/send",
+        Json{{"nodes", {"002"}}, {"files", {File("ok.dst", 100, 4), (dir / "gone.dst")}}}.dump());
     ASSERT_EQ(r->status, 422) << r->body;
     const Json problems = Json::parse(r->body)["files"];
     EXPECT_EQ(problems.size(), 1u);

@@ -73,8 +73,8 @@ TEST(ApiBodies, CommandsDecodeOrSayWhatIsWrong) {
     EXPECT_EQ(nodes.nodes, (std::vector<std::string>{"000", "7"}));
 
     SendBody send;
-    ASSERT_TRUE(DecodeSendBody(R"({"nodes":["001"],"files":["/a/A.DST","/b/B.DST"]})", &send,
-                               &error));
+    ASSERT_TRUE(
+        DecodeSendBody(R"({"nodes":["001"],"files":["/a/A.DST","/b/B.DST"]})", &send, &error));
     EXPECT_EQ(send.files.size(), 2u);
     DeleteBody del;
     ASSERT_TRUE(DecodeDeleteBody(R"({"node":"002","names":["A.DST"]})", &del, &error));
@@ -118,8 +118,8 @@ TEST(ApiBodies, CommandsDecodeOrSayWhatIsWrong) {
 }
 
 TEST(ApiBodies, BasicCredentialsAndDays) {
-    for (const std::string& text : std::vector<std::string>{"", "a", "ab", "user:pass word",
-                                                            std::string("\0\xff:", 3)}) {
+    for (const std::string& text :
+         std::vector<std::string>{"", "a", "ab", "user:pass word", std::string("\0\xff:", 3)}) {
         std::string back;
         ASSERT_TRUE(DecodeBase64(EncodeBase64(text), &back)) << text;
         EXPECT_EQ(back, text);
@@ -137,16 +137,16 @@ TEST(ApiBodies, BasicCredentialsAndDays) {
     EXPECT_EQ(password, "a:b") << "only the first colon divides";
     ASSERT_TRUE(ParseBasicAuthorization("bASIC  " + EncodeBase64("x:") + " ", &user, &password));
     EXPECT_EQ(password, "");
-    for (const std::string& bad : {std::string("Bearer abc"), std::string("Basic"),
-                                  std::string("Basic "), "Basic " + EncodeBase64("nocolon"),
-                                  std::string("Basic ###=")})
+    for (const std::string& bad :
+         {std::string("Bearer abc"), std::string("Basic"), std::string("Basic "),
+          "Basic " + EncodeBase64("nocolon"), std::string("Basic ###=")})
         EXPECT_FALSE(ParseBasicAuthorization(bad, &user, &password)) << bad;
 
     std::string date;
     ASSERT_TRUE(ParseDay("2026-06-04", &date));
     EXPECT_EQ(date, "2026/06/04");
-    for (const char* bad : {"2026/06/04", "2026-6-04", "2026-13-01", "2026-06-00", "26-06-04",
-                            "2026-06-04x", ""})
+    for (const char* bad :
+         {"2026/06/04", "2026-6-04", "2026-13-01", "2026-06-00", "26-06-04", "2026-06-04x", ""})
         EXPECT_FALSE(ParseDay(bad, &date)) << bad;
 }
 
@@ -249,7 +249,8 @@ TEST_F(AuthTest, FailuresFromOneAddressSlowItsAnswersDown) {
     ASSERT_EQ(waits.size(), 12u);
     EXPECT_EQ(waits[0], 1);
     EXPECT_EQ(waits[1], 2);
-    EXPECT_EQ(waits.back(), std::chrono::duration_cast<std::chrono::seconds>(kSlowingLimit).count());
+    EXPECT_EQ(waits.back(),
+              std::chrono::duration_cast<std::chrono::seconds>(kSlowingLimit).count());
 
     // Another address is not held up; the right password still gets in (after the wait) and
     // clears the address's record.

@@ -92,10 +92,10 @@ void Decoders(int which, std::string_view text) {
         std::string user, password, u2, p2;
         if (ParseBasicAuthorization(text, &user, &password)) {
             FUZZ_CHECK(user.find(':') == std::string::npos, "a user name with a colon");
-            FUZZ_CHECK(ParseBasicAuthorization("Basic " + EncodeBase64(user + ":" + password),
-                                               &u2, &p2) &&
-                           u2 == user && p2 == password,
-                       "credentials do not round-trip");
+            FUZZ_CHECK(
+                ParseBasicAuthorization("Basic " + EncodeBase64(user + ":" + password), &u2, &p2) &&
+                    u2 == user && p2 == password,
+                "credentials do not round-trip");
         }
         break;
     }

@@ -38,7 +38,6 @@ CheapPasswordHashes::~CheapPasswordHashes() {
     SetPasswordHashCost(InteractivePasswordHashCost());
 }
 
-
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "talvorn-test-XXXXXX").string();
     if (::mkdtemp(tmpl.data()) == nullptr)

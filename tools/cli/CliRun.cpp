@@ -182,9 +182,8 @@ public:
     Session(const Options& o, RunIo& io, StationAccess& station, int channel, int firstNumber,
             const NodeSet& targets, std::vector<SendFile> files)
         : o_(o), io_(io), station_(station), c_(channel), first_(firstNumber),
-          targets_(NodeIndexes(targets)), targetSet_(targets),
-          files_(std::move(files)), start_(Clock::now()),
-          progress_(io.err, io.errIsTerminal, io.terminalWidth) {
+          targets_(NodeIndexes(targets)), targetSet_(targets), files_(std::move(files)),
+          start_(Clock::now()), progress_(io.err, io.errIsTerminal, io.terminalWidth) {
         // Beyond a few decades a cap is no cap; the clock could not hold it anyway.
         if (o.timeoutSeconds && *o.timeoutSeconds < 1e9)
             deadline_ = start_ + std::chrono::duration_cast<Clock::duration>(
@@ -253,7 +252,7 @@ private:
     ProgressView progress_;
     EndCause cause_ = EndCause::None;
     int signal_ = 0;
-    std::optional<int> refusal_;         // the exit status of a task the station refused
+    std::optional<int> refusal_;            // the exit status of a task the station refused
     std::vector<NodeObservation> lastSeen_; // the last poll that could read the station
     std::map<int, int> filesDone_;  // per node: the send's files seen done
     std::map<int, int> lastStatus_; // per node: its status at the last poll
@@ -473,8 +472,7 @@ void Session::WaitTask(Command phase) {
                      << " s; unfinished nodes are cancelled";
                 why = text.str();
             } else {
-                const RunWatch::Verdict v =
-                    watch.Observe(Seconds(now), seen, station_.LineMoved());
+                const RunWatch::Verdict v = watch.Observe(Seconds(now), seen, station_.LineMoved());
                 if (!v.silent.empty())
                     GiveUpSilent(watch, v.silent, now);
                 if (v.stalled) {
@@ -642,8 +640,8 @@ int RunThroughStation(const Options& o, RunIo& io) {
         return UsageError(io, "channel " + std::to_string(o.channel) + " of the station at " +
                                   *o.station + " is not open");
     NodeSet targets{};
-    if (!ParseNodeList(o.nodes, NodeNumbering{station.FirstNumber(), station.NodeCount()},
-                       &targets, &error))
+    if (!ParseNodeList(o.nodes, NodeNumbering{station.FirstNumber(), station.NodeCount()}, &targets,
+                       &error))
         return UsageError(io, error);
     if ((o.command == Command::List || o.command == Command::Delete) &&
         NodeIndexes(targets).size() != 1)

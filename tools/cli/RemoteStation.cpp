@@ -194,8 +194,8 @@ QueueResult RemoteStation::Queue(Command kind, const NodeSet& targets,
         for (const char* member : {"files", "names"}) {
             if (j.is_object() && j.contains(member) && j[member].is_object())
                 for (const auto& [name, why] : j[member].items())
-                    out.message += "\n" + name + ": " + (why.is_string() ? why.get<std::string>()
-                                                                       : std::string());
+                    out.message += "\n" + name + ": " +
+                                   (why.is_string() ? why.get<std::string>() : std::string());
         }
     }
     // Refused for the event log (409) or a lost line (503): the command was right, the station

@@ -27,7 +27,8 @@ const char kUsage[] =
     "  --version      the program's version\n"
     "\n"
     "Exit status: 0 after a clean stop; 1 when Para.ini can be neither read nor created; 2 for a\n"
-    "usage error or an API that cannot listen (no [API] Listen, an address taken, a remote address\n"
+    "usage error or an API that cannot listen (no [API] Listen, an address taken, a remote "
+    "address\n"
     "without AllowRemote=1).\n";
 
 // The lines as last reported: a change is said once.

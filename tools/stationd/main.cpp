@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
             std::cout << message << std::flush;
             return stationd::kExitOk;
         }
-        std::cerr << "talvorn-stationd: " << message << "\n(talvorn-stationd --help shows the usage)\n";
+        std::cerr << "talvorn-stationd: " << message
+                  << "\n(talvorn-stationd --help shows the usage)\n";
         return stationd::kExitUsage;
     }
     // SIGTERM and SIGINT are taken by sigtimedwait below, never delivered to a thread: blocked

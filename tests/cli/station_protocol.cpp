@@ -14,9 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace clitest {
 namespace {
@@ -45,21 +42,6 @@ private:
     std::vector<const char*> names_;
 };
 
-// A port no one listens on now, for a Listen that talvorn-cli can read back from Para.ini.
-int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
-
 std::string Parameters(const std::string& link, const std::string& api) {
     return "[SYS_PARA]\nChannel1ComID=COM1\nChannel1ComSum=3\nChannel1ComOne=1\n"
            "Channel1ComSpeed=3\nChannel2ComID=\nChannel2ComSum=0\n[PORTS]\nCOM1=" +
@@ -75,7 +57,7 @@ TEST(CliThroughStation, TheSameCommandsThroughARunningStation) {
     ASSERT_TRUE(line.Start(&error)) << error;
     const std::string work = dir / "work";
     fs::create_directory(work);
-    const std::string url = "http://127.0.0.1:" + std::to_string(FreePort());
+    const std::string url = "http://127.0.0.1:" + std::to_string(testsupport::FreePort());
     std::ofstream(work + "/Para.ini")
         << Parameters(line.link(), "[API]\nListen=" + url.substr(7) + "\n");
 

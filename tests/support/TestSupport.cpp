@@ -12,6 +12,10 @@
 #include <random>
 #include <thread>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace testsupport {
 
 bool StoredPasswordIs(int record, const std::string& password) {
@@ -28,6 +32,21 @@ bool StoredPasswordIs(int record, const std::string& password) {
     char hash[kPasswordHashSize];
     std::memcpy(hash, bytes.data() + kUserRecordSize, sizeof hash);
     return PasswordMatches(hash, password);
+}
+
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
+        port = ntohs(a.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
 }
 
 CheapPasswordHashes::CheapPasswordHashes() {

@@ -68,6 +68,10 @@ public:
     CheapPasswordHashes& operator=(const CheapPasswordHashes&) = delete;
 };
 
+// A loopback TCP port that nobody listens on now, for a server whose address a test must write
+// down before it starts (a Listen that another program reads back from Para.ini).
+int FreePort();
+
 // Creates the process-wide centre with channel 0 on `line0` (and channel 1 on `line1` when given)
 // at 115200 bps (or the speed index given), mode index 0. Returns Create's result.
 int CreateCentre(SimLine* line0, int nodes0, SimLine* line1 = nullptr, int nodes1 = 0,

@@ -1,6 +1,7 @@
 #include "api/ApiService.h"
 
 #include "api/ApiRequest.h"
+#include "api/JsonText.h"
 #include "api/Metrics.h"
 #include "link/NodeStatus.h"
 #include "station/Centre.h"
@@ -72,10 +73,6 @@ const char* CommandTypeName(int type) {
     default:
         return "other";
     }
-}
-
-Json Figure(int32_t value) {
-    return value < 0 ? Json(nullptr) : Json(value);
 }
 
 std::string FieldHex(const uint8_t field[kNameFieldSize]) {
@@ -273,47 +270,60 @@ void ApiService::Tick() {
 }
 
 HttpResponse ApiService::Nodes(int c, bool withHidden) {
-    Json out = Json::array();
+    // Read by every dashboard many times a second: written straight into its text.
+    JsonText out;
+    out.BeginArray();
     RowCache& cache = rows_[c];
     std::lock_guard lock(cache.mutex);
-    if (!TickRows(c))
-        return JsonResponse(200, out); // a closed channel's list is empty
-    CCommCenter* cc = CCommCenter::Instance();
-    const SystemParameters& p = Params();
-    const bool lost = cc->LineLost(c);
-    for (size_t i = 0; i < cache.rows.size(); ++i) {
-        const int n = static_cast<int>(i);
-        const bool hidden = p.machineVisible[c][n] == 1;
-        if (hidden && !withHidden)
-            continue; // hidden in the machine table: no row
-        NodeRecord& node = cc->nodes[c][n];
-        const NodeSnapshot s = TakeNodeSnapshot(node, lost);
-        const NodeRow& row = cache.rows[i];
-        Json tasks = Json::array();
-        for (const TaskNote& note : node.pendingTasks.Snapshot())
-            tasks.push_back(note.taskNo);
-        out.push_back({
-            {"node", row.label},
-            {"machine", p.machineName[c][n]},
-            {"status", row.infoText},
-            {"tasks", s.pendingTaskCount},
-            {"currentTask", s.currentTaskNo},
-            {"rate", RateText(s.currentTaskNo < 1 ? 0 : s.progress)},
-            {"fileCount", Figure(s.fileCount)},
-            {"freeBytes", Figure(s.freeBytes)},
+    if (TickRows(c)) {
+        CCommCenter* cc = CCommCenter::Instance();
+        const SystemParameters& p = Params();
+        const bool lost = cc->LineLost(c);
+        for (size_t i = 0; i < cache.rows.size(); ++i) {
+            const int n = static_cast<int>(i);
+            const bool hidden = p.machineVisible[c][n] == 1;
+            if (hidden && !withHidden)
+                continue; // hidden in the machine table: no row
+            NodeRecord& node = cc->nodes[c][n];
+            const NodeSnapshot s = TakeNodeSnapshot(node, lost);
+            const NodeRow& row = cache.rows[i];
+            const auto figure = [&](const char* key, int32_t value) {
+                out.Key(key);
+                if (value < 0)
+                    out.Null();
+                else
+                    out.Number(value);
+            };
+            out.BeginObject();
+            out.Key("node").String(row.label);
+            out.Key("machine").String(p.machineName[c][n]);
+            out.Key("status").String(row.infoText);
+            out.Key("tasks").Number(s.pendingTaskCount);
+            out.Key("currentTask").Number(s.currentTaskNo);
+            out.Key("rate").String(RateText(s.currentTaskNo < 1 ? 0 : s.progress));
+            figure("fileCount", s.fileCount);
+            figure("freeBytes", s.freeBytes);
             // Beyond what the list shows, for scripts and talvorn-cli: the record's own code,
             // the figures under the texts and the numbers of the tasks noted on the node.
-            {"statusCode", s.status},
-            {"progress", s.progress},
-            {"missing", s.missingCount},
-            {"replied", node.replied.load() != 0},
-            {"totalBytes", node.totalBytes.load()},
-            {"taskNumbers", std::move(tasks)},
-        });
-        if (hidden)
-            out.back()["hidden"] = true;
-    }
-    return JsonResponse(200, out);
+            out.Key("statusCode").Number(s.status);
+            out.Key("progress").Number(s.progress);
+            out.Key("missing").Number(s.missingCount);
+            out.Key("replied").Bool(node.replied.load() != 0);
+            out.Key("totalBytes").Number(node.totalBytes.load());
+            out.Key("taskNumbers").BeginArray();
+            if (s.pendingTaskCount != 0)
+                for (const TaskNote& note : node.pendingTasks.Snapshot())
+                    out.Number(note.taskNo);
+            out.EndArray();
+            if (hidden)
+                out.Key("hidden").Bool(true);
+            out.EndObject();
+        }
+    } // a closed channel's list is empty
+    out.EndArray();
+    HttpResponse r;
+    r.body = out.Take();
+    return r;
 }
 
 HttpResponse ApiService::NodeFiles(int c, const std::string& label) {

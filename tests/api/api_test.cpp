@@ -7,6 +7,7 @@
 #include "api/ApiRequest.h"
 #include "api/ApiService.h"
 #include "api/ApiSettings.h"
+#include "api/JsonText.h"
 #include "api/Metrics.h"
 #include "link/CommCenter.h"
 #include "store/SystemParameters.h"
@@ -177,6 +178,33 @@ TEST(ApiListen, LoopbackUnlessAllowedAndTheUrlToUse) {
     EXPECT_EQ(StationUrl("0.0.0.0", 8470), "http://127.0.0.1:8470");
     EXPECT_EQ(StationUrl("::1", 80), "http://[::1]:80");
     EXPECT_EQ(StationUrl("localhost", 1), "http://localhost:1");
+}
+
+TEST(ApiJson, TheWriterWritesWhatTheLibraryReadsBack) {
+    JsonText w;
+    w.BeginArray();
+    w.BeginObject().Key("a").Number(-5).Key("b").Null().Key("c").Bool(true);
+    w.Key("d").BeginArray().Number(1).Number(2).EndArray();
+    w.Key("e").BeginObject().EndObject().EndObject();
+    w.String("x").BeginArray().EndArray();
+    w.EndArray();
+    EXPECT_EQ(w.str(), R"([{"a":-5,"b":null,"c":true,"d":[1,2],"e":{}},"x",[]])");
+
+    // Every byte value, as names and paths may hold them: what comes back is what nlohmann-json
+    // makes of the same text (quotes and controls escaped, bytes that are no UTF-8 replaced).
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    for (const std::string& text :
+         {all, std::string("Line A-01 \"quoted\" \\ path\n"), std::string("\xE4\xB8\xAD\xE6\x96\x87"),
+          std::string("cut \xE4\xB8"), std::string("\xED\xA0\x80 surrogate"),
+          std::string("\xC0\xAF overlong"), std::string("\xF4\x90\x80\x80 too high")}) {
+        std::string ours;
+        AppendJsonString(ours, text);
+        const Json back = Json::parse(ours, nullptr, false);
+        ASSERT_TRUE(back.is_string()) << ours;
+        EXPECT_EQ(ours, Json(text).dump(-1, ' ', false, Json::error_handler_t::replace));
+    }
 }
 
 // A table of two users behind the authenticator's seams, with a clock the test moves.

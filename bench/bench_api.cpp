@@ -6,15 +6,16 @@
 // The line is the node simulator with line-rate emulation at 115200 bps (in this process, as the
 // station's peer). The clients are 50 threads of a child process, a connection each, reading
 // /api/v1/channels/1/nodes (as a user of the table) and /metrics in turn, as fast as they are
-// answered. They stand for dashboards and scripts on other hosts: on this machine they share its
-// two cores with the station, so the child runs at the priority the API's own threads run at
-// (nice 10), below the line's threads, as load that is not the station's would be on its PC. A
-// send without clients runs before and after the one with them; their mean is the reference.
-// The machine may be shared: the load average is printed with the figures, and two sends without
+// answered: first with kept connections (as Prometheus and browsers), then with a connection per
+// request (as curl in a script). They stand for dashboards and scripts on other hosts: on this
+// machine they share its two cores with the station, so the child runs at the priority the API's
+// own threads run at (nice 10), below the line's threads, as load that is not the station's
+// would be on its PC. Sends without clients run before, between and after the two with them;
+// the mean of each one's neighbours is its reference. Every send starts on empty nodes. The
+// machine may be shared: the load average is printed with the figures, and the sends without
 // clients show how far the machine alone moves a send's time.
 //
-// Usage: bench_api [--quick] [--keep-alive]   (--quick: a 16 KiB file instead of 64 KiB;
-//                                              --keep-alive: clients keep their connection)
+// Usage: bench_api [--quick]   (--quick: a 16 KiB file instead of 64 KiB)
 #include "NodeSim.h"
 #include "api/ApiServer.h"
 #include "link/CommCenter.h"
@@ -167,8 +168,6 @@ double Percentile(std::vector<double>& v, double p) {
     return v[i];
 }
 
-} // namespace
-
 // CPU seconds this process (the station and the simulator) has used so far.
 double CpuSeconds() {
     rusage u{};
@@ -183,12 +182,31 @@ double LoadAverage() {
     return load;
 }
 
+// One kind of clients: their process, made before any thread of this one exists.
+struct ClientKind {
+    const char* name = "";
+    bool keepAlive = false;
+    pid_t child = -1;
+    int control = -1;
+    std::string results;
+};
+
+// The clients' answers: the failures and the times measured, in ms.
+std::vector<double> ReadAnswers(const std::string& results, long* failures) {
+    std::vector<double> times;
+    std::ifstream in(results);
+    in >> *failures;
+    for (double t; in >> t;)
+        times.push_back(t);
+    return times;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    bool quick = false, keepAlive = false;
-    for (int i = 1; i < argc; ++i) {
+    bool quick = false;
+    for (int i = 1; i < argc; ++i)
         quick |= std::strcmp(argv[i], "--quick") == 0;
-        keepAlive |= std::strcmp(argv[i], "--keep-alive") == 0;
-    }
     const size_t fileSize = quick ? 16 * 1024 : 64 * 1024;
 
     std::string tmpl = (fs::temp_directory_path() / "talvorn-bench-api-XXXXXX").string();
@@ -197,23 +215,31 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path dir = tmpl;
-    const std::string results = (dir / "answers.txt").string();
-    // The clients' process is made before any thread exists.
-    int control[2];
-    if (pipe(control) != 0) {
-        std::perror("pipe");
-        return 1;
+    // Dashboards keep their connection (Prometheus, browsers); scripts open one per request.
+    ClientKind kinds[2];
+    kinds[0].name = "kept connections";
+    kinds[0].keepAlive = true;
+    kinds[1].name = "a connection per request";
+    kinds[1].keepAlive = false;
+    for (ClientKind& k : kinds) {
+        int control[2];
+        if (pipe(control) != 0) {
+            std::perror("pipe");
+            return 1;
+        }
+        k.results = (dir / (std::string(k.keepAlive ? "kept" : "new") + ".txt")).string();
+        k.child = fork();
+        if (k.child < 0) {
+            std::perror("fork");
+            return 1;
+        }
+        if (k.child == 0) {
+            close(control[1]);
+            ClientProcess(control[0], k.results, k.keepAlive);
+        }
+        close(control[0]);
+        k.control = control[1];
     }
-    const pid_t child = fork();
-    if (child < 0) {
-        std::perror("fork");
-        return 1;
-    }
-    if (child == 0) {
-        close(control[1]);
-        ClientProcess(control[0], results, keepAlive);
-    }
-    close(control[0]);
 
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     Params().workDir = (dir / "work").string();
@@ -257,64 +283,61 @@ int main(int argc, char** argv) {
         (void)warm.Get("/api/v1/channels");
     }
 
-    std::printf("Send of %zu KiB to %d nodes at 115200 bps (line-rate emulation), %d clients "
-                "reading /nodes and /metrics in a loop (%s):\n",
-                fileSize / 1024, kNodes, kClients,
-                keepAlive ? "kept connections" : "a connection per request");
+    std::printf("Sends of %zu KiB to %d nodes at 115200 bps (line-rate emulation); %d clients "
+                "read /nodes and /metrics in a loop during every other one\n",
+                fileSize / 1024, kNodes, kClients);
     std::fflush(stdout);
-    double cpu = CpuSeconds();
-    const double before = TimedSend(server, sim, WriteDesignFile(dir, "A0.DST", fileSize, 1),
-                  nodesim::NodeNameField("A0.DST"));
-    const double cpuBefore = CpuSeconds() - cpu;
-    std::printf("  send without clients:   %7.2f s   (load average %.1f)\n", before, LoadAverage());
-    std::fflush(stdout);
-
-    const int port = server.Port();
-    (void)!write(control[1], &port, sizeof port);
-    std::this_thread::sleep_for(std::chrono::seconds(1)); // every client is under way
-    (void)!write(control[1], "m", 1);
-    cpu = CpuSeconds();
-    const double with = TimedSend(server, sim, WriteDesignFile(dir, "A1.DST", fileSize, 2),
-                  nodesim::NodeNameField("A1.DST"));
-    const double cpuWith = CpuSeconds() - cpu;
-    const double loadWith = LoadAverage();
-    (void)!write(control[1], "s", 1);
-    close(control[1]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    std::printf("  send with %d clients:   %7.2f s   (load average %.1f)\n", kClients, with,
-                loadWith);
-    std::fflush(stdout);
-
-    cpu = CpuSeconds();
-    const double after = TimedSend(server, sim, WriteDesignFile(dir, "A2.DST", fileSize, 3),
-                  nodesim::NodeNameField("A2.DST"));
-    const double cpuAfter = CpuSeconds() - cpu;
-    const double reference = (before + after) / 2;
-    std::printf("  send without clients:   %7.2f s   (again; load average %.1f)\n", after,
+    int sends = 0;
+    const auto send = [&](double* cpuSeconds) {
+        const std::string name = "A" + std::to_string(sends) + ".DST";
+        const std::string file = WriteDesignFile(dir, name, fileSize, static_cast<uint32_t>(sends));
+        ++sends;
+        const double cpu = CpuSeconds();
+        const double seconds = TimedSend(server, sim, file, nodesim::NodeNameField(name));
+        *cpuSeconds = CpuSeconds() - cpu;
+        return seconds;
+    };
+    double cpuAlone = 0;
+    double alone = send(&cpuAlone);
+    std::printf("  send without clients:      %7.2f s   (load average %.1f)\n", alone,
                 LoadAverage());
-    std::printf("  with clients / without: %+7.2f%%  (target within 2%%; the two sends without "
-                "differ by %.2f%%)\n",
-                (with / reference - 1) * 100, (after / before - 1) * 100);
-    std::vector<double> times;
-    long failures = -1;
-    {
-        std::ifstream in(results);
-        in >> failures;
-        for (double t; in >> t;)
-            times.push_back(t);
+    std::fflush(stdout);
+    for (ClientKind& k : kinds) {
+        const int port = server.Port();
+        (void)!write(k.control, &port, sizeof port);
+        std::this_thread::sleep_for(std::chrono::seconds(1)); // every client is under way
+        (void)!write(k.control, "m", 1);
+        double cpuWith = 0;
+        const double with = send(&cpuWith);
+        (void)!write(k.control, "s", 1);
+        close(k.control);
+        int status = 0;
+        waitpid(k.child, &status, 0);
+        std::printf("  send with %d clients:      %7.2f s   (%s)\n", kClients, with, k.name);
+        double cpuAfter = 0;
+        const double after = send(&cpuAfter);
+        std::printf("  send without clients:      %7.2f s   (load average %.1f)\n", after,
+                    LoadAverage());
+        long failures = -1;
+        std::vector<double> times = ReadAnswers(k.results, &failures);
+        const double reference = (alone + after) / 2;
+        const double idleCpu = (cpuAlone + cpuAfter) / 2;
+        std::printf("    with clients / without:  %+6.2f%%  (target within 2%%; the sends "
+                    "without differ by %.2f%%)\n",
+                    (with / reference - 1) * 100, (after / alone - 1) * 100);
+        std::printf("    answers: %zu (%.0f a second), %ld failed; median %.2f ms, 99th "
+                    "percentile %.2f ms (target under 10 ms), worst %.2f ms\n",
+                    times.size(), static_cast<double>(times.size()) / with, failures,
+                    Percentile(times, 0.5), Percentile(times, 0.99), Percentile(times, 1.0));
+        std::printf("    the station's CPU: %.2f s during the send, %.2f s without clients "
+                    "(%.0f us an answer)\n",
+                    cpuWith, idleCpu,
+                    times.empty() ? 0.0
+                                  : (cpuWith - idleCpu) / static_cast<double>(times.size()) * 1e6);
+        std::fflush(stdout);
+        alone = after;
+        cpuAlone = cpuAfter;
     }
-    std::printf("  answers during the send: %zu (%.0f a second), %ld failed\n", times.size(),
-                static_cast<double>(times.size()) / with, failures);
-    std::printf("  answer time: median %.2f ms, 99th percentile %.2f ms (target under 10 ms), "
-                "worst %.2f ms\n",
-                Percentile(times, 0.5), Percentile(times, 0.99), Percentile(times, 1.0));
-    const double idleCpu = (cpuBefore + cpuAfter) / 2;
-    std::printf("  the station's CPU during a send: %.2f s without clients, %.2f s with them "
-                "(%.0f us an answer)\n",
-                idleCpu, cpuWith,
-                times.empty() ? 0.0
-                              : (cpuWith - idleCpu) / static_cast<double>(times.size()) * 1e6);
 
     server.Stop();
     CCommCenter::Destroy();

@@ -438,6 +438,22 @@ Send the other %n file(s)?</source>
         <source>Two Channels Line Lost</source>
         <translation>两个通道线路均中断</translation>
     </message>
+    <message>
+        <source>The file library is still copying, moving or deleting files. Closing now stops it, and what it has not done yet is not done.</source>
+        <translation>文件库仍在复制、移动或删除文件。现在关闭会停止该操作，尚未完成的部分将不会完成。</translation>
+    </message>
+    <message>
+        <source>Close When Done</source>
+        <translation>完成后关闭</translation>
+    </message>
+    <message>
+        <source>Stop and Close</source>
+        <translation>停止并关闭</translation>
+    </message>
+    <message>
+        <source>Keep Open</source>
+        <translation>保持打开</translation>
+    </message>
 </context>
 <context>
     <name>CancelTaskDialog</name>
@@ -657,6 +673,22 @@ Delete them permanently instead? They cannot be restored.</source>
         <source>Prompting</source>
         <translation>提示</translation>
     </message>
+    <message>
+        <source>A file operation in “%1” was cut short (the program or the computer stopped in the middle of it).</source>
+        <translation>“%1”中的一个文件操作被中断（程序或计算机在操作途中停止）。</translation>
+    </message>
+    <message>
+        <source>Put back under their names:</source>
+        <translation>已按原名放回：</translation>
+    </message>
+    <message>
+        <source>Removed, as left unfinished:</source>
+        <translation>已删除未完成的部分：</translation>
+    </message>
+    <message>
+        <source>Left as they are (hidden, their names begin with “.talvorn-”):</source>
+        <translation>保持原样（隐藏，名称以“.talvorn-”开头）：</translation>
+    </message>
 </context>
 <context>
     <name>LibraryRootsModel</name>
@@ -690,6 +722,21 @@ Delete them permanently instead? They cannot be restored.</source>
     <message>
         <source>Loading On System, Please Waiting...</source>
         <translation>系统加载中，请稍候...</translation>
+    </message>
+</context>
+<context>
+    <name>LockWaitNotice</name>
+    <message>
+        <source>Waiting</source>
+        <translation>等待</translation>
+    </message>
+    <message>
+        <source>Waiting for another program to finish with %1 (a station or talvorn-cli working in the same folder).</source>
+        <translation>正在等待另一个程序用完 %1（在同一文件夹中工作的工作站或 talvorn-cli）。</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 <context>

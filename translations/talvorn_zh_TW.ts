@@ -438,6 +438,22 @@ Send the other %n file(s)?</source>
         <source>Two Channels Line Lost</source>
         <translation>兩個通道線路皆中斷</translation>
     </message>
+    <message>
+        <source>The file library is still copying, moving or deleting files. Closing now stops it, and what it has not done yet is not done.</source>
+        <translation>檔案庫仍在複製、移動或刪除檔案。現在關閉會停止該作業，尚未完成的部分將不會完成。</translation>
+    </message>
+    <message>
+        <source>Close When Done</source>
+        <translation>完成後關閉</translation>
+    </message>
+    <message>
+        <source>Stop and Close</source>
+        <translation>停止並關閉</translation>
+    </message>
+    <message>
+        <source>Keep Open</source>
+        <translation>保持開啟</translation>
+    </message>
 </context>
 <context>
     <name>CancelTaskDialog</name>
@@ -657,6 +673,22 @@ Delete them permanently instead? They cannot be restored.</source>
         <source>Prompting</source>
         <translation>提示</translation>
     </message>
+    <message>
+        <source>A file operation in “%1” was cut short (the program or the computer stopped in the middle of it).</source>
+        <translation>「%1」中的一項檔案作業被中斷（程式或電腦在作業途中停止）。</translation>
+    </message>
+    <message>
+        <source>Put back under their names:</source>
+        <translation>已按原名放回：</translation>
+    </message>
+    <message>
+        <source>Removed, as left unfinished:</source>
+        <translation>已刪除未完成的部分：</translation>
+    </message>
+    <message>
+        <source>Left as they are (hidden, their names begin with “.talvorn-”):</source>
+        <translation>保持原樣（隱藏，名稱以「.talvorn-」開頭）：</translation>
+    </message>
 </context>
 <context>
     <name>LibraryRootsModel</name>
@@ -690,6 +722,21 @@ Delete them permanently instead? They cannot be restored.</source>
     <message>
         <source>Loading On System, Please Waiting...</source>
         <translation>系統載入中，請稍候...</translation>
+    </message>
+</context>
+<context>
+    <name>LockWaitNotice</name>
+    <message>
+        <source>Waiting</source>
+        <translation>等待</translation>
+    </message>
+    <message>
+        <source>Waiting for another program to finish with %1 (a station or talvorn-cli working in the same folder).</source>
+        <translation>正在等待另一個程式用完 %1（在同一資料夾中工作的工作站或 talvorn-cli）。</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 <context>

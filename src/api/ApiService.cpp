@@ -478,15 +478,21 @@ HttpResponse ApiService::Command(int resource, int c, const ApiUser& user,
     }
     case Resource::Delete: {
         const int n = nodes.front();
-        std::vector<std::string> missing;
-        request.files = ResolveNodeNames(cc->nodes[c][n].ListedFiles(), deleteBody.names, &missing);
-        if (!missing.empty()) {
-            const std::string why = "no such file on node " + NodeLabel(c, n);
+        std::vector<std::string> missing, ambiguous;
+        request.files = ResolveNodeNames(cc->nodes[c][n].ListedFiles(), deleteBody.names,
+                                         &missing, &ambiguous);
+        if (!missing.empty() || !ambiguous.empty()) {
+            // The command line's words for a name that names no file, or more than one.
+            const std::string label = NodeLabel(c, n);
             Json names = Json::object();
             for (const std::string& name : missing)
-                names[name] = why;
-            return JsonResponse(
-                422, {{"error", why + "; nothing was queued"}, {"names", std::move(names)}});
+                names[name] = "no such file on node " + label;
+            for (const std::string& name : ambiguous)
+                names[name] = "more than one file on node " + label +
+                              " goes by this name; name it as `list` prints it";
+            return JsonResponse(422, {{"error", "a name names no file, or more than one, on node " +
+                                                    label + "; nothing was queued"},
+                                      {"names", std::move(names)}});
         }
         const HandOver h = LogAndQueue(LoggedCommand::Delete, c, request, user.name, &reason);
         if (h != HandOver::Queued)

@@ -2,11 +2,15 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -33,6 +37,114 @@ void SyncFolder(const std::string& folder) {
         (void)::fsync(fd);
         ::close(fd);
     }
+}
+
+namespace {
+
+// The process's umask, read without changing it (umask() would, for every thread at once).
+mode_t currentUmask() {
+    static const mode_t mask = [] {
+        mode_t m = 022;
+        if (FILE* f = std::fopen("/proc/self/status", "re")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, f)) {
+                unsigned v = 0;
+                if (std::sscanf(line, "Umask: %o", &v) == 1) {
+                    m = static_cast<mode_t>(v);
+                    break;
+                }
+            }
+            std::fclose(f);
+        }
+        return m;
+    }();
+    return mask;
+}
+
+} // namespace
+
+int CreateTemporaryFile(const std::string& folder, const std::string& prefix, unsigned mode,
+                        std::string* path) {
+    std::string tmpl = (folder.empty() ? std::string(".") : folder) + "/" + prefix + "XXXXXX";
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fchmod(fd, static_cast<mode_t>(mode) & ~currentUmask() & 07777) != 0) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        errno = e;
+        return -1;
+    }
+    *path = tmpl;
+    return fd;
+}
+
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
+    const std::string dir = folder.empty() ? std::string(".") : folder;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return;
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string p = dir + "/" + name;
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(p.c_str());
+    }
+    ::closedir(d);
+}
+
+namespace {
+
+std::mutex gWaitHookMutex;
+FileLockWaitHook gWaitHook;
+
+FileLockWaitHook waitHook() {
+    std::lock_guard<std::mutex> guard(gWaitHookMutex);
+    return gWaitHook;
+}
+
+// One wait for a lock: tells the hook, slice by slice, and once more when it is over.
+class Wait {
+public:
+    explicit Wait(const std::string& lockPath)
+        : hook_(waitHook()), start_(std::chrono::steady_clock::now()) {
+        state_.lockPath = lockPath;
+    }
+    ~Wait() {
+        if (told_) {
+            state_.over = true;
+            hook_(state_);
+        }
+    }
+    Wait(const Wait&) = delete;
+    Wait& operator=(const Wait&) = delete;
+    // Before a slice: false when the wait is given up.
+    bool goOn() {
+        if (!hook_)
+            return true;
+        state_.waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start_);
+        told_ = true;
+        return hook_(state_);
+    }
+
+private:
+    FileLockWaitHook hook_;
+    std::chrono::steady_clock::time_point start_;
+    FileLockWait state_;
+    bool told_ = false;
+};
+
+} // namespace
+
+FileLockWaitHook SetFileLockWaitHook(FileLockWaitHook hook) {
+    std::lock_guard<std::mutex> guard(gWaitHookMutex);
+    std::swap(gWaitHook, hook);
+    return hook;
 }
 
 namespace {
@@ -70,6 +182,7 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
     const auto key = std::make_pair(dev_, ino_);
     const auto self = std::this_thread::get_id();
 
+    std::optional<Wait> wait; // made when the lock turns out to be taken
     std::unique_lock<std::mutex> guard(gLocksMutex);
     for (;;) {
         auto it = gLocks.find(key);
@@ -81,15 +194,34 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
             held_ = true;
             return;
         }
-        gLockReleased.wait(guard);
+        // Another thread of this process holds it.
+        if (!wait)
+            wait.emplace(lockPath);
+        guard.unlock();
+        const bool goOn = wait->goOn();
+        guard.lock();
+        if (!goOn) {
+            error_ = EINTR;
+            ::close(fd);
+            return;
+        }
+        gLockReleased.wait_for(guard, kFileLockWaitSlice);
     }
     // Reserved for this thread before the wait for other processes, so that other threads of
     // this process queue up here rather than on a second open file description.
     gLocks[key] = HeldLock{self, 1, fd};
     guard.unlock();
 
+    // Another process may hold it: asked for in slices, so that the wait can be given up.
     int r;
-    while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    while ((r = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && (errno == EWOULDBLOCK || errno == EINTR)) {
+        if (!wait)
+            wait.emplace(lockPath);
+        if (!wait->goOn()) {
+            errno = EINTR;
+            break;
+        }
+        std::this_thread::sleep_for(kFileLockWaitSlice);
     }
     if (r != 0) {
         error_ = errno;

@@ -2,12 +2,16 @@
 
 #include "platform/FileIo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +22,12 @@ constexpr size_t kChunk = 1 << 20;
 // out of it when whole; a replaced item waits in ".talvorn-old-*" until the new one is in place.
 constexpr const char* kCopyHolder = ".talvorn-copy-XXXXXX";
 constexpr const char* kOldHolder = ".talvorn-old-XXXXXX";
+constexpr const char* kCopyPrefix = ".talvorn-copy-";
+constexpr const char* kOldPrefix = ".talvorn-old-";
+// A case-only rename passes through ".talvorn-rename-<new name>" (a name too long for that
+// through ".talvorn-renaming-*", which no recovery touches).
+constexpr const char* kRenamePrefix = ".talvorn-rename-";
+constexpr const char* kRenamingPrefix = ".talvorn-renaming-";
 constexpr int kMaxKeepBoth = 10000;
 
 std::string join(const std::string& folder, const std::string& name) {
@@ -38,6 +48,21 @@ bool exists(const std::string& p) {
     return ::lstat(p.c_str(), &st) == 0;
 }
 
+bool startsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
+
+bool sameIdentity(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Both paths name one item (one device, one inode), links not followed. Paths cannot tell: a
+// bind mount or a linked parent shows one folder under two.
+bool sameInode(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sameIdentity(sa, sb);
+}
+
 std::string realPath(const std::string& p) {
     char* r = ::realpath(p.c_str(), nullptr);
     if (!r)
@@ -56,6 +81,61 @@ std::string realItem(const std::string& p) {
     return folder.empty() ? p : join(folder, baseName(p));
 }
 
+// The folders above `item` (its resolved path) include the folder `folder` itself, by identity.
+bool holdsByIdentity(const std::string& folder, const std::string& item) {
+    struct stat f;
+    if (::lstat(folder.c_str(), &f) != 0 || !S_ISDIR(f.st_mode))
+        return false;
+    std::string cur = realItem(item);
+    for (;;) {
+        struct stat c;
+        if (::lstat(cur.c_str(), &c) == 0 && sameIdentity(c, f))
+            return true;
+        if (cur == "/")
+            return false;
+        cur = parentOf(cur);
+    }
+}
+
+// An exclusive lock on a holder folder for as long as an operation works in it, so that a
+// recovery (in this process or another) leaves the holder alone. A crash releases it.
+class HolderLock {
+public:
+    explicit HolderLock(const std::string& holder)
+        : fd_(::open(holder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~HolderLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    HolderLock(const HolderLock&) = delete;
+    HolderLock& operator=(const HolderLock&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Renames an item; a folder that its owner cannot write (a copy of a read-only share, say)
+// cannot change its parent, so it is made writable for the rename and given its mode back after.
+template <typename Rename>
+int renameItem(Rename&& doRename, const std::string& from, const std::string& to, bool replace) {
+    int r = doRename(from, to, replace);
+    struct stat st;
+    if ((r != EACCES && r != EPERM) || ::lstat(from.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != ::geteuid() || (st.st_mode & S_IWUSR))
+        return r;
+    if (::chmod(from.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0)
+        return r;
+    r = doRename(from, to, replace);
+    ::chmod((r == 0 ? to : from).c_str(), st.st_mode & 07777);
+    return r;
+}
+
 std::string makeHolder(const std::string& folder, const char* pattern, int& error) {
     std::string tmpl = join(folder, pattern);
     if (!::mkdtemp(tmpl.data())) {
@@ -66,7 +146,8 @@ std::string makeHolder(const std::string& folder, const char* pattern, int& erro
     return tmpl;
 }
 
-// Removes a temporary tree without asking or reporting: what it removes was made by us.
+// Removes a temporary tree without asking or reporting: what it removes was made by us. A mount
+// point inside is never entered: what it holds is not ours.
 void removeQuietly(const std::string& p) {
     struct stat st;
     if (::lstat(p.c_str(), &st) != 0)
@@ -75,6 +156,8 @@ void removeQuietly(const std::string& p) {
         ::unlink(p.c_str());
         return;
     }
+    if (FileOperations::isProtected(p))
+        return;
     ::chmod(p.c_str(), 0700); // a copied read-only folder must be emptied too
     if (DIR* d = ::opendir(p.c_str())) {
         while (dirent* e = ::readdir(d)) {
@@ -188,6 +271,8 @@ struct FileOperations::Run {
     FileProgress progress;
     bool cancelled = false;
     std::vector<char> buffer;
+    // A move: its copies must be on disk, folder entries included, before a source goes.
+    bool durable = false;
 
     // Where the item goes, and whether it replaces what is there.
     struct Target {
@@ -205,6 +290,14 @@ struct FileOperations::Run {
     }
     long doWrite(int fd, const void* data, size_t size) {
         return ops.write_ ? ops.write_(fd, data, size) : ::write(fd, data, size);
+    }
+    int doSync(const std::string& folder) {
+        return ops.sync_ ? ops.sync_(folder) : systemSyncFolder(folder);
+    }
+    int moveItem(const std::string& from, const std::string& to, bool replace) {
+        return renameItem([this](const std::string& a, const std::string& b,
+                                 bool r) { return doRename(a, b, r); },
+                          from, to, replace);
     }
     void fail(const std::string& path, FileFault fault, int error) {
         report.failures.push_back({path, fault, error});
@@ -314,8 +407,9 @@ struct FileOperations::Run {
     }
 
     // Makes `dst` (which does not exist yet) a copy of `src`: folders with all they hold, links as
-    // links, regular files with their bytes. Anything else is refused.
-    Step copyInto(const std::string& src, const std::string& dst) {
+    // links, regular files with their bytes. Anything else is refused. With `topMode`, a folder
+    // `src` leaves its permissions to the caller (there, -1 otherwise).
+    Step copyInto(const std::string& src, const std::string& dst, int* topMode = nullptr) {
         struct stat st;
         if (::lstat(src.c_str(), &st) != 0) {
             fail(src, FileFault::System, errno);
@@ -375,8 +469,19 @@ struct FileOperations::Run {
             ::closedir(d);
             if (s != Step::Ok)
                 return s;
-            // Permissions last, so that a read-only folder could be filled first.
-            ::chmod(dst.c_str(), st.st_mode & 0777);
+            if (durable) {
+                if (const int e = doSync(dst)) {
+                    fail(src, FileFault::System, e);
+                    return Step::Failed;
+                }
+            }
+            // Permissions last, so that a read-only folder could be filled first; the top
+            // folder's once it has left its holder, since a folder that its owner cannot write
+            // cannot change its parent.
+            if (topMode)
+                *topMode = static_cast<int>(st.st_mode & 0777);
+            else
+                ::chmod(dst.c_str(), st.st_mode & 0777);
         } else {
             fail(src, FileFault::NotSupported, 0);
             return Step::Failed;
@@ -452,7 +557,7 @@ struct FileOperations::Run {
         c.destination = t.path;
         c.sourceIsFolder = srcIsFolder;
         c.destinationIsFolder = S_ISDIR(dst.st_mode);
-        c.sameItem = realItem(src) == realItem(t.path);
+        c.sameItem = realItem(src) == realItem(t.path) || sameInode(src, t.path);
         const ClashAnswer a = ops.clash_ ? ops.clash_(c) : ClashAnswer::Skip;
         switch (a) {
         case ClashAnswer::Cancel:
@@ -476,8 +581,13 @@ struct FileOperations::Run {
                 return Step::Skipped;
             }
             // Nor may the replaced item hold the source.
-            if (isSameOrInside(realItem(t.path), realItem(src))) {
+            if (isSameOrInside(realItem(t.path), realItem(src)) || holdsByIdentity(t.path, src)) {
                 fail(t.path, FileFault::IntoItself, 0);
+                return Step::Failed;
+            }
+            // A replaced folder is deleted as the permanent delete would: never into a mount.
+            if (c.destinationIsFolder && (isProtected(t.path) || holdsMountPoint(t.path))) {
+                fail(t.path, FileFault::Protected, 0);
                 return Step::Failed;
             }
             t.replace = true;
@@ -501,13 +611,14 @@ struct FileOperations::Run {
         const std::string holder = makeHolder(parentOf(to), kOldHolder, e);
         if (holder.empty())
             return e;
+        const HolderLock lock(holder);
         const std::string aside = join(holder, baseName(to));
-        if ((e = doRename(to, aside, false)) != 0) {
+        if ((e = moveItem(to, aside, false)) != 0) {
             ::rmdir(holder.c_str());
             return e;
         }
-        if ((e = doRename(from, to, false)) != 0) {
-            doRename(aside, to, false);
+        if ((e = moveItem(from, to, false)) != 0) {
+            moveItem(aside, to, false);
             ::rmdir(holder.c_str());
             return e;
         }
@@ -518,7 +629,7 @@ struct FileOperations::Run {
     // Renames the finished copy `temp` into place, asking again if the name was taken meanwhile.
     Step place(const std::string& src, bool srcIsFolder, const std::string& temp, Target& t) {
         for (;;) {
-            const int r = t.replace ? replaceWith(temp, t.path) : doRename(temp, t.path, false);
+            const int r = t.replace ? replaceWith(temp, t.path) : moveItem(temp, t.path, false);
             if (r == 0)
                 return Step::Ok;
             if (r != EEXIST || t.replace) {
@@ -539,17 +650,31 @@ struct FileOperations::Run {
             fail(src, FileFault::System, e);
             return Step::Failed;
         }
+        const HolderLock lock(holder);
         const std::string temp = join(holder, baseName(t.path));
-        Step s = copyInto(src, temp);
+        int folderMode = -1;
+        Step s = copyInto(src, temp, &folderMode);
+        if (s == Step::Ok && durable && (e = doSync(holder)) != 0) {
+            fail(src, FileFault::System, e);
+            s = Step::Failed;
+        }
         if (s == Step::Ok)
             s = place(src, srcIsFolder, temp, t);
+        if (s == Step::Ok && folderMode >= 0)
+            ::chmod(t.path.c_str(), static_cast<mode_t>(folderMode));
         removeQuietly(holder); // empty after a good place; the partial copy otherwise
+        // The copy's own name in its folder, on disk before a move deletes the source.
+        if (s == Step::Ok && durable && (e = doSync(parentOf(t.path))) != 0) {
+            fail(src, FileFault::SourceKept, e);
+            report.created.push_back(t.path);
+            s = Step::Failed;
+        }
         return s;
     }
 
     Step moveTo(const std::string& src, bool srcIsFolder, Target& t) {
         for (;;) {
-            const int r = t.replace ? replaceWith(src, t.path) : doRename(src, t.path, false);
+            const int r = t.replace ? replaceWith(src, t.path) : moveItem(src, t.path, false);
             if (r == 0)
                 return Step::Ok;
             if (r == EXDEV)
@@ -567,9 +692,24 @@ struct FileOperations::Run {
 
     // Another file system: copy the whole item, and only then delete the source.
     Step moveAcross(const std::string& src, bool srcIsFolder, Target& t) {
+        struct stat before, now;
+        if (::lstat(src.c_str(), &before) != 0) {
+            fail(src, FileFault::System, errno);
+            return Step::Failed;
+        }
+        durable = true;
         const Step s = copyTo(src, srcIsFolder, t);
+        durable = false;
         if (s != Step::Ok)
             return s;
+        // The source goes only while it is still the item that was copied: saved anew meanwhile,
+        // or reached through the destination under another path, it is not ours to delete.
+        if (::lstat(src.c_str(), &now) != 0 || !sameIdentity(before, now) ||
+            sameInode(src, t.path)) {
+            fail(src, FileFault::SourceKept, 0);
+            report.created.push_back(t.path);
+            return Step::Failed;
+        }
         if (removeTree(src, false) != Step::Ok) {
             report.failures.back().fault = FileFault::SourceKept;
             report.created.push_back(t.path);
@@ -587,7 +727,7 @@ struct FileOperations::Run {
         const bool srcIsFolder = S_ISDIR(st.st_mode);
         Target t{join(folder, baseName(src)), false};
         progress.current = src;
-        if (moving && realItem(src) == realItem(t.path)) {
+        if (moving && (realItem(src) == realItem(t.path) || sameInode(src, t.path))) {
             ++report.skipped; // already where it should go
             return Step::Skipped;
         }
@@ -629,7 +769,8 @@ FileOpReport FileOperations::transfer(const std::vector<std::string>& sources,
             return run.refuse(p, FileFault::System, errno);
         if (moving && isProtected(p))
             return run.refuse(p, FileFault::Protected);
-        if (S_ISDIR(st.st_mode) && isSameOrInside(realPath(p), folderReal))
+        if (S_ISDIR(st.st_mode) &&
+            (isSameOrInside(realPath(p), folderReal) || holdsByIdentity(p, folder)))
             return run.refuse(p, FileFault::IntoItself);
         items.push_back(p);
     }
@@ -786,11 +927,24 @@ FileOpReport FileOperations::rename(const std::string& path, const std::string& 
     const std::string target = join(parentOf(p), newName);
     if (target == p)
         return run.report;
-    int r = run.doRename(p, target, false);
-    // On a volume that ignores case, "a.bin" -> "A.BIN" finds the item itself under the new name.
-    if (r == EEXIST && ::lstat(target.c_str(), &other) == 0 && other.st_dev == st.st_dev &&
-        other.st_ino == st.st_ino)
-        r = run.doRename(p, target, true);
+    int r;
+    if (isCaseOnlyChange(baseName(p), newName)) {
+        // Two items whose names differ in case alone: a volume that keeps case apart. On one that
+        // ignores case the target is the item itself, which a direct rename would leave as it
+        // is; through a temporary name it takes its new name on either kind.
+        if (::lstat(target.c_str(), &other) == 0 && !sameIdentity(other, st))
+            return run.refuse(target, FileFault::NameExists, EEXIST);
+        std::string temp = join(parentOf(p), kRenamePrefix + newName);
+        if (!isValidName(baseName(temp))) {
+            std::random_device random;
+            temp = join(parentOf(p), kRenamingPrefix + std::to_string(random()));
+        }
+        r = run.moveItem(p, temp, false);
+        if (r == 0 && (r = run.moveItem(temp, target, false)) != 0)
+            run.moveItem(temp, p, false);
+    } else {
+        r = run.moveItem(p, target, false);
+    }
     if (r == EEXIST)
         return run.refuse(target, FileFault::NameExists, r);
     if (r != 0) {
@@ -820,7 +974,116 @@ FileOpReport FileOperations::makeFolder(const std::string& parent, const std::st
     return run.report;
 }
 
+FileOperations::Leftovers FileOperations::recoverLeftovers(const std::string& given) {
+    Leftovers out;
+    const std::string folder = normalPath(given);
+    if (folder.empty())
+        return out;
+    const auto names = [](const std::string& dir, bool oursOnly) {
+        std::vector<std::string> found;
+        if (DIR* d = ::opendir(dir.c_str())) {
+            while (dirent* e = ::readdir(d)) {
+                const std::string n = e->d_name;
+                if (n != "." && n != ".." && (!oursOnly || startsWith(n, ".talvorn-")))
+                    found.push_back(n);
+            }
+            ::closedir(d);
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    for (const std::string& name : names(folder, true)) {
+        const std::string p = join(folder, name);
+        struct stat st;
+        if (::lstat(p.c_str(), &st) != 0)
+            continue;
+        if (startsWith(name, kRenamePrefix)) {
+            // Renamed half-way: it takes the name it was being given, if that is still free.
+            const std::string want = name.substr(std::strlen(kRenamePrefix));
+            if (isValidName(want) && renameItem(systemRename, p, join(folder, want), false) == 0)
+                out.restored.push_back(want);
+            else
+                out.kept.push_back(name);
+            continue;
+        }
+        const bool oldHolder = startsWith(name, kOldPrefix);
+        if ((!oldHolder && !startsWith(name, kCopyPrefix)) || !S_ISDIR(st.st_mode))
+            continue;
+        const HolderLock lock(p);
+        if (!lock.held())
+            continue; // an operation still works in it, or it is not ours to lock
+        for (const std::string& item : names(p, false)) {
+            const std::string inside = join(p, item);
+            const std::string home = join(folder, item);
+            if (oldHolder && !exists(home)) {
+                // Moved aside for a replace that never came about: it goes back.
+                if (renameItem(systemRename, inside, home, false) == 0)
+                    out.restored.push_back(item);
+                else
+                    out.kept.push_back(item);
+                continue;
+            }
+            // An unfinished copy, or an item whose replacement is in place: neither is wanted.
+            removeQuietly(inside);
+            if (exists(inside))
+                out.kept.push_back(item);
+            else
+                out.removed.push_back(item);
+        }
+        ::rmdir(p.c_str());
+    }
+    return out;
+}
+
 // ---- Rules ----
+
+int FileOperations::systemSyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int r = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    // A file system that cannot sync a folder has nothing better to offer.
+    if (r == EINVAL || r == EROFS || r == ENOTSUP)
+        r = 0;
+    return r;
+}
+
+bool FileOperations::isCaseOnlyChange(const std::string& from, const std::string& to) {
+    if (from == to || from.size() != to.size())
+        return false;
+    for (size_t i = 0; i < from.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(from[i]) != lower(to[i]))
+            return false;
+    }
+    return true;
+}
+
+bool FileOperations::holdsMountPoint(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    DIR* d = ::opendir(path.c_str());
+    if (!d)
+        return false;
+    bool found = false;
+    while (!found) {
+        dirent* e = ::readdir(d);
+        if (!e)
+            break;
+        const std::string n = e->d_name;
+        if (n == "." || n == "..")
+            continue;
+        const std::string sub = join(path, n);
+        struct stat sst;
+        if (::lstat(sub.c_str(), &sst) != 0 || !S_ISDIR(sst.st_mode))
+            continue;
+        found = isProtected(sub) || holdsMountPoint(sub);
+    }
+    ::closedir(d);
+    return found;
+}
 
 int FileOperations::systemRename(const std::string& from, const std::string& to, bool replace) {
     if (replace)
@@ -865,7 +1128,13 @@ bool FileOperations::isProtected(const std::string& path) {
     // The real folder above: a link on the way must not make an ordinary item look mounted.
     if (::stat(parentOf(p).c_str(), &up) != 0)
         return true;
-    return st.st_dev != up.st_dev || st.st_ino == up.st_ino;
+    if (st.st_dev != up.st_dev || st.st_ino == up.st_ino)
+        return true;
+    // A bind mount of a folder of the same volume keeps the device: the kernel knows it.
+    struct statx sx {};
+    return ::statx(AT_FDCWD, p.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &sx) == 0 &&
+           (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+           (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
 }
 
 bool FileOperations::isValidName(const std::string& name) {

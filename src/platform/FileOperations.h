@@ -7,7 +7,14 @@
 // - Symbolic links are copied, moved and deleted as links, never followed.
 // - Every copy is written under a hidden temporary name in the destination folder and renamed into
 //   place only when whole, so a failed or cancelled copy leaves nothing under the destination name.
-// - A move across file systems deletes the source only after the whole copy is in place.
+// - A move across file systems deletes the source only after the whole copy is in place and its
+//   folder entries are on disk, and only while the source is still the item that was copied.
+// - Items are told apart by their identity (device and inode), not by their paths: a folder
+//   reachable under two paths (a bind mount, a linked parent) holds one item, not two.
+// - A replace never deletes into a mount point inside the replaced folder.
+// - A crash mid-operation leaves hidden holders (".talvorn-copy-*", ".talvorn-old-*") or a hidden
+//   ".talvorn-rename-*" item in the folder; recoverLeftovers() puts back what they hold of the
+//   operator's items and removes unfinished copies.
 // - The trash is the desktop's (freedesktop.org): $XDG_DATA_HOME/Trash for the home volume,
 //   $topdir/.Trash/$uid or $topdir/.Trash-$uid on other volumes. When an item cannot go to the
 //   trash, that is reported; it is never deleted permanently instead.
@@ -87,12 +94,15 @@ public:
         std::function<int(const std::string& from, const std::string& to, bool replace)>;
     // write(2): bytes written or -1 with errno set.
     using WriteFn = std::function<long(int fd, const void* data, size_t size)>;
+    // Makes a folder's entries durable (fsync of the folder): 0 or an errno.
+    using SyncFn = std::function<int(const std::string& folder)>;
 
     void onClash(ClashFn f) { clash_ = std::move(f); }
     void onProgress(ProgressFn f) { progress_ = std::move(f); }
     // Tests inject a rename that reports EXDEV, or a write that fails part-way.
     void setRename(RenameFn f) { rename_ = std::move(f); }
     void setWrite(WriteFn f) { write_ = std::move(f); }
+    void setSyncFolder(SyncFn f) { sync_ = std::move(f); }
 
     // Copies or moves the sources into `folder`. Stops at the first failure; the items finished
     // before it stay finished.
@@ -108,15 +118,40 @@ public:
     FileOpReport rename(const std::string& path, const std::string& newName);
     FileOpReport makeFolder(const std::string& parent, const std::string& name);
 
+    // What an interrupted operation left in a folder, and what became of it.
+    struct Leftovers {
+        std::vector<std::string> restored; // items put back under their own names
+        std::vector<std::string> removed;  // unfinished copies (by the name they were to get)
+                                           // and replaced items whose replacement is in place
+        std::vector<std::string> kept;     // hidden leftovers that could be neither put back
+                                           // nor removed; they stay as they are
+        bool empty() const { return restored.empty() && removed.empty() && kept.empty(); }
+    };
+    // Repairs what a crash (or a kill) in the middle of a copy, move, replace or rename left in
+    // `folder`: an item moved aside by a replace whose replacement never arrived goes back under
+    // its name, an item renamed half-way gets its new name, and unfinished copies are removed.
+    // Holders that an operation still works in (in this process or another) are left alone.
+    static Leftovers recoverLeftovers(const std::string& folder);
+
     // ---- The rules, as plain functions ----
     // The rename(2) used unless a test injects another.
     static int systemRename(const std::string& from, const std::string& to, bool replace);
+    // fsync(2) of a folder, used unless a test injects another; 0 or an errno. A file system that
+    // cannot sync folders counts as done.
+    static int systemSyncFolder(const std::string& folder);
+    // True when `to` differs from `from` in letter case alone ("a.bin" -> "A.BIN"). On a volume
+    // that ignores case such a rename goes through a temporary name: renamed directly, the
+    // volume finds the item under its new name already and changes nothing.
+    static bool isCaseOnlyChange(const std::string& from, const std::string& to);
     // "name (n).ext" for files, "name (n)" for folders and names without an extension.
     static std::string keepBothName(const std::string& name, bool isFolder, int n);
     // True when `path` is `folder` or lies inside it (whole path components, lexically).
     static bool isSameOrInside(const std::string& folder, const std::string& path);
-    // "/", a mount point, or a path that is not absolute: never deleted, moved or trashed.
+    // "/", a mount point (bind mounts included), or a path that is not absolute: never deleted,
+    // moved or trashed.
     static bool isProtected(const std::string& path);
+    // True when the folder `path` holds a mount point anywhere below it (links not followed).
+    static bool holdsMountPoint(const std::string& path);
     // A name for an item in a folder: not empty, not "." or "..", no '/', no NUL, <= 255 bytes.
     static bool isValidName(const std::string& name);
     // The home trash: $XDG_DATA_HOME/Trash, or $HOME/.local/share/Trash; "" without either.
@@ -137,6 +172,7 @@ private:
     ProgressFn progress_;
     RenameFn rename_;
     WriteFn write_;
+    SyncFn sync_;
 };
 
 // Runs one file operation on a thread of its own, so that the windows stay live while it runs.

@@ -185,10 +185,15 @@ std::vector<uint8_t> serialize(const std::vector<Entry>& entries) {
     return out;
 }
 
-// Temporary file in the same folder, fsync, rename over the target, fsync the folder.
+// Temporary file in the same folder, fsync, rename over the target, fsync the folder. Called with
+// the key's writer lock held: a temporary file of the key that exists now was left by a writer
+// that crashed.
 bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::string temp = path + ".tmp.XXXXXX";
-    int fd = ::mkstemp(temp.data());
+    const std::string folder = folderOf(path);
+    const std::string prefix = path.substr(folder.size() + 1) + ".tmp.";
+    RemoveStaleTemporaries(folder, prefix);
+    std::string temp;
+    int fd = CreateTemporaryFile(folder, prefix, 0600, &temp);
     if (fd < 0)
         return false;
     bool ok =

@@ -3,7 +3,6 @@
 #include "platform/FileIo.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -594,8 +593,6 @@ std::shared_ptr<const ProfileText> loadDocument(const std::string& path) {
     return doc;
 }
 
-std::atomic<unsigned> gTempCounter{0};
-
 // The file a write replaces: the file a symbolic link points at, not the link.
 std::filesystem::path replaceTarget(const std::string& path) {
     namespace fs = std::filesystem;
@@ -624,16 +621,18 @@ bool atomicReplace(const std::string& path, const std::string& content, FileSig*
     namespace fs = std::filesystem;
     const fs::path target = replaceTarget(path);
     fs::path dir = target.parent_path();
-    std::string tmp = (dir.empty() ? fs::path(".") : dir) /
-                      ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) +
-                       "-" + std::to_string(gTempCounter.fetch_add(1)));
 
     struct stat old {};
     bool hadOld = ::stat(target.c_str(), &old) == 0;
     if (hadOld && !S_ISREG(old.st_mode))
         return false;
 
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Every writer of the file holds its lock here, so a temporary file of it that exists now
+    // was left by one that crashed.
+    const std::string prefix = "." + target.filename().string() + ".tmp";
+    RemoveStaleTemporaries(dir.string(), prefix);
+    std::string tmp;
+    int fd = CreateTemporaryFile(dir.string(), prefix, 0666, &tmp);
     if (fd < 0)
         return false;
     if (hadOld)
@@ -708,6 +707,14 @@ std::vector<std::pair<std::string, std::string>> ProfileGetSection(const std::st
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
+    // The writers' lock, as a profile write takes it: no two writers, and no temporary file of
+    // another writer is taken for a stale one.
+    const std::string lockPath = lockPathOf(path);
+    if (lockPath.empty())
+        return false;
+    const FileLock writers(lockPath);
+    if (!writers.held())
+        return false;
     FileSig sig;
     bool ok = atomicReplace(path, content, &sig);
     std::lock_guard<std::mutex> lock(gCacheMutex);

@@ -5,7 +5,9 @@
 // touch (comments, unknown keys, duplicates) is kept as it stands.
 //
 // Writes replace the whole file atomically (temporary file in the same folder, fsync, rename), so
-// a crash leaves the old file or the new one. A write that fails returns false and leaves the old
+// a crash leaves the old file or the new one. Temporary files have names that nothing left
+// behind can take (".<file>.tmp" and six random characters), and those that a crashed writer
+// left are removed by the next write. A write that fails returns false and leaves the old
 // file as it was. Parsed files are cached per path; the cache notices our own writes and any change
 // of the file's inode, size or modification time, and re-checks the content of a file that changed
 // too recently for its time stamp to be trusted.
@@ -127,8 +129,8 @@ std::string ProfileStoredValue(const std::string& value);
 // replace); empty for a path that names something other than a file.
 std::string ProfileLockPath(const std::string& path);
 
-// Replaces a file's whole content atomically (same guarantees as the profile writes). For data
-// files that are not profiles, such as copies kept for the record.
+// Replaces a file's whole content atomically, under its writers' lock (same guarantees as the
+// profile writes). For data files that are not profiles, such as copies kept for the record.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
 
 // Drops cached copies (all of them, or one path). Only tests and tools need this: the cache

@@ -327,13 +327,17 @@ SendCollection CollectSendPaths(const std::vector<std::string>& paths) {
         FileProblem problem;
         problem.path = paths[at[i]];
         if (names[i].duplicate) {
-            // The file collected before under that name: the same short name, or the same long
-            // name in any case.
+            // The file collected before under that name: the same long name in any case, whose
+            // name on the machine may have moved on from the short form they share; else the
+            // file that has this very name on the machine.
             const std::string name = UpperFileName(candidates[i].path);
-            const auto other = std::find_if(kept.begin(), kept.end(), [&](size_t k) {
-                return SameNodeName(names[k].field, names[i].field) ||
-                       UpperFileName(candidates[k].path) == name;
+            auto other = std::find_if(kept.begin(), kept.end(), [&](size_t k) {
+                return UpperFileName(candidates[k].path) == name;
             });
+            if (other == kept.end())
+                other = std::find_if(kept.begin(), kept.end(), [&](size_t k) {
+                    return SameNodeName(names[k].field, names[i].field);
+                });
             problem.kind = FileProblemKind::SameNodeName;
             if (other != kept.end()) {
                 problem.otherPath = candidates[*other].path;

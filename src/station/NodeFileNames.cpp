@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -53,6 +54,26 @@ std::string Unescaped(const std::string& name) {
     return out;
 }
 
+// The shown name with every dot inside the base name or the extension written as "\x2E": the
+// entries "A.B" + "C" and "A" + "B.C" both show as "A.B.C", and a printed name names one entry.
+std::string DistinctName(const uint8_t field[kNameFieldSize]) {
+    uint8_t part[kNameFieldSize];
+    const auto shownPart = [&](size_t from, size_t size) {
+        std::memset(part, ' ', sizeof part);
+        std::memcpy(part + from, field + from, size);
+        std::string shown = ShownNodeFileName(part);
+        if (from > 0 && !shown.empty())
+            shown.erase(0, 1); // the "." before an extension alone
+        std::string out;
+        for (char ch : shown)
+            out += ch == '.' ? std::string("\\x2E") : std::string(1, ch);
+        return out;
+    };
+    const std::string base = shownPart(0, 8);
+    const std::string ext = shownPart(8, kNameFieldSize - 8);
+    return ext.empty() ? base : base + "." + ext;
+}
+
 } // namespace
 
 std::string PrintedNodeName(const std::string& shown) {
@@ -72,29 +93,43 @@ std::string PrintedNodeName(const std::string& shown) {
 }
 
 std::string PrintedNodeName(const uint8_t field[12]) {
-    return PrintedNodeName(ShownNodeFileName(field));
+    return PrintedNodeName(DistinctName(field));
 }
 
 std::vector<std::string> ResolveNodeNames(const std::vector<NodeRecord::ListedFile>& listed,
                                           const std::vector<std::string>& names,
-                                          std::vector<std::string>* missing) {
+                                          std::vector<std::string>* missing,
+                                          std::vector<std::string>* ambiguous) {
     std::vector<std::string> fields;
+    const auto add = [](std::vector<std::string>& to, const NodeRecord::ListedFile& f) {
+        std::string field(reinterpret_cast<const char*>(f.name), kNameFieldSize);
+        if (std::find(to.begin(), to.end(), field) == to.end())
+            to.push_back(std::move(field));
+    };
     for (const std::string& name : names) {
         const std::string decoded = Unescaped(name);
-        bool found = false;
+        // The entry the name was printed from, when it is such a name; else every entry the name
+        // can stand for, which must be one.
+        std::vector<std::string> printed, meant;
         for (const NodeRecord::ListedFile& f : listed) {
+            const std::string distinct = DistinctName(f.name);
+            if (name == distinct || name == PrintedNodeName(distinct))
+                add(printed, f);
             const std::string shown = ShownNodeFileName(f.name);
             const std::string stored = StoredName(f.name);
-            if (name != shown && name != PrintedNodeName(shown) && name != stored &&
-                decoded != stored)
-                continue;
-            found = true;
-            std::string field(reinterpret_cast<const char*>(f.name), kNameFieldSize);
-            if (std::find(fields.begin(), fields.end(), field) == fields.end())
-                fields.push_back(std::move(field));
+            if (name == shown || name == PrintedNodeName(shown) || name == stored ||
+                decoded == stored)
+                add(meant, f);
         }
-        if (!found)
+        const std::vector<std::string>& found = printed.empty() ? meant : printed;
+        if (found.size() == 1) {
+            if (std::find(fields.begin(), fields.end(), found[0]) == fields.end())
+                fields.push_back(found[0]);
+        } else if (found.empty() || !ambiguous) {
             missing->push_back(name);
+        } else {
+            ambiguous->push_back(name);
+        }
     }
     return fields;
 }

@@ -1,7 +1,6 @@
 #include "store/EventLog.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -139,29 +138,64 @@ bool isLogDate(const std::string& d) {
     return true;
 }
 
-// Copies a file so that the copy is complete on disk before it bears its final name.
+// Copies a file so that the copy is whole on disk, under its final name, before this returns
+// true. The copy is made beside its final name under a name of its own (".tmp" and six random
+// characters), so no leftover can stand in its way.
 bool copyDurably(const std::string& from, const std::string& to) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::string tmp = to + ".tmp" + std::to_string(::getpid());
-    if (!fs::copy_file(from, tmp, fs::copy_options::overwrite_existing, ec)) {
-        fs::remove(tmp, ec);
+    const std::string folder = std::filesystem::path(to).parent_path().string();
+    const std::string name = std::filesystem::path(to).filename().string();
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
         return false;
+    std::string tmp;
+    const int out = CreateTemporaryFile(folder, name + ".tmp", 0666, &tmp);
+    bool ok = out >= 0;
+    char buf[64 * 1024];
+    while (ok) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteAllToFd(out, buf, static_cast<size_t>(n));
     }
-    int fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0)
-        ::close(fd);
+    ::close(in);
+    if (out >= 0) {
+        ok = ::fsync(out) == 0 && ok;
+        ok = ::close(out) == 0 && ok;
+    }
     if (!ok || ::rename(tmp.c_str(), to.c_str()) != 0) {
-        fs::remove(tmp, ec);
+        if (!tmp.empty())
+            ::unlink(tmp.c_str());
         return false;
     }
+    SyncFolder(folder);
     return true;
 }
 
-// Keeps the channel's pair of files in the archive folder before the day change empties them. A
-// failure here only loses the copy, never today's event.
-void archiveDay(int channel, const std::string& oldToday) {
+bool startsWith(const std::string& s, const std::string& prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// What a crashed archive copy of the channel left in the archive folder: "item1-....ini.tmp*".
+// Called with the channel's writers' locks held, so none of them is in use.
+void removeStaleArchiveCopies(const std::string& dir, int channel) {
+    namespace fs = std::filesystem;
+    const std::string ch = std::to_string(channel + 1);
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string n = it->path().filename().string();
+        if ((startsWith(n, "item" + ch + "-") || startsWith(n, "subitem" + ch + "-")) &&
+            n.find(".ini.tmp") != std::string::npos && it->is_regular_file(ec))
+            fs::remove(it->path(), ec);
+    }
+}
+
+// Keeps the channel's pair of files in the archive folder before the day change empties them.
+// False when the copies cannot be made whole: the day's log must then stay as it is.
+bool archiveDay(int channel, const std::string& oldToday) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const std::string item = EventItemPath(channel);
@@ -169,7 +203,7 @@ void archiveDay(int channel, const std::string& oldToday) {
     bool haveItem = fs::is_regular_file(item, ec);
     bool haveList = fs::is_regular_file(list, ec);
     if (!haveItem && !haveList)
-        return;
+        return true;
 
     std::string date;
     if (isLogDate(oldToday)) {
@@ -188,6 +222,9 @@ void archiveDay(int channel, const std::string& oldToday) {
 
     const std::string dir = EventArchiveFolder();
     fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec))
+        return false;
+    removeStaleArchiveCopies(dir, channel);
     const std::string ch = std::to_string(channel + 1);
     // Never overwrite an earlier copy (a clock set back can bring a date round twice).
     for (int n = 1; n < 1000; ++n) {
@@ -196,12 +233,14 @@ void archiveDay(int channel, const std::string& oldToday) {
         std::string listCopy = dir + "/subitem" + ch + "-" + suffix;
         if (fs::exists(itemCopy, ec) || fs::exists(listCopy, ec))
             continue;
-        if (haveItem)
-            copyDurably(item, itemCopy);
-        if (haveList)
-            copyDurably(list, listCopy);
-        return;
+        if ((!haveItem || copyDurably(item, itemCopy)) &&
+            (!haveList || copyDurably(list, listCopy)))
+            return true;
+        // Half a pair is no copy of the day: the next attempt starts again under this name.
+        fs::remove(itemCopy, ec);
+        return false;
     }
+    return false;
 }
 
 // The writes of one command: both files are read once, changed in memory and written once.
@@ -210,6 +249,8 @@ public:
     explicit EventLogSession(int channel)
         : channel_(channel), items_(EventItemPath(channel)), lists_(EventFileListPath(channel)) {}
 
+    // False, with nothing changed, when the event cannot be logged: a bad value, or a new day
+    // whose predecessor cannot be kept in the archive.
     bool log(const std::string& user, const std::string& time, int event, int node,
              const std::string& name, const std::string& path, const std::string& today);
 
@@ -217,7 +258,7 @@ public:
     bool commit() { return lists_.commit() && items_.commit(); }
 
 private:
-    void startDay(const std::string& today);
+    bool startDay(const std::string& today);
     int findRecord(const std::string& key, int count);
     int findEntry(int s, int items, const std::string& name);
     void createList(int s, const std::string& map, const std::string& name,
@@ -233,8 +274,10 @@ private:
     std::unordered_map<int, std::unordered_map<std::string, int>> entryByName_;
 };
 
-void EventLogSession::startDay(const std::string& today) {
-    archiveDay(channel_, ReadIniString(items_, "DATE", "today"));
+bool EventLogSession::startDay(const std::string& today) {
+    // Yesterday's records are emptied only once their copy is whole.
+    if (!archiveDay(channel_, ReadIniString(items_, "DATE", "today")))
+        return false;
     items_.clear();
     lists_.clear();
     WriteIniString(items_, "DATE", "today", today);
@@ -243,6 +286,7 @@ void EventLogSession::startDay(const std::string& today) {
     recordsIndexed_ = false;
     recordByKey_.clear();
     entryByName_.clear();
+    return true;
 }
 
 int EventLogSession::findRecord(const std::string& key, int count) {
@@ -287,8 +331,8 @@ bool EventLogSession::log(const std::string& user, const std::string& time, int 
                           const std::string& today) {
     if (event < EV_DELETE_FILE || event > EV_SEND_FILE || node < 0 || node >= kEventLogNodes)
         return false;
-    if (ReadIniString(items_, "DATE", "today") != today)
-        startDay(today);
+    if (ReadIniString(items_, "DATE", "today") != today && !startDay(today))
+        return false;
 
     const int count = ReadIniInt(items_, "SUM", "count");
     const std::string key = recordKey(asStored(time), asStored(user), event);
@@ -395,6 +439,8 @@ bool EventLogWritable(int channel, std::string* reason) {
     const std::string files[2] = {EventItemPath(channel), EventFileListPath(channel)};
     // Room for both files rewritten, plus what one command may add.
     off_t room = 64 * 1024;
+    off_t logBytes = 0;
+    bool anyFile = false;
     for (const std::string& f : files) {
         struct stat st {};
         if (::stat(f.c_str(), &st) != 0) {
@@ -411,6 +457,8 @@ bool EventLogWritable(int channel, std::string* reason) {
             return refuse(f + ": " + std::strerror(errno));
         ::close(fd);
         room += st.st_size;
+        logBytes += st.st_size;
+        anyFile = true;
     }
     // The writers' locks, in the order a command takes them.
     const std::string itemLockPath = ProfileLockPath(files[0]);
@@ -423,20 +471,37 @@ bool EventLogWritable(int channel, std::string* reason) {
         return refuse(listLockPath + ": " + std::strerror(listLock.error()));
 
     // A full disk or a read-only folder shows only when a file is made there and given room.
-    static std::atomic<unsigned> probes{0};
+    // Probe files have names of their own (six random characters); what a crashed probe left is
+    // removed under the lock that every probe of the channel takes.
+    const auto probeRoom = [&](const std::string& folder, off_t bytes) -> int {
+        const std::string prefix = ".item" + std::to_string(channel + 1) + ".ini.probe";
+        RemoveStaleTemporaries(folder, prefix);
+        std::string probe;
+        const int fd = CreateTemporaryFile(folder, prefix, 0600, &probe);
+        if (fd < 0)
+            return errno;
+        const int err = bytes > 0 ? ::posix_fallocate(fd, 0, bytes) : 0;
+        ::close(fd);
+        ::unlink(probe.c_str());
+        // A file system that cannot reserve room is taken at its word that it has some.
+        return err == EOPNOTSUPP || err == ENOSYS ? 0 : err;
+    };
     const std::string folder = std::filesystem::path(itemLockPath).parent_path().string();
-    const std::string probe = (folder.empty() ? std::string(".") : folder) + "/.item" +
-                              std::to_string(channel + 1) + ".ini.probe" +
-                              std::to_string(::getpid()) + "-" + std::to_string(probes++);
-    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return refuse(folder + ": " + std::strerror(errno));
-    const int err = ::posix_fallocate(fd, 0, room);
-    ::close(fd);
-    ::unlink(probe.c_str());
-    // A file system that cannot reserve room is taken at its word that it has some.
-    if (err != 0 && err != EOPNOTSUPP && err != ENOSYS)
-        return refuse(folder + ": " + std::strerror(err));
+    const std::string shown = folder.empty() ? std::string(".") : folder;
+    if (const int err = probeRoom(folder, room))
+        return refuse(shown + ": " + std::strerror(err));
+
+    // The first event of a new day keeps the last day's pair in the archive first; when that
+    // copy cannot be made, the day's log stays and the command is refused.
+    if (anyFile && ReadIniString(ProfileReader(files[0]), "DATE", "today") != FormatLogDate()) {
+        const std::string archive = EventArchiveFolder();
+        struct stat st {};
+        if (::stat(archive.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+            return refuse(archive + " is not a folder");
+        const bool made = ::stat(archive.c_str(), &st) == 0;
+        if (const int err = probeRoom(made ? archive : folder, logBytes))
+            return refuse((made ? archive : shown) + ": " + std::strerror(err));
+    }
     return true;
 }
 

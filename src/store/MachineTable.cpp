@@ -114,20 +114,30 @@ bool SaveMachineRows(const std::vector<MachineRow>& rows, MachineRowsCheck* chec
         *check = result;
     if (!result.ok)
         return false;
-    std::unique_lock changing(StationStateGate());
-    SystemParameters& p = Params();
+    const auto valid = [](const MachineRow& r) {
+        return r.channel >= 0 && r.channel < SystemParameters::kChannels && r.node >= 0 &&
+               r.node < SystemParameters::kNodes;
+    };
     ProfileBatch b(MachineTablePath());
     for (const MachineRow& r : rows) {
-        if (r.channel < 0 || r.channel >= SystemParameters::kChannels || r.node < 0 ||
-            r.node >= SystemParameters::kNodes)
+        if (!valid(r))
             continue;
-        p.machineName[r.channel][r.node] = r.machine;
-        p.machineType[r.channel][r.node] = r.model;
-        p.machineVisible[r.channel][r.node] = r.hidden ? 1 : 0;
         std::string n = std::to_string(r.node);
         WriteIniString(b, sectionOf(r.channel), "RTU_Name" + n, r.machine);
         WriteIniString(b, sectionOf(r.channel), "RTU_Type" + n, r.model);
         WriteIniInt(b, sectionOf(r.channel), "RTU_Visible" + n, r.hidden ? 1 : 0);
     }
-    return b.commit();
+    // The table in memory follows the file: a row the file could not keep is not shown either.
+    if (!b.commit())
+        return false;
+    std::unique_lock changing(StationStateGate());
+    SystemParameters& p = Params();
+    for (const MachineRow& r : rows) {
+        if (!valid(r))
+            continue;
+        p.machineName[r.channel][r.node] = r.machine;
+        p.machineType[r.channel][r.node] = r.model;
+        p.machineVisible[r.channel][r.node] = r.hidden ? 1 : 0;
+    }
+    return true;
 }

@@ -46,8 +46,8 @@ struct MachineRowsCheck {
 // The first row whose "Machine" (checked first) or "Model" text is longer than 20 bytes.
 MachineRowsCheck ValidateMachineRows(const std::vector<MachineRow>& rows);
 
-// The dialog's OK: validates, then stores every row's texts and tick in Params() and writes
-// "RTU_Name", "RTU_Type", "RTU_Visible" of each row, in row order, in one write. Nothing is saved
-// when validation fails (check tells why). False also when the file cannot be written; the table
-// in memory then still holds the operator's values for this run.
+// The dialog's OK: validates, then writes "RTU_Name", "RTU_Type", "RTU_Visible" of each row, in
+// row order, in one write, and only when that write succeeded stores every row's texts and tick
+// in Params(). Nothing is saved when validation fails (check tells why). False also when the file
+// cannot be written; the table in memory then stays as it was.
 bool SaveMachineRows(const std::vector<MachineRow>& rows, MachineRowsCheck* check = nullptr);

@@ -138,9 +138,9 @@ bool SaveChannelParameters() {
 }
 
 bool SaveFilePath(const std::string& folder) {
-    {
-        std::unique_lock changing(StationStateGate());
-        Params().filePath = folder;
-    }
-    return WriteIniString(kSection, "FilePath", folder, ParametersPath());
+    if (!WriteIniString(kSection, "FilePath", folder, ParametersPath()))
+        return false;
+    std::unique_lock changing(StationStateGate());
+    Params().filePath = folder;
+    return true;
 }

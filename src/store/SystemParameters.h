@@ -56,5 +56,5 @@ bool WriteDefaultParameters();
 // Writes the ten channel keys of Params() (port, count, first number, speed, mode of channel 1,
 // then of channel 2) in one write; the colours and "FilePath" stay as they are.
 bool SaveChannelParameters();
-// Sets filePath and writes "FilePath" alone.
+// Writes "FilePath" alone and, when that succeeded, sets filePath.
 bool SaveFilePath(const std::string& folder);

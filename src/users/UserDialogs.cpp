@@ -61,12 +61,11 @@ DialogOutcome modifyPasswordOk(std::string_view oldPassword, std::string_view ne
     // Cutting a longer password to its field would store one the user never typed.
     if (!fitsUserField(newPassword))
         return message(kIdsNameOrPasswordTooLong, kIdsError, MessageIcon::kStop);
-    uint8_t isAdmin = 0;
-    if (FindUser(CurrentUser.userName, oldPassword, &isAdmin, nullptr) < 1)
+    if (FindUser(CurrentUser.userName, oldPassword) < 1)
         return message(userTableState() == UserTableState::kUnreadable ? kIdsPasswordReadError
                                                                        : kIdsPasswordError,
                        kIdsError, MessageIcon::kStop);
-    if (changePassword(newPassword, isAdmin) != UserChange::kOk)
+    if (changePassword(newPassword) != UserChange::kOk)
         return message(kIdsPasswordReadError, kIdsError, MessageIcon::kStop);
     DialogOutcome o = message(kIdsPasswordChanged, kIdsOk);
     o.accepted = true;

@@ -326,17 +326,24 @@ UserChange changeUser(const UserRecord& r) {
     return UserChange::kOk;
 }
 
-UserChange changePassword(std::string_view newPassword, uint8_t isAdmin) {
+UserChange changePassword(std::string_view newPassword) {
     if (!fitsUserField(newPassword) || !fitsUserField(CurrentUser.userName))
         return UserChange::kBadField;
     KeyStoreLock lock(kUserKey);
     if (UserChange blocked = changeBlocked(lock); blocked != UserChange::kOk)
         return blocked;
+    // The record as it is stored now: rights an administrator changed since the log-on stay as
+    // they were changed. A record that moved (a user before it was deleted) is found by its name.
     int record = CurrentUser.userIndex;
-    if (record < 1 || record > readUserCount())
-        return UserChange::kNotFound;
-    UserRecord r =
-        makeUserRecord(CurrentUser.userName, newPassword, isAdmin ? 1 : 0, CurrentUser.rights());
+    UserRecord stored;
+    if (record < 1 || record > readUserCount() || !readUserRecord(record, stored) ||
+        userName(stored) != CurrentUser.userName) {
+        record = FindUser(CurrentUser.userName);
+        if (record < 1 || !readUserRecord(record, stored))
+            return UserChange::kNotFound;
+    }
+    const UserRecord r =
+        makeUserRecord(CurrentUser.userName, newPassword, stored.isAdmin, stored.rights());
     return writeUserRecord(record, r) ? UserChange::kOk : UserChange::kWriteFailed;
 }
 

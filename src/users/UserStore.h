@@ -98,9 +98,10 @@ UserChange addUser(const UserRecord& r);
 // Writes the whole record again under its own number (found by its name). An empty password
 // field keeps the stored password (readUserRecord hands out none); any other is the new one.
 UserChange changeUser(const UserRecord& r);
-// Changes the logged-on user's password: {CurrentUser.userName, new password, isAdmin,
-// CurrentUser's rights} under CurrentUser.userIndex.
-UserChange changePassword(std::string_view newPassword, uint8_t isAdmin);
+// Changes the logged-on user's password: the record of CurrentUser.userName (at
+// CurrentUser.userIndex, or wherever it moved) gets the new password and keeps its stored class
+// and rights, which an administrator may have changed since the log-on.
+UserChange changePassword(std::string_view newPassword);
 // Removes record `record`, moving the following records down, in one atomic write.
 UserChange deleteUser(int record);
 

@@ -136,3 +136,35 @@ TEST_F(GroupsTest, DropsDialogsAddsAndDeletes) {
     EXPECT_EQ(groupNames(), QStringList{"A.DST"});
     EXPECT_EQ(prompts.unusedAnswers(), 0u);
 }
+
+TEST_F(GroupsTest, AShiftDropIsTakenAsACopy) {
+    // Shift held over the list: the drag proposes a move, which a file manager that honours it
+    // carries out by deleting the originals. The list takes a copy, at every step of the drag.
+    writeParameters({"", 0, 0}, {"", 0, 32});
+    ASSERT_TRUE(start());
+    const std::string a = makeFile("in/A.DST", 1000, 1);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(a))});
+    QWidget* target = win().groupFileList()->viewport();
+    const QPoint at = target->rect().center();
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    ASSERT_EQ(enter.proposedAction(), Qt::MoveAction);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+    QDragMoveEvent move(at, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(target, &move);
+    EXPECT_EQ(move.dropAction(), Qt::CopyAction);
+    QDropEvent dropped(QPointF(at), offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(target, &dropped);
+    EXPECT_TRUE(dropped.isAccepted());
+    EXPECT_EQ(dropped.dropAction(), Qt::CopyAction);
+    EXPECT_EQ(groupNames(), QStringList{"A.DST"});
+    EXPECT_TRUE(std::filesystem::exists(a));
+
+    // A drag that offers nothing but a move is refused.
+    QDragEnterEvent moveOnly(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &moveOnly);
+    EXPECT_FALSE(moveOnly.isAccepted());
+}

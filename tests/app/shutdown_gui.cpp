@@ -2,6 +2,8 @@
 // honoured with it, and then the centre's threads are gone and its ports closed.
 #include "StationFixture.h"
 
+#include "gui/browser/LibraryOperations.h"
+#include "gui/browser/LibraryView.h"
 #include "users/UserRecord.h"
 
 #include <QAction>
@@ -9,6 +11,9 @@
 #include <QSignalSpy>
 
 #include <dirent.h>
+
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -92,4 +97,65 @@ TEST_F(StationTest, CloseIsRefusedWithoutTheRightAndTearsDownWithIt) {
             << threadCount() << " threads, " << baseline << " before";
         app.reset();
     }
+}
+
+TEST_F(StationTest, CloseDuringALibraryCopyAsksFirst) {
+    writeParameters({"", 0, 0}, {"", 0, 32});
+    ASSERT_TRUE(start());
+    auto* library = qobject_cast<LibraryView*>(win().libraryView());
+    ASSERT_NE(library, nullptr);
+    LibraryOperations* ops = library->operations();
+    // A copy onto a file of the same name: it runs until the operator answers the clash.
+    const std::string src = makeFile("src/a.dst", 5000, 1);
+    const std::string old = makeFile("dst/a.dst", 700, 2);
+    const auto copy = [&] {
+        ops->transfer({QString::fromStdString(src)}, QString::fromStdString(file("dst")), false,
+                      false);
+        ASSERT_TRUE(ops->busy());
+    };
+    prompts.clear();
+
+    // Keep Open: nothing closes, the copy goes on.
+    copy();
+    prompts.pick(2);
+    EXPECT_FALSE(win().close());
+    ASSERT_EQ(prompts.shownOf("choose").size(), 1u);
+    EXPECT_EQ(prompts.shownOf("choose")[0].text,
+              "The file library is still copying, moving or deleting files. Closing now stops "
+              "it, and what it has not done yet is not done.\n"
+              "[Close When Done|Stop and Close|Keep Open]");
+    EXPECT_TRUE(win().isVisible());
+    EXPECT_TRUE(ops->busy());
+
+    // Close When Done: the window closes once the copy has ended (here, the clash answered with
+    // Replace).
+    prompts.pick(0);
+    EXPECT_FALSE(win().close());
+    EXPECT_TRUE(win().isVisible());
+    prompts.pick(0); // the clash: Replace
+    QSignalSpy closed(&win(), &CTransferDlg::closed);
+    EXPECT_TRUE(testsupport::WaitFor([&] {
+        QApplication::processEvents();
+        return win().shutDown();
+    }));
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(testsupport::DesignBytes(5000, 1), [&] {
+        std::ifstream in(old, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    }());
+
+    // Stop and Close: closed at once; the copy stopped, nothing half done left behind.
+    const std::string newer = makeFile("src/a.dst", 6000, 3);
+    ASSERT_TRUE(restart());
+    library = qobject_cast<LibraryView*>(win().libraryView());
+    ASSERT_NE(library, nullptr);
+    ops = library->operations();
+    copy();
+    prompts.pick(1);
+    EXPECT_TRUE(win().close());
+    EXPECT_TRUE(win().shutDown());
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(file("dst")))
+        left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"a.dst"});
 }

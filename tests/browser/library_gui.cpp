@@ -477,4 +477,35 @@ TEST(LibraryRules, VolumesAndDropSources) {
     EXPECT_EQ(ExplorerView::dropAction(Qt::ShiftModifier, Qt::CopyAction), Qt::CopyAction);
 }
 
+TEST_F(LibraryTest, AVisitPutsBackWhatACrashLeftAndSaysSo) {
+    // What a station killed in the middle left in the folder: the operator's folder "Designs"
+    // moved aside by a replace whose new folder never arrived, and part of a copy.
+    fs::create_directories(at("sub"));
+    fs::create_directories(at(".talvorn-old-Ab12Cd/Designs"));
+    put(at(".talvorn-old-Ab12Cd/Designs/kept.bin"), 900);
+    fs::create_directories(at(".talvorn-copy-Zz98Yx"));
+    put(at(".talvorn-copy-Zz98Yx/big.bin"), 300);
+    put(at("a.bin"));
+    open(lib + "/sub");
+    prompts.clear();
+    ASSERT_TRUE(view->startAt(lib));
+    EXPECT_TRUE(waitUntil([&] { return !prompts.messages().isEmpty(); }));
+    EXPECT_TRUE(listShows({"Designs", "sub", "a.bin"}))
+        << view->list()->shownNames().join(',').toStdString();
+    EXPECT_TRUE(fs::exists(at("Designs/kept.bin")));
+    EXPECT_FALSE(fs::exists(at(".talvorn-old-Ab12Cd")));
+    EXPECT_FALSE(fs::exists(at(".talvorn-copy-Zz98Yx")));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    const QString told = prompts.messages()[0];
+    EXPECT_TRUE(told.contains("was cut short")) << told.toStdString();
+    EXPECT_TRUE(told.contains("Put back under their names:\nDesigns")) << told.toStdString();
+    EXPECT_TRUE(told.contains("Removed, as left unfinished:\nbig.bin")) << told.toStdString();
+
+    // The next visit finds nothing, and says nothing.
+    ASSERT_TRUE(view->startAt(lib + "/sub"));
+    ASSERT_TRUE(view->startAt(lib));
+    QTest::qWait(100);
+    EXPECT_EQ(prompts.messages().size(), 1);
+}
+
 } // namespace

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <sys/file.h>
@@ -356,6 +357,31 @@ TEST(CliProtocolTest, NamesOnTheMachineAreDeletedAsPrinted) {
     EXPECT_TRUE(line.sim().files(0).empty());
 }
 
+TEST(CliProtocolTest, ANameThatTwoFilesGoByDeletesNothing) {
+    // Two files that the window shows alike, "A.B.C": base "A.B" with extension "C", and base
+    // "A" with extension "B.C", as another station may have left them.
+    CliLine line(Nodes(1));
+    const std::string first = std::string("A.B     C   ", 12);
+    const std::string second = std::string("A       B.C ", 12);
+    line.sim().AddFile(0, first, Bytes(300, 10));
+    line.sim().AddFile(0, second, Bytes(400, 11));
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(1, 1);
+
+    ProcessResult r = line.Cli({"delete", "1", "A.B.C"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("A.B.C: more than one file on node 001"), std::string::npos) << r.err;
+    EXPECT_EQ(line.sim().files(0).size(), 2u);
+
+    // As list prints them, each names its own file.
+    r = line.Cli({"list", "1"});
+    EXPECT_EQ(r.out, "'A\\x2EB.C'\t300\n'A.B\\x2EC'\t400\n");
+    r = line.Cli({"delete", "1", "A\\x2EB.C"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(line.sim().files(0).size(), 1u);
+    EXPECT_EQ(line.sim().files(0)[0].name, second);
+}
+
 TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
     CliLine line(Nodes(2));
     ASSERT_TRUE(line.Start());
@@ -398,6 +424,33 @@ TEST(CliProtocolTest, UsageAndConfigurationErrorsExitTwo) {
         RunProcess({kCli, "--workdir", line.dir() + "/nowhere", "query", "1"}, kRunDeadline);
     EXPECT_EQ(missing.status, 2);
     EXPECT_FALSE(fs::exists(line.dir() + "/nowhere"));
+}
+
+TEST(CliProtocolTest, CtrlCEndsAWaitForTheEventLog) {
+    // Another program holds the event log's lock and does not let go (a talvorn-cli stopped with
+    // Ctrl-Z, say): the clear waits, says so, and Ctrl-C ends it with nothing queued.
+    CliLine line(Nodes(1));
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(1, 1);
+    const std::string lock = line.workDir() + "/item1.ini.lock";
+    const int holder = ::open(lock.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ChildProcess cli({kCli, "--workdir", line.workDir(), "clear", "1"});
+    ASSERT_TRUE(cli.started());
+    EXPECT_TRUE(cli.ReadUntil(
+        [](const ProcessResult& r) { return r.err.find("waiting for") != std::string::npos; },
+        60s));
+    cli.Signal(SIGINT);
+    const ProcessResult r = cli.Finish(60s);
+    ::close(holder);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_NE(r.err.find("waiting for " + lock), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was queued"), std::string::npos) << r.err;
+    const auto frames = line.sim().stats().framesByCode;
+    EXPECT_EQ(std::accumulate(frames.begin(), frames.end(), uint64_t{0}), 0u)
+        << "a request left the station";
+    EXPECT_FALSE(fs::exists(line.workDir() + "/item1.ini"));
 }
 
 TEST(CliProtocolTest, DemoRunsToTheEnd) {

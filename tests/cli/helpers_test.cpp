@@ -165,6 +165,36 @@ TEST(NodeListCheckTest, NamesArePrintedAsDeleteTakesThem) {
     EXPECT_EQ(missing.size(), 4u);
 }
 
+TEST(NodeListCheckTest, ANameThatTwoEntriesShowDeletesNeither) {
+    // Base "A.B" with extension "C", and base "A" with extension "B.C": both show as "A.B.C".
+    const std::vector<ListedFile> listed = {Listed("A.B     C   ", 1), Listed("A       B.C ", 2),
+                                            Listed("OTHER   DST ", 3)};
+    EXPECT_EQ(PrintedNodeName(listed[0].name), "'A\\x2EB.C'");
+    EXPECT_EQ(PrintedNodeName(listed[1].name), "'A.B\\x2EC'");
+    EXPECT_EQ(PrintedNodeName(listed[2].name), "OTHER.DST"); // names without such dots as before
+    std::vector<std::string> missing, ambiguous;
+    EXPECT_TRUE(ResolveNodeNames(listed, {"A.B.C", "OTHER.DST"}, &missing, &ambiguous) ==
+                std::vector<std::string>{"OTHER   DST "});
+    EXPECT_EQ(ambiguous, std::vector<std::string>{"A.B.C"});
+    EXPECT_TRUE(missing.empty());
+
+    // Each as list printed it, with or without its quotes: that entry and no other.
+    for (const ListedFile& f : listed) {
+        const std::string printed = PrintedNodeName(f.name);
+        const std::string bare =
+            printed.front() == '\'' ? printed.substr(1, printed.size() - 2) : printed;
+        for (const std::string& name : {printed, bare}) {
+            ambiguous.clear();
+            EXPECT_EQ(
+                ResolveNodeNames(listed, {name}, &missing, &ambiguous),
+                std::vector<std::string>{std::string(reinterpret_cast<const char*>(f.name), 12)})
+                << name;
+            EXPECT_TRUE(ambiguous.empty()) << name;
+        }
+    }
+    EXPECT_TRUE(missing.empty());
+}
+
 TEST(ReportTextTest, NodeLeftWithoutAnEndStateReadsAsCancelled) {
     EXPECT_EQ(FinalStatusText(NS_NO_ROOM), "No Sufficient Room");
     for (int s : {-1, int{NS_STOPPED}, int{NS_QUERYING}, int{NS_WAITING}})

@@ -122,6 +122,10 @@ TEST(ReplyDecoder, AReplyThatDoesNotFitTheRequestIsBad) {
     longer.push_back(0);
     EXPECT_EQ(Decode(Query(0), longer).status, NS_BAD_REPLY);
     EXPECT_FALSE(Decode(Query(0), longer).replied);
+    auto shorter = Storage(1, 224);
+    shorter.pop_back();
+    EXPECT_EQ(Decode(Query(0), shorter).status, NS_BAD_REPLY);
+    EXPECT_FALSE(Decode(Query(0), shorter).replied);
     // Replies to the other kind of request: a storage block while a check is outstanding must
     // not read as "complete" (its first byte is 0), nor a check reply as a list.
     const ReplyOutcome late = Decode(Check(), Storage(3, 224));
@@ -252,6 +256,25 @@ TEST_F(Parser, RepliesReachTheAskedNodeOnly) {
     EXPECT_EQ(Node(2).needPackage[1].load(), 1);
     EXPECT_EQ(Node(2).needPackage[3].load(), 0);
     EXPECT_EQ(cc->channels[0].nodePending[2].load(), 0);
+}
+
+TEST_F(Parser, AStorageReplyStartsTheNodesListAgain) {
+    // Node 3 listed 40 files in an earlier query; its next query's storage reply starts a new
+    // list, whose first block goes to the first places.
+    Node(3).listedCount.store(40);
+    Node(3).fileCount.store(40);
+    Await(CMD_QUERY_NODE, 3, 0);
+    Reply(Storage(2, 224, 10));
+    cc->ParserStep(0);
+    EXPECT_EQ(Node(3).listedCount.load(), 0);
+    EXPECT_EQ(Node(3).fileCount.load(), 2);
+    Await(CMD_QUERY_NODE, 3, 1);
+    Reply(ListBody(1, 2, 500));
+    cc->ParserStep(0);
+    EXPECT_EQ(Node(3).status.load(), NS_QUERY_END);
+    const auto files = Node(3).ListedFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(0, std::memcmp(files[0].name, "N500    DST", 12));
 }
 
 TEST_F(Parser, BrokenRepliesFailTheRequest) {

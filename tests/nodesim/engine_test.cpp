@@ -494,7 +494,14 @@ TEST(EngineFaults, EveryCorruptedReplyIsDetectableByTheStation) {
 TEST(EngineFolders, PreloadsEveryNodeAndMirrorsTheStore) {
     TempDir dir;
     fs::create_directories(dir.path() / "preload");
-    fs::create_directories(dir.path() / "store" / "node-01");
+    {
+        // An earlier run's store, with a file the node no longer holds.
+        Config earlier = Nodes(2);
+        earlier.storeDir = (dir.path() / "store").string();
+        Engine e(earlier);
+        std::string error;
+        ASSERT_TRUE(e.Prepare(&error)) << error;
+    }
     std::ofstream(dir.path() / "store" / "node-01" / "STALE.DST") << "old";
     const Bytes pre = Pattern(3000, 8);
     std::ofstream(dir.path() / "preload" / "verylongname.dst", std::ios::binary)
@@ -528,6 +535,68 @@ TEST(EngineFolders, PreloadsEveryNodeAndMirrorsTheStore) {
     Send(e, ClearFrame({0, 1}));
     EXPECT_TRUE(fs::is_empty(node0));
     EXPECT_TRUE(fs::is_empty(node1));
+}
+
+TEST(EngineFolders, AStoreOfFilesItDidNotWriteIsRefusedUnlessToldToClearIt) {
+    TempDir dir;
+    const fs::path store = dir.path() / "store";
+    const fs::path elsewhere = dir.path() / "elsewhere";
+    fs::create_directories(store / "node-00");
+    fs::create_directories(elsewhere);
+    std::ofstream(store / "node-00" / "REPORT.TXT") << "someone's file";
+    std::ofstream(elsewhere / "PRECIOUS.DST") << "not the simulator's";
+    Config c = Nodes(2);
+    c.storeDir = store.string();
+    const auto prepare = [](const Config& config) {
+        Engine e(config);
+        std::string error;
+        return e.Prepare(&error) ? std::string() : error;
+    };
+
+    // A folder of files the simulator did not write: refused, nothing removed.
+    std::string error = prepare(c);
+    EXPECT_NE(error.find("REPORT.TXT was not written by the simulator"), std::string::npos)
+        << error;
+    EXPECT_TRUE(fs::exists(store / "node-00" / "REPORT.TXT"));
+
+    // A node folder that is a link elsewhere: refused, and never followed.
+    fs::remove_all(store);
+    fs::create_directories(store);
+    fs::create_directory_symlink(elsewhere, store / "node-01");
+    error = prepare(c);
+    EXPECT_NE(error.find("node-01 is a symbolic link"), std::string::npos) << error;
+    EXPECT_TRUE(fs::exists(elsewhere / "PRECIOUS.DST"));
+
+    // A link planted in a store of the simulator's own: refused too.
+    fs::remove(store / "node-01");
+    ASSERT_EQ(prepare(c), "");
+    fs::create_symlink(elsewhere / "PRECIOUS.DST", store / "node-00" / "A.DST");
+    error = prepare(c);
+    EXPECT_NE(error.find("A.DST is a symbolic link"), std::string::npos) << error;
+
+    // Told to clear it: the node folders are emptied and made real, links removed as links.
+    fs::remove(store / "node-00" / "A.DST");
+    fs::create_directory_symlink(elsewhere, store / "node-00" / "sub");
+    std::ofstream(store / "node-00" / "REPORT.TXT") << "someone's file";
+    fs::remove_all(store / "node-01");
+    fs::create_directory_symlink(elsewhere, store / "node-01");
+    c.clearStore = true;
+    EXPECT_EQ(prepare(c), "");
+    EXPECT_TRUE(fs::is_empty(store / "node-00"));
+    EXPECT_FALSE(fs::is_symlink(store / "node-01"));
+    EXPECT_TRUE(fs::is_empty(store / "node-01"));
+    EXPECT_TRUE(fs::exists(elsewhere / "PRECIOUS.DST"));
+
+    // A mirrored file is never written through a link planted under its temporary name.
+    c.clearStore = false;
+    Engine e(c);
+    ASSERT_TRUE(e.Prepare(&error)) << error;
+    fs::create_symlink(elsewhere / "PRECIOUS.DST", store / "node-00" / "NEW.DSB.part");
+    SendFile(e, {0}, NodeNameField("new.dsb"), Pattern(700, 3), kTag);
+    EXPECT_TRUE(ReadFile(store / "node-00" / "NEW.DSB") == Pattern(700, 3));
+    EXPECT_EQ(ReadFile(elsewhere / "PRECIOUS.DST"),
+              (Bytes{'n', 'o', 't', ' ', 't', 'h', 'e', ' ', 's', 'i', 'm', 'u', 'l', 'a', 't', 'o',
+                     'r', '\'', 's'}));
 }
 
 TEST(EngineFolders, RefusesAPreloadThatDoesNotFit) {

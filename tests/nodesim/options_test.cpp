@@ -28,6 +28,7 @@ TEST(Options, ReadsEveryOption) {
                        "/p",
                        "--store",
                        "/s",
+                       "--clear-store",
                        "--drop",
                        "0.25",
                        "--drop-node",
@@ -55,6 +56,7 @@ TEST(Options, ReadsEveryOption) {
     EXPECT_EQ(o.config.maxFiles, 10);
     EXPECT_EQ(o.config.preloadDir, "/p");
     EXPECT_EQ(o.config.storeDir, "/s");
+    EXPECT_TRUE(o.config.clearStore);
     EXPECT_DOUBLE_EQ(o.config.dropRate, 0.25);
     EXPECT_DOUBLE_EQ(o.config.nodeDropRate[3], 1.0);
     EXPECT_DOUBLE_EQ(o.config.nodeDropRate[7], 0.0);

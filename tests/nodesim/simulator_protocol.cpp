@@ -239,8 +239,8 @@ TEST(NodesimExecutable, HelpListsEveryOption) {
     EXPECT_EQ(r.status, 0);
     for (const char* option :
          {"--link", "--nodes", "--capacity", "--cluster", "--max-files", "--preload", "--store",
-          "--drop", "--drop-node", "--corrupt", "--silent", "--late", "--late-node", "--baud",
-          "--seed", "--verbose", "--help"})
+          "--clear-store", "--drop", "--drop-node", "--corrupt", "--silent", "--late",
+          "--late-node", "--baud", "--seed", "--verbose", "--help"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 

@@ -1,17 +1,23 @@
 #include "platform/FileOperations.h"
 
+#include "ChildProcesses.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +59,24 @@ dev_t device(const std::string& p) {
     ::stat(p.c_str(), &st);
     return st.st_dev;
 }
+
+mode_t modeOf(const std::string& p) {
+    struct stat st {};
+    ::lstat(p.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+// The names in a folder that an interrupted operation leaves ("hidden holders").
+std::vector<std::string> holders(const std::string& dir) {
+    std::vector<std::string> out;
+    for (const std::string& n : entries(dir))
+        if (n.rfind(".talvorn-", 0) == 0)
+            out.push_back(n);
+    return out;
+}
+
+const char* kNoMountsHere =
+    "this system gives a test no mount namespace (unshare or mount refused)";
 
 // A source folder and a destination folder, and XDG_DATA_HOME put back afterwards.
 class FileOpsTest : public ::testing::Test {
@@ -438,6 +462,351 @@ TEST_F(FileOpsTest, JobAsksFromItsThreadAndStopsWhenDropped) {
         ASSERT_TRUE(testsupport::WaitFor([&] { return job.pendingClash(clash); }));
     }
     EXPECT_EQ(readFile(dst + "/a.bin"), kB);
+}
+
+TEST_F(FileOpsTest, OneFolderUnderTwoPathsIsOneItemAndNeverLosesIt) {
+    // ~/designs reached again as /srv/designs (a bind mount): a move or copy from one onto the
+    // other is the item onto itself, never a clash whose Replace deletes the only copy.
+    const std::string designs = tmp / "designs";
+    const std::string srv = tmp / "srv";
+    fs::create_directories(designs + "/F");
+    fs::create_directories(srv);
+    ASSERT_TRUE(WriteFile(designs + "/a.dst", kA));
+    ASSERT_TRUE(WriteFile(designs + "/F/x.dst", kB));
+    const Bytes a = kA, b = kB;
+    const int status = testsupport::RunWithOwnMounts([&] {
+        if (::mount(designs.c_str(), srv.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return testsupport::kNoNamespace;
+        FileOperations ops;
+        int offeredAsTwo = 0;
+        ops.onClash([&](const FileClash& c) {
+            offeredAsTwo += c.sameItem ? 0 : 1;
+            return ClashAnswer::Replace;
+        });
+        FileOpReport r = ops.move({designs + "/a.dst"}, srv);
+        if (readFile(designs + "/a.dst") != a)
+            return 1; // the only copy is gone
+        if (!r.ok() || r.skipped != 1)
+            return 2;
+        r = ops.copy({designs + "/a.dst"}, srv);
+        if (readFile(designs + "/a.dst") != a || !r.ok())
+            return 3;
+        r = ops.move({srv + "/F"}, designs);
+        if (readFile(designs + "/F/x.dst") != b || !r.ok())
+            return 4;
+        // Nor does a folder go into itself through the other path.
+        r = ops.copy({designs + "/F"}, srv + "/F");
+        if (r.status != FileOpStatus::Refused || r.failures.empty() ||
+            r.failures[0].fault != FileFault::IntoItself)
+            return 7;
+        if (offeredAsTwo != 0)
+            return 5; // asked as if two items clashed
+        return holders(designs).empty() ? 0 : 6;
+    });
+    if (status == testsupport::kNoNamespace)
+        GTEST_SKIP() << kNoMountsHere;
+    EXPECT_EQ(status, 0) << "1: file lost, 2-4: reported or changed wrongly, 5: asked as a clash, "
+                            "6: leftovers, 7: a folder copied into itself";
+    EXPECT_EQ(readFile(designs + "/a.dst"), kA);
+}
+
+TEST_F(FileOpsTest, MoveAcrossKeepsASourceThatIsNoLongerTheItemCopied) {
+    // The file is saved anew (a new item under its name) while its copy is made on the other
+    // disk: the move ends with both, and says the source stayed.
+    ASSERT_TRUE(WriteFile(src + "/a.bin", kA));
+    FileOperations ops;
+    ops.setRename([&](const std::string& from, const std::string& to, bool replace) {
+        if (FileOperations::isSameOrInside(src, from))
+            return EXDEV;
+        if (to == dst + "/a.bin") {
+            WriteFile(src + "/a.new", kB);
+            FileOperations::systemRename(src + "/a.new", src + "/a.bin", true);
+        }
+        return FileOperations::systemRename(from, to, replace);
+    });
+    const FileOpReport r = ops.move({src + "/a.bin"}, dst);
+    EXPECT_EQ(r.status, FileOpStatus::Failed);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].fault, FileFault::SourceKept);
+    EXPECT_EQ(readFile(src + "/a.bin"), kB);
+    EXPECT_EQ(readFile(dst + "/a.bin"), kA);
+}
+
+TEST_F(FileOpsTest, ReadOnlyFoldersAreCopiedMovedAndReplaced) {
+    // Folders from a read-only share or a disc: mode 0555, as an account that modes apply to.
+    const std::string ro = src + "/RO";
+    fs::create_directories(ro + "/inner");
+    ASSERT_TRUE(WriteFile(ro + "/inner/x.dst", kA));
+    ASSERT_TRUE(WriteFile(ro + "/y.dst", kB));
+    const std::string movable = tmp / "movable";
+    fs::create_directories(movable + "/RO2");
+    ASSERT_TRUE(WriteFile(movable + "/RO2/z.dst", kB));
+    for (const std::string& f : {ro + "/inner", ro, movable + "/RO2"})
+        ASSERT_EQ(::chmod(f.c_str(), 0555), 0);
+    // The folder to move is the mover's own (a copy made earlier from a disc).
+    if (const passwd* pw = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr) {
+        ASSERT_EQ(::lchown((movable + "/RO2").c_str(), pw->pw_uid, pw->pw_gid), 0);
+    }
+    for (const std::string& f : {tmp.path(), dst, movable})
+        ASSERT_EQ(::chmod(f.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(src.c_str(), 0755), 0);
+    const Bytes a = kA, b = kB;
+    const int status = testsupport::RunUnprivileged([&] {
+        FileOperations ops;
+        ops.onClash([](const FileClash&) { return ClashAnswer::Replace; });
+        if (!ops.copy({ro}, dst).ok())
+            return 1;
+        if (readFile(dst + "/RO/inner/x.dst") != a || modeOf(dst + "/RO") != 0555 ||
+            modeOf(dst + "/RO/inner") != 0555)
+            return 2;
+        // Again, over the read-only copy made before.
+        if (!ops.copy({ro}, dst).ok() || readFile(dst + "/RO/y.dst") != b)
+            return 3;
+        if (!ops.move({movable + "/RO2"}, dst).ok() || readFile(dst + "/RO2/z.dst") != b ||
+            modeOf(dst + "/RO2") != 0555)
+            return 4;
+        return holders(dst).empty() ? 0 : 5;
+    });
+    for (const std::string& f : {ro, ro + "/inner", dst + "/RO", dst + "/RO/inner", dst + "/RO2"})
+        ::chmod(f.c_str(), 0755);
+    EXPECT_EQ(status, 0) << "1: first copy failed, 2: content or modes wrong, 3: replace failed, "
+                            "4: move failed, 5: leftovers, 125: no unprivileged account";
+    EXPECT_EQ(readFile(dst + "/RO/inner/x.dst"), kA);
+}
+
+TEST_F(FileOpsTest, ReplaceNeverDeletesIntoAMountPoint) {
+    // The replaced folder holds a mounted disk (another device) and a bind mount (the same
+    // device): the replace is refused as the permanent delete refuses them, and all stays.
+    const std::string outside = tmp / "outside";
+    fs::create_directories(outside);
+    ASSERT_TRUE(WriteFile(outside + "/keep.bin", kB));
+    fs::create_directories(src + "/F");
+    ASSERT_TRUE(WriteFile(src + "/F/new.bin", kA));
+    fs::create_directories(dst + "/F/disk");
+    fs::create_directories(dst + "/F/deeper/bound");
+    ASSERT_TRUE(WriteFile(dst + "/F/old.bin", kB));
+    const Bytes b = kB;
+    const std::string F = dst + "/F";
+    const int status = testsupport::RunWithOwnMounts([&] {
+        if (::mount("tmpfs", (F + "/disk").c_str(), "tmpfs", 0, "size=1m") != 0)
+            return testsupport::kNoNamespace;
+        if (!WriteFile(F + "/disk/on-disk.bin", b))
+            return 10;
+        FileOperations ops;
+        ops.onClash([](const FileClash&) { return ClashAnswer::Replace; });
+        FileOpReport r = ops.copy({src + "/F"}, dst);
+        if (readFile(F + "/disk/on-disk.bin") != b)
+            return 1;
+        if (r.status != FileOpStatus::Failed || r.failures.empty() ||
+            r.failures[0].fault != FileFault::Protected || readFile(F + "/old.bin") != b)
+            return 2;
+        if (::umount(F.c_str()) == 0 || ::umount((F + "/disk").c_str()) != 0)
+            return 11;
+        if (::mount(outside.c_str(), (F + "/deeper/bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return testsupport::kNoNamespace;
+        if (!FileOperations::isProtected(F + "/deeper/bound"))
+            return 3;
+        r = ops.move({src + "/F"}, dst);
+        if (readFile(outside + "/keep.bin") != b || r.failures.empty() ||
+            r.failures[0].fault != FileFault::Protected)
+            return 4;
+        r = ops.removePermanently({F});
+        if (readFile(outside + "/keep.bin") != b || r.ok())
+            return 5;
+        return holders(dst).empty() ? 0 : 6;
+    });
+    if (status == testsupport::kNoNamespace)
+        GTEST_SKIP() << kNoMountsHere;
+    EXPECT_EQ(status, 0) << "1: the mounted disk was emptied, 2: not refused, 3: bind mount not "
+                            "seen, 4: the bound folder was emptied or not refused, 5: permanent "
+                            "delete, 6: leftovers";
+    EXPECT_EQ(readFile(outside + "/keep.bin"), kB);
+}
+
+TEST_F(FileOpsTest, InterruptedCopyAndReplaceAreRepairedOnTheNextVisit) {
+    const Bytes big = DesignBytes(3 << 20, 4);
+    ASSERT_TRUE(WriteFile(src + "/big.bin", big));
+    // Killed in the middle of a copy: part of the file in a hidden holder.
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        FileOperations ops;
+        int writes = 0;
+        ops.setWrite([&](int fd, const void* data, size_t size) -> long {
+            if (++writes == 2)
+                ::raise(SIGKILL);
+            return ::write(fd, data, size);
+        });
+        ops.copy({src + "/big.bin"}, dst);
+        ::_exit(1);
+    }
+    const int status = testsupport::WaitForChild(pid);
+    ASSERT_EQ(status, -1) << "the copy was to be killed";
+    ASSERT_EQ(holders(dst).size(), 1u);
+    FileOperations::Leftovers found = FileOperations::recoverLeftovers(dst);
+    EXPECT_EQ(found.removed, std::vector<std::string>{"big.bin"});
+    EXPECT_TRUE(found.restored.empty() && found.kept.empty());
+    EXPECT_TRUE(entries(dst).empty());
+
+    // Killed between the two renames of a folder replace: the operator's old folder sits in a
+    // hidden holder and looks gone. It comes back; the unfinished copy goes.
+    fs::create_directories(src + "/F");
+    ASSERT_TRUE(WriteFile(src + "/F/new.bin", kA));
+    fs::create_directories(dst + "/F");
+    ASSERT_TRUE(WriteFile(dst + "/F/old.bin", kB));
+    std::fflush(nullptr);
+    pid = ::fork();
+    if (pid == 0) {
+        FileOperations ops;
+        ops.onClash([](const FileClash&) { return ClashAnswer::Replace; });
+        ops.setRename([&](const std::string& from, const std::string& to, bool replace) {
+            if (to == dst + "/F" && from.find(".talvorn-copy-") != std::string::npos)
+                ::raise(SIGKILL);
+            return FileOperations::systemRename(from, to, replace);
+        });
+        ops.copy({src + "/F"}, dst);
+        ::_exit(1);
+    }
+    ASSERT_EQ(testsupport::WaitForChild(pid), -1);
+    EXPECT_FALSE(fs::exists(dst + "/F"));
+    EXPECT_EQ(holders(dst).size(), 2u);
+    found = FileOperations::recoverLeftovers(dst);
+    EXPECT_EQ(found.restored, std::vector<std::string>{"F"});
+    EXPECT_EQ(found.removed, std::vector<std::string>{"F"});
+    EXPECT_EQ(entries(dst), std::vector<std::string>{"F"});
+    EXPECT_EQ(readFile(dst + "/F/old.bin"), kB);
+
+    // A rename cut short half-way takes the name it was being given.
+    ASSERT_TRUE(WriteFile(dst + "/.talvorn-rename-Name.bin", kA));
+    found = FileOperations::recoverLeftovers(dst);
+    EXPECT_EQ(found.restored, std::vector<std::string>{"Name.bin"});
+    EXPECT_EQ(readFile(dst + "/Name.bin"), kA);
+    EXPECT_TRUE(FileOperations::recoverLeftovers(dst).empty());
+
+    // A copy still at work (here, another thread) keeps its holder.
+    std::mutex m;
+    std::condition_variable cv;
+    bool paused = false, release = false;
+    std::thread copier([&] {
+        FileOperations ops;
+        ops.onProgress([&](const FileProgress& p) {
+            if (p.bytesDone == 0 || p.bytesDone >= big.size())
+                return true;
+            std::unique_lock<std::mutex> lock(m);
+            paused = true;
+            cv.notify_all();
+            cv.wait(lock, [&] { return release; });
+            return true;
+        });
+        EXPECT_TRUE(ops.copy({src + "/big.bin"}, dst).ok());
+    });
+    {
+        std::unique_lock<std::mutex> lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(60), [&] { return paused; }));
+    }
+    EXPECT_EQ(holders(dst).size(), 1u);
+    EXPECT_TRUE(FileOperations::recoverLeftovers(dst).empty());
+    EXPECT_EQ(holders(dst).size(), 1u);
+    {
+        std::lock_guard<std::mutex> lock(m);
+        release = true;
+    }
+    cv.notify_all();
+    copier.join();
+    EXPECT_EQ(readFile(dst + "/big.bin"), big);
+    EXPECT_TRUE(holders(dst).empty());
+}
+
+TEST_F(FileOpsTest, CaseOnlyRenameTakesEffectOnAVolumeThatIgnoresCase) {
+    EXPECT_TRUE(FileOperations::isCaseOnlyChange("a.bin", "A.BIN"));
+    EXPECT_TRUE(FileOperations::isCaseOnlyChange("Design.DST", "design.dst"));
+    EXPECT_FALSE(FileOperations::isCaseOnlyChange("a.bin", "a.bin"));
+    EXPECT_FALSE(FileOperations::isCaseOnlyChange("a.bin", "b.bin"));
+    EXPECT_FALSE(FileOperations::isCaseOnlyChange("a.bin", "A.BIN2"));
+
+    // A volume that ignores case (vfat, a casefold folder), as its rename behaves: asked to
+    // rename an item to a name that differs in case alone, it finds the item there already and
+    // changes nothing.
+    ASSERT_TRUE(WriteFile(src + "/a.bin", kA));
+    FileOperations ops;
+    std::vector<std::string> renamed;
+    ops.setRename([&](const std::string& from, const std::string& to, bool replace) {
+        const std::string f = fs::path(from).filename(), t = fs::path(to).filename();
+        if (fs::path(from).parent_path() == fs::path(to).parent_path() &&
+            (f == t || FileOperations::isCaseOnlyChange(f, t)))
+            return 0;
+        renamed.push_back(t);
+        return FileOperations::systemRename(from, to, replace);
+    });
+    FileOpReport r = ops.rename(src + "/a.bin", "A.BIN");
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(entries(src), std::vector<std::string>{"A.BIN"});
+    EXPECT_EQ(readFile(src + "/A.BIN"), kA);
+    EXPECT_EQ(renamed, (std::vector<std::string>{".talvorn-rename-A.BIN", "A.BIN"}));
+
+    // On a volume that keeps case apart, the other name may be another item: never replaced.
+    ASSERT_TRUE(WriteFile(src + "/a.bin", kB));
+    r = FileOperations().rename(src + "/a.bin", "A.BIN");
+    EXPECT_EQ(r.status, FileOpStatus::Refused);
+    EXPECT_EQ(readFile(src + "/A.BIN"), kA);
+    EXPECT_EQ(readFile(src + "/a.bin"), kB);
+    EXPECT_TRUE(FileOperations().rename(src + "/a.bin", "b.BIN").ok());
+}
+
+TEST_F(FileOpsTest, MoveAcrossFileSystemsSyncsTheCopyBeforeDeletingTheSource) {
+    fs::create_directories(src + "/F/deep");
+    ASSERT_TRUE(WriteFile(src + "/F/deep/d.bin", kA));
+    ASSERT_TRUE(WriteFile(src + "/a.bin", kB));
+    FileOperations ops;
+    ops.setRename([&](const std::string& from, const std::string& to, bool replace) {
+        return FileOperations::isSameOrInside(src, from)
+                   ? EXDEV
+                   : FileOperations::systemRename(from, to, replace);
+    });
+    // Each folder synced, and whether the source was still there at that moment.
+    std::vector<std::pair<std::string, bool>> synced;
+    std::string failAt;
+    std::string source;
+    ops.setSyncFolder([&](const std::string& folder) {
+        synced.emplace_back(folder, fs::exists(source));
+        return folder == failAt ? EIO : FileOperations::systemSyncFolder(folder);
+    });
+    const auto syncedWithSource = [&](const std::string& folder) {
+        return std::count(synced.begin(), synced.end(), std::make_pair(folder, true)) > 0;
+    };
+    const auto syncedEnding = [&](const std::string& tail) {
+        return std::count_if(synced.begin(), synced.end(), [&](const auto& s) {
+            return s.second && s.first.size() > tail.size() &&
+                   s.first.compare(s.first.size() - tail.size(), tail.size(), tail) == 0 &&
+                   s.first.find(".talvorn-copy-") != std::string::npos;
+        });
+    };
+
+    source = src + "/a.bin";
+    EXPECT_TRUE(ops.move({source}, dst).ok());
+    EXPECT_TRUE(syncedWithSource(dst));
+    EXPECT_FALSE(fs::exists(source));
+
+    synced.clear();
+    source = src + "/F";
+    EXPECT_TRUE(ops.move({source}, dst).ok());
+    EXPECT_TRUE(syncedWithSource(dst));
+    EXPECT_EQ(syncedEnding("/F"), 1);      // the copied folder's entries, in its holder
+    EXPECT_EQ(syncedEnding("/F/deep"), 1); // and those of every folder inside it
+    EXPECT_EQ(readFile(dst + "/F/deep/d.bin"), kA);
+    EXPECT_FALSE(fs::exists(source));
+
+    // The destination folder cannot be synced: the copy stays, and so does the source.
+    ASSERT_TRUE(WriteFile(src + "/c.bin", kA));
+    fs::create_directories(tmp / "other");
+    failAt = tmp / "other";
+    source = src + "/c.bin";
+    const FileOpReport r = ops.move({source}, tmp / "other");
+    EXPECT_EQ(r.status, FileOpStatus::Failed);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].fault, FileFault::SourceKept);
+    EXPECT_EQ(readFile(source), kA);
+    EXPECT_EQ(readFile(tmp / "other/c.bin"), kA);
 }
 
 } // namespace

@@ -4,16 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <string>
 
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -331,6 +336,124 @@ TEST_F(Ini, WritersInTwoProcessesLoseNothing) {
             found += ProfileGetString(f, "S", who + std::to_string(i), "") == "v" ? 1 : 0;
     EXPECT_EQ(found, 2 * kWrites);
     EXPECT_EQ(ProfileGetString(f, "S", "start", ""), "1");
+}
+
+// Another process holds a lock file until the returned pipe is written to (or 30 s pass).
+struct LockHolder {
+    pid_t pid = -1;
+    int release = -1;
+};
+LockHolder holdLock(const std::string& lockFile) {
+    int go[2], held[2];
+    LockHolder h;
+    if (::pipe(go) != 0 || ::pipe(held) != 0)
+        return h;
+    std::fflush(nullptr);
+    h.pid = ::fork();
+    if (h.pid == 0) {
+        ::close(go[1]);
+        ::close(held[0]);
+        const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CREAT, 0666);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0)
+            ::_exit(1);
+        char c = 1;
+        (void)!::write(held[1], &c, 1);
+        pollfd p{go[0], POLLIN, 0};
+        ::poll(&p, 1, 30000);
+        ::_exit(0);
+    }
+    ::close(go[0]);
+    ::close(held[1]);
+    char c;
+    (void)!::read(held[0], &c, 1);
+    ::close(held[0]);
+    h.release = go[1];
+    return h;
+}
+void letGo(LockHolder& h) {
+    if (h.release >= 0)
+        ::close(h.release);
+    h.release = -1;
+    if (h.pid > 0)
+        testsupport::WaitForChild(h.pid);
+    h.pid = -1;
+}
+
+TEST_F(Ini, AWaitForALockIsToldAboutAndCanBeGivenUp) {
+    const std::string f = dir.file("held.ini");
+    ASSERT_TRUE(ProfileSetString(f, "S", "k", "old"));
+    const std::string lockFile = ProfileLockPath(f);
+    std::vector<FileLockWait> told;
+    bool giveUp = true;
+    std::function<void()> onThird;
+    SetFileLockWaitHook([&](const FileLockWait& w) {
+        told.push_back(w);
+        if (told.size() == 3 && onThird)
+            onThird();
+        return !(giveUp && told.size() >= 3);
+    });
+
+    // Held by a process that does not let go: the wait is given up, the write refused.
+    LockHolder holder = holdLock(lockFile);
+    ASSERT_GT(holder.pid, 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ProfileSetString(f, "S", "k", "new"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    ASSERT_EQ(told.size(), 4u);
+    EXPECT_EQ(told[0].lockPath, lockFile);
+    EXPECT_FALSE(told[0].over || told[1].over || told[2].over);
+    EXPECT_GE(told[2].waited, 2 * kFileLockWaitSlice);
+    EXPECT_TRUE(told[3].over);
+    {
+        told.clear();
+        FileLock lock(lockFile);
+        EXPECT_FALSE(lock.held());
+        EXPECT_EQ(lock.error(), EINTR);
+    }
+    EXPECT_EQ(ProfileGetString(f, "S", "k", ""), "old");
+
+    // Waited for until the holder lets go: the write goes through, and the hook hears the end.
+    told.clear();
+    giveUp = false;
+    onThird = [&] { letGo(holder); };
+    EXPECT_TRUE(ProfileSetString(f, "S", "k", "new"));
+    ASSERT_GE(told.size(), 4u);
+    EXPECT_TRUE(told.back().over);
+    EXPECT_EQ(ProfileGetString(f, "S", "k", ""), "new");
+
+    // Held by another thread of this process: the same.
+    told.clear();
+    giveUp = true;
+    onThird = nullptr;
+    bool taken = false, release = false;
+    std::mutex m;
+    std::condition_variable cv;
+    std::thread other([&] {
+        FileLock lock(lockFile);
+        std::unique_lock<std::mutex> g(m);
+        taken = lock.held();
+        cv.notify_all();
+        cv.wait_for(g, std::chrono::seconds(30), [&] { return release; });
+    });
+    {
+        std::unique_lock<std::mutex> g(m);
+        ASSERT_TRUE(cv.wait_for(g, std::chrono::seconds(30), [&] { return taken; }));
+    }
+    EXPECT_FALSE(ProfileSetString(f, "S", "k", "newer"));
+    EXPECT_EQ(told.size(), 4u);
+    {
+        std::lock_guard<std::mutex> g(m);
+        release = true;
+    }
+    cv.notify_all();
+    other.join();
+    letGo(holder);
+
+    // A lock that nobody holds is taken without a word.
+    told.clear();
+    EXPECT_TRUE(ProfileSetString(f, "S", "k", "newest"));
+    EXPECT_TRUE(told.empty());
+    SetFileLockWaitHook(nullptr);
 }
 
 TEST_F(Ini, WritingThroughASymbolicLinkKeepsTheLink) {

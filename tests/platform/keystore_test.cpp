@@ -197,6 +197,24 @@ TEST_F(KeyStoreTest, WriteAfterDamageKeepsTheIntactValues) {
     EXPECT_EQ(fileBytes(file + ".bad"), bytes);
 }
 
+TEST_F(KeyStoreTest, TemporaryFilesOfACrashedWriterAreRemoved) {
+    ASSERT_TRUE(KeyStore::setValue(kKey, "item01", kRecord.data(), kRecord.size()));
+    const std::string file = KeyStore::keyFile(kKey);
+    // What writers that crashed before their rename left beside the table.
+    const std::vector<std::string> left = {file + ".tmp.AbC123", file + ".tmp.zz9Q0x"};
+    for (const std::string& f : left)
+        writeFile(f, kRecord);
+    uint8_t one = 1;
+    ASSERT_TRUE(KeyStore::setValue(kKey, "itemsum", &one, 1));
+    for (const std::string& f : left)
+        EXPECT_FALSE(fs::exists(f)) << f;
+    EXPECT_EQ(get("item01"), kRecord);
+    // Files of other names stay.
+    writeFile(file + ".bak", kRecord);
+    ASSERT_TRUE(KeyStore::setValue(kKey, "itemsum", &one, 1));
+    EXPECT_TRUE(fs::exists(file + ".bak"));
+}
+
 TEST_F(KeyStoreTest, ReplaceIsAtomic) {
     ASSERT_TRUE(KeyStore::setValue(kKey, "item01", kRecord.data(), kRecord.size()));
     const std::string file = KeyStore::keyFile(kKey);

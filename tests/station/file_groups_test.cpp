@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "link/Frame.h"
 #include "station/FileGroups.h"
+#include "station/NodeLabels.h"
 #include "tasks/TaskLayer.h"
 
 #include <gtest/gtest.h>
@@ -201,6 +202,19 @@ TEST(FileGroups, SendSkipsOnlyTheSameNodeNameAndReportsWhatItLeavesOut) {
     ASSERT_EQ(s.problems.size(), 1u);
     EXPECT_EQ(s.problems[0].kind, FileProblemKind::SameNodeName);
     EXPECT_EQ(s.problems[0].otherPath, one);
+
+    // In the other order the message still names the file of the same long name, under the
+    // name it has on the machine (after the step that moved it off the shared short form), not
+    // the first file that had that short form.
+    s = CollectSendPaths({two, one, again});
+    EXPECT_EQ(s.Paths(), (std::vector<std::string>{two, one}));
+    ASSERT_EQ(s.problems.size(), 1u);
+    EXPECT_EQ(s.problems[0].path, again);
+    EXPECT_EQ(s.problems[0].otherPath, one);
+    EXPECT_EQ(s.problems[0].nodeName,
+              ShownNodeFileName(reinterpret_cast<const uint8_t*>(s.files[1].field.data())));
+    EXPECT_NE(s.problems[0].nodeName,
+              ShownNodeFileName(reinterpret_cast<const uint8_t*>(s.files[0].field.data())));
 }
 
 TEST(FileGroups, LibraryLookupFindsWhatANodeHolds) {

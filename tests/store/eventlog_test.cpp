@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <set>
 
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -91,12 +93,94 @@ TEST_F(EventLog, FirstEventOfADayEmptiesBothFilesAndKeepsTheOldDay) {
     EXPECT_EQ(ReadIniInt("SUM", "count", list), 0);
 }
 
-TEST_F(EventLog, ArchiveFailureDoesNotLoseTheEvent) {
-    writeRaw(item, "[DATE]\r\ntoday=2026/12/06\r\n[SUM]\r\ncount=0\r\n");
+TEST_F(EventLog, NewDayKeepsTheLogUntilItsCopyIsWhole) {
+    // Yesterday's records, and no archive folder to be had: "log" is a file.
+    std::string oldItem = "[DATE]\r\ntoday=2026/12/06\r\n[SUM]\r\ncount=1\r\n[item0]\r\n"
+                          "user=eve\r\ntime=2026/12/06/17/00/00\r\nevent=1\r\nnode=" +
+                          mapOf({2}) + "\r\nsubitem=-1\r\n";
+    const std::string oldList = "[SUM]\r\ncount=0\r\n";
+    writeRaw(item, oldItem);
+    writeRaw(list, oldList);
     writeRaw(dir + "/log", "a file where the archive folder would be");
+    std::string reason;
+    EXPECT_FALSE(EventLogWritable(0, &reason));
+    EXPECT_EQ(reason, "cannot write the event log: " + dir + "/log is not a folder");
+    EXPECT_FALSE(LogClearCommand(0, "amy", nodesOf({0})));
+    EXPECT_EQ(readAll(item), oldItem);
+    EXPECT_EQ(readAll(list), oldList);
+
+    // Room for the new day's small files but not for the copy of yesterday's: this process may
+    // write no file over 1 KiB, as on a disk that is nearly full.
+    fs::remove(dir + "/log");
+    oldItem += "[note]\r\ntext=" + std::string(4000, 'x') + "\r\n";
+    writeRaw(item, oldItem);
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool logged = LogClearCommand(0, "amy", nodesOf({0}));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(logged);
+    EXPECT_EQ(readAll(item), oldItem);
+    EXPECT_EQ(readAll(list), oldList);
+    for (const auto& e : fs::directory_iterator(dir + "/log")) // no half copy left
+        ADD_FAILURE() << e.path();
+
+    // Once the copy can be made, the day changes, and the copy holds yesterday's records.
     ASSERT_TRUE(LogClearCommand(0, "amy", nodesOf({0})));
     EXPECT_EQ(ReadIniString("DATE", "today", item), "2026/12/07");
-    EXPECT_EQ(ReadIniInt("SUM", "count", item), 1);
+    EXPECT_EQ(readAll(dir + "/log/item1-2026-12-06.ini"), oldItem);
+    EXPECT_EQ(readAll(dir + "/log/subitem1-2026-12-06.ini"), oldList);
+}
+
+TEST_F(EventLog, LeftoversOfACrashedWriterNeverRefuseACommand) {
+    ASSERT_TRUE(LogClearCommand(0, "amy", nodesOf({1})));
+    // The temporary files that this process makes for a command and for the check before it,
+    // seen as they are made.
+    const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, dir.c_str(), IN_CREATE), 0);
+    std::string reason;
+    ASSERT_TRUE(EventLogWritable(0, &reason)) << reason;
+    gNow += 1;
+    ASSERT_TRUE(LogClearCommand(0, "amy", nodesOf({2})));
+    std::vector<std::string> made;
+    alignas(inotify_event) char events[8192];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
+        for (char* p = events; p < events + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(p);
+            if (e->len > 0)
+                made.emplace_back(e->name);
+            p += sizeof(inotify_event) + e->len;
+        }
+    ::close(watch);
+
+    // What a crashed writer with this process's id would have left under the names the next
+    // writes may take, and leftovers of writers with random names.
+    std::vector<std::string> planted = {".item1.ini.tmpAbC123", ".subitem1.ini.tmpXyZ789",
+                                        ".item1.ini.probeQwErTy"};
+    const std::string pid = std::to_string(::getpid());
+    for (const std::string& name : made) {
+        const size_t at = name.find(pid + "-");
+        if (at == std::string::npos)
+            continue;
+        const int k = std::atoi(name.c_str() + at + pid.size() + 1);
+        for (const char* file : {".item1.ini.tmp", ".subitem1.ini.tmp", ".item1.ini.probe"})
+            for (int next = k + 1; next <= k + 8; ++next)
+                planted.push_back(file + pid + "-" + std::to_string(next));
+    }
+    for (const std::string& name : planted)
+        writeRaw(dir + "/" + name, "left by a writer that crashed");
+
+    gNow += 1;
+    EXPECT_TRUE(EventLogWritable(0, &reason)) << reason;
+    EXPECT_TRUE(LogSendCommand(0, "amy", nodesOf({3}), {"/d/A.DST"})); // writes both files
+    EXPECT_EQ(ReadIniInt("SUM", "count", item), 3);
+    for (const std::string& name : planted)
+        EXPECT_FALSE(fs::exists(dir + "/" + name)) << name;
 }
 
 TEST_F(EventLog, SendOfTwoFilesToTwoNodesIsOneRecordWithOneList) {

@@ -12,6 +12,9 @@
 #include "users/CurrentUser.h"
 
 #include <QApplication>
+
+#include <filesystem>
+
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -156,6 +159,29 @@ TEST_F(MachineInformation, HideAndChannelTwoRowsAreSavedUnderTheirOwnNodes) {
     prompts.clear();
     EXPECT_FALSE(RunMachineInformation(nullptr));
     EXPECT_TRUE(prompts.shown().empty());
+}
+
+TEST_F(MachineInformation, AFailedWriteKeepsTheDialogOpenAndTheTableAsItWas) {
+    Params().comSum[0] = 2;
+    Params().comSum[1] = 0;
+    // RTU.ini cannot be rewritten: its writers' lock cannot be taken.
+    std::filesystem::remove(rtu() + ".lock");
+    std::filesystem::create_directory(rtu() + ".lock");
+    prompts.onDialog([&](QDialog& d) {
+        MachineTableDialog& m = as(d);
+        editCell(m, 1, MachineTableDialog::kMachineColumn, "Line A-02");
+        QTest::mouseClick(m.okButton(), Qt::LeftButton);
+        EXPECT_EQ(prompts.messages(), QStringList{"System Write Error!"});
+        EXPECT_TRUE(m.isVisible()) << "the operator's rows are still there to save";
+        EXPECT_EQ(m.table()->tableModel()->cell(1, MachineTableDialog::kMachineColumn),
+                  "Line A-02");
+        EXPECT_EQ(Params().machineName[0][1], "");
+        QTest::keyClick(&d, Qt::Key_Escape);
+        return -1;
+    });
+    EXPECT_FALSE(RunMachineInformation(nullptr));
+    EXPECT_EQ(Params().machineName[0][1], "");
+    EXPECT_EQ(name(0, 1), "");
 }
 
 } // namespace

@@ -144,6 +144,32 @@ TEST_F(MachineTable, HideTicksAreSavedAndReloaded) {
     EXPECT_EQ(Params().machineName[1][1], "Line B-02");
 }
 
+TEST_F(MachineTable, AWriteThatFailsChangesNothingInMemory) {
+    setCounts(2, 1);
+    Params().machineName[0][1] = "Line A-02";
+    Params().machineType[1][0] = "M1";
+    ASSERT_TRUE(SaveMachineRows(BuildMachineRows()));
+    const std::string before = readAll(MachineTablePath());
+    // The file cannot be rewritten: its writers' lock cannot be taken.
+    fs::remove(MachineTablePath() + ".lock");
+    fs::create_directory(MachineTablePath() + ".lock");
+    auto rows = BuildMachineRows();
+    rows[1].machine = "Line A-99";
+    rows[1].hidden = true;
+    rows[2].model = "M2";
+    EXPECT_FALSE(SaveMachineRows(rows));
+    EXPECT_EQ(readAll(MachineTablePath()), before);
+    EXPECT_EQ(Params().machineName[0][1], "Line A-02");
+    EXPECT_EQ(Params().machineVisible[0][1], 0);
+    EXPECT_EQ(Params().machineType[1][0], "M1");
+
+    // So does the File Path command's write.
+    Params().filePath = "/old/lib";
+    fs::create_directory(ParametersPath() + ".lock");
+    EXPECT_FALSE(SaveFilePath("/new/lib"));
+    EXPECT_EQ(Params().filePath, "/old/lib");
+}
+
 TEST_F(MachineTable, NoRowsMeansNothingWritten) {
     setCounts(0, 0);
     auto rows = BuildMachineRows();

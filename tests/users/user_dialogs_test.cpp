@@ -116,6 +116,28 @@ TEST_F(ModifyPasswordDialog, SuccessKeepsNameClassAndRights) {
     EXPECT_EQ(nameOf(1), "kqzwvx");
 }
 
+TEST_F(ModifyPasswordDialog, RightsChangedSinceTheLogOnStayChanged) {
+    // Logged on with "Change PassWord" and "Set System Parameter"; an administrator (at another
+    // station) then takes "Set System Parameter" away and makes the record move down by one.
+    ASSERT_EQ(CurrentUser.rights(), 0x8001);
+    store({op("op", "old", 0x8000)});
+    DialogOutcome o = modifyPasswordOk("old", "new", "new");
+    EXPECT_TRUE(o.accepted) << o.message;
+    uint8_t isAdmin = 1;
+    uint16_t rights = 0;
+    EXPECT_EQ(FindUser("op", "new", &isAdmin, &rights), 1);
+    EXPECT_EQ(rights, 0x8000) << "the revoked right came back";
+    EXPECT_EQ(isAdmin, 0);
+    EXPECT_EQ(readUserCount(), 1);
+
+    // An operator made an administrator meanwhile stays one.
+    store({admin("kqzwvx", "kqzwvx"), makeUserRecord("op", "new", 1, 0)});
+    EXPECT_TRUE(modifyPasswordOk("new", "newer", "newer").accepted);
+    EXPECT_EQ(FindUser("op", "newer", &isAdmin, &rights), 2);
+    EXPECT_EQ(isAdmin, 1);
+    EXPECT_EQ(rights, 0);
+}
+
 class UserManagementDialog : public UserTableTest {
 protected:
     void SetUp() override {

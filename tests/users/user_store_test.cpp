@@ -258,10 +258,10 @@ TEST_F(UserTableTest, ChangePasswordAndChangeUser) {
     CurrentUser.rightsLo = 0x10;
     CurrentUser.rightsHi = 0x80;
     ASSERT_EQ(FindUser("b", "old"), 2);
-    EXPECT_EQ(changePassword("new", 0), UserChange::kOk);
+    EXPECT_EQ(changePassword("new"), UserChange::kOk);
     EXPECT_EQ(FindUser("b", "new"), 2);
     EXPECT_EQ(nameOf(1), "a");
-    EXPECT_EQ(changePassword(std::string(20, 'x'), 0), UserChange::kBadField);
+    EXPECT_EQ(changePassword(std::string(20, 'x')), UserChange::kBadField);
 
     UserRecord r = op("b", "other", 0x0001);
     EXPECT_EQ(changeUser(r), UserChange::kOk);

@@ -234,6 +234,8 @@ private:
     }
     // A command that could not be logged is not run.
     int Unaudited(const char* what) {
+        if (io_.stopRequested && io_.stopRequested().count > 0) // while waiting for the log
+            return kExitSignalBase + io_.stopRequested().signal;
         io_.err << "talvorn-cli: the " << what << " could not be written to the event log; "
                 << "nothing was queued\n";
         return kExitFailed;
@@ -595,11 +597,15 @@ int Session::Delete() {
         ReportNodes(io_.out, Command::Query, false);
         return ExitStatus(false);
     }
-    std::vector<std::string> missing;
-    std::vector<std::string> fields = ResolveNodeNames(station_.Listed(n), o_.operands, &missing);
-    if (!missing.empty()) {
+    std::vector<std::string> missing, ambiguous;
+    std::vector<std::string> fields =
+        ResolveNodeNames(station_.Listed(n), o_.operands, &missing, &ambiguous);
+    if (!missing.empty() || !ambiguous.empty()) {
         for (const std::string& name : missing)
             io_.err << "talvorn-cli: " << name << ": no such file on node " << Label(n) << '\n';
+        for (const std::string& name : ambiguous)
+            io_.err << "talvorn-cli: " << name << ": more than one file on node " << Label(n)
+                    << " goes by this name; name it as `list` prints it\n";
         io_.err << "talvorn-cli: nothing was deleted\n";
         return kExitUsage;
     }
@@ -702,6 +708,9 @@ int Run(const Options& o, RunIo& io) {
          o.command == Command::Clear) &&
         !EventLogWritable(c, &unlogged)) {
         io.err << "talvorn-cli: " << unlogged << "; nothing was queued\n";
+        // Stopped while waiting for the log's lock.
+        if (io.stopRequested && io.stopRequested().count > 0)
+            return kExitSignalBase + io.stopRequested().signal;
         return kExitFailed;
     }
 

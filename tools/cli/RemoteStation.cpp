@@ -163,8 +163,9 @@ QueueResult RemoteStation::Queue(Command kind, const NodeSet& targets,
         break;
     case Command::Delete: {
         Json names = Json::array();
+        // As `list` prints them: each names one entry, also where two entries show alike.
         for (const std::string& field : files)
-            names.push_back(ShownNodeFileName(reinterpret_cast<const uint8_t*>(field.data())));
+            names.push_back(PrintedNodeName(reinterpret_cast<const uint8_t*>(field.data())));
         body = {{"node", labels.empty() ? Json("") : labels.front()}, {"names", names}};
         path += "/delete";
         break;

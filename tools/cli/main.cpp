@@ -2,6 +2,8 @@
 #include "CliArgs.h"
 #include "CliRun.h"
 
+#include "platform/FileIo.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -49,6 +51,20 @@ int main(int argc, char** argv) {
     }
     cli::TakeEnvironment(&options, [](const char* name) { return std::getenv(name); });
     InstallStopHandlers();
+    // A data file's lock that another program holds (a station, a stopped talvorn-cli): the wait
+    // says so once, and Ctrl-C or SIGTERM ends it.
+    SetFileLockWaitHook([said = false](const FileLockWait& w) mutable {
+        if (w.over) {
+            said = false;
+            return true;
+        }
+        if (!said && w.waited >= std::chrono::seconds(1)) {
+            said = true;
+            std::cerr << "talvorn-cli: waiting for " << w.lockPath
+                      << ", which another program holds (Ctrl-C gives up)" << std::endl;
+        }
+        return g_count == 0;
+    });
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     cli::RunIo io{
         std::cout, std::cerr, terminal, terminal ? TerminalWidth() : 80, [] {

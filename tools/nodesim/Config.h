@@ -18,6 +18,7 @@ struct Config {
     int maxFiles = kMaxEntries;       // file table size, 0..224 (the list holds 224 entries)
     std::string preloadDir;           // every file here is given to every node at start
     std::string storeDir;             // when set, node n's files are mirrored in node-NN/
+    bool clearStore = false;          // empty node-NN/ even of what the simulator did not write
 
     uint64_t seed = 1;                          // of every random fault decision
     double dropRate = 0;                        // a node ignores a request as if never received

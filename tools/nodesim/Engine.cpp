@@ -8,6 +8,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/FileIo.h"
+
 namespace fs = std::filesystem;
 
 namespace nodesim {
@@ -125,20 +130,8 @@ bool Engine::Prepare(std::string* error) {
         return false;
     }
     std::error_code ec;
-    if (!config_.storeDir.empty()) {
-        for (int n = 0; n < nodeCount(); ++n) {
-            const fs::path dir = NodeFolder(n);
-            fs::create_directories(dir, ec);
-            if (ec) {
-                *error = "cannot create " + dir.string() + ": " + ec.message();
-                return false;
-            }
-            // Left-overs of an earlier run would make the mirror disagree with the node.
-            for (const auto& entry : fs::directory_iterator(dir, ec))
-                if (entry.is_regular_file())
-                    fs::remove(entry.path(), ec);
-        }
-    }
+    if (!config_.storeDir.empty() && !PrepareStore(error))
+        return false;
     if (config_.preloadDir.empty())
         return true;
 
@@ -165,6 +158,73 @@ bool Engine::Prepare(std::string* error) {
                 return false;
             }
         }
+    }
+    return true;
+}
+
+// A store folder that the simulator made holds this file; only there are the files of its node
+// folders taken for the simulator's own.
+constexpr const char* kStoreMark = ".talvorn-nodesim-store";
+
+bool Engine::PrepareStore(std::string* error) {
+    std::error_code ec;
+    const fs::path store = config_.storeDir;
+    fs::create_directories(store, ec);
+    if (ec || !fs::is_directory(store, ec)) {
+        *error = "cannot create " + store.string() + (ec ? ": " + ec.message() : "");
+        return false;
+    }
+    const bool ours = fs::is_regular_file(fs::symlink_status(store / kStoreMark, ec));
+    // Everything is checked before anything is removed: a refused store stays as it was.
+    for (int n = 0; n < nodeCount() && !config_.clearStore; ++n) {
+        const fs::path dir = NodeFolder(n);
+        const fs::file_status st = fs::symlink_status(dir, ec);
+        if (!fs::exists(st))
+            continue;
+        if (fs::is_symlink(st) || !fs::is_directory(st)) {
+            *error = dir.string() +
+                     (fs::is_symlink(st) ? " is a symbolic link" : " is not a folder") +
+                     "; --clear-store replaces it";
+            return false;
+        }
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            const fs::file_status est = it->symlink_status(ec);
+            std::string why;
+            if (fs::is_symlink(est))
+                why = " is a symbolic link";
+            else if (!fs::is_regular_file(est))
+                why = " is not a file";
+            else if (!ours)
+                why = " was not written by the simulator";
+            if (!why.empty()) {
+                *error = it->path().string() + why + "; --clear-store empties " + dir.string();
+                return false;
+            }
+        }
+        if (ec) {
+            *error = "cannot read " + dir.string() + ": " + ec.message();
+            return false;
+        }
+    }
+    for (int n = 0; n < nodeCount(); ++n) {
+        const fs::path dir = NodeFolder(n);
+        const fs::file_status st = fs::symlink_status(dir, ec);
+        if (fs::exists(st) && (fs::is_symlink(st) || !fs::is_directory(st)))
+            fs::remove(dir, ec); // the link itself, never what it points at
+        fs::create_directories(dir, ec);
+        if (ec) {
+            *error = "cannot create " + dir.string() + ": " + ec.message();
+            return false;
+        }
+        // Left-overs of an earlier run would make the mirror disagree with the node.
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code removed;
+            fs::remove_all(it->path(), removed); // links as links
+        }
+    }
+    if (!ours && !std::ofstream(store / kStoreMark)) {
+        *error = "cannot write " + (store / kStoreMark).string();
+        return false;
     }
     return true;
 }
@@ -532,17 +592,21 @@ void Engine::Recycle(std::vector<uint8_t>& data) {
 void Engine::Mirror(int index, const StoredFile& file) {
     if (config_.storeDir.empty())
         return;
-    // Written aside and renamed, so a reader never sees half a file.
+    // Written aside and renamed, so a reader never sees half a file. The file aside is made
+    // new: whatever has its name (a leftover, a link planted there) is never written through.
     const fs::path target = fs::path(NodeFolder(index)) / MirrorFileName(file.name);
     const fs::path temp = target.string() + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(file.data.data()),
-                  static_cast<std::streamsize>(file.data.size()));
-        if (!out) {
-            Log("node %02d cannot write %s", index, temp.c_str());
-            return;
-        }
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const bool written = fd >= 0 && WriteAllToFd(fd, file.data.data(), file.data.size());
+    if (fd >= 0 && (::close(fd) != 0 || !written)) {
+        ::unlink(temp.c_str());
+        Log("node %02d cannot write %s", index, temp.c_str());
+        return;
+    }
+    if (fd < 0) {
+        Log("node %02d cannot write %s", index, temp.c_str());
+        return;
     }
     std::error_code ec;
     fs::rename(temp, target, ec);

@@ -166,6 +166,9 @@ private:
     void Mirror(int index, const StoredFile& file);
     void Unmirror(int index, const NameField& name);
     std::string NodeFolder(int index) const;
+    // The store's node folders made and emptied; false with a message when the store holds what
+    // the simulator did not write (or a link), unless the configuration says to clear it.
+    bool PrepareStore(std::string* error);
 
     Config config_;
     std::string configError_;

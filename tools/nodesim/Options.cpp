@@ -41,7 +41,9 @@ SIGTERM, then removes the link.
   --cluster BYTES     allocation unit, 1..65535 (default 512)
   --max-files N       file table size, 0..224 (default 224)
   --preload DIR       give every file of DIR to every node at start
-  --store DIR         mirror node n's files in DIR/node-NN/ (emptied at start)
+  --store DIR         mirror node n's files in DIR/node-NN/, emptied at start; a store
+                      that holds what the simulator did not write is refused
+  --clear-store       empty DIR/node-NN/ at start whatever it holds (links as links)
   --drop P            probability that a node ignores a request frame (0..1)
   --drop-node N:P     drop probability of node N alone (repeatable)
   --corrupt P         probability that a reply has a flipped byte or is cut short
@@ -101,10 +103,12 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, std::string* 
             arg = arg.substr(0, eq);
             hasValue = true;
         }
-        if (arg == "--help" || arg == "--verbose") {
+        if (arg == "--help" || arg == "--verbose" || arg == "--clear-store") {
             if (hasValue)
                 return Fail(error, std::string(arg) + " takes no value");
-            (arg == "--help" ? o.help : o.verbose) = true;
+            (arg == "--help"      ? o.help
+             : arg == "--verbose" ? o.verbose
+                                  : o.config.clearStore) = true;
             continue;
         }
         static const char* const kValued[] = {"--link",      "--nodes",   "--capacity", "--cluster",

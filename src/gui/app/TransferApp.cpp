@@ -4,6 +4,7 @@
 #include "gui/app/LoadingWindow.h"
 #include "gui/app/TransferDlg.h"
 #include "gui/dialogs/LogOnDialog.h"
+#include "gui/kit/LockWaitNotice.h"
 #include "gui/kit/Prompter.h"
 #include "gui/kit/StationIcons.h"
 #include "link/CommCenter.h"
@@ -70,6 +71,8 @@ int RunStation(int argc, char** argv, const Edition& edition,
     QApplication app(argc, argv);
     QApplication::setWindowIcon(StationIcon());
     const EditionLanguage language(edition); // before the first window
+    // A data file's lock kept by another program: the window shows that it waits.
+    LockWaitNotice::Install();
     int status = 0;
     {
         CTransferApp station(edition);
@@ -85,5 +88,6 @@ int RunStation(int argc, char** argv, const Edition& edition,
     }
     // However the loop ended, the channels' threads stop and the ports close.
     CCommCenter::Destroy();
+    LockWaitNotice::Uninstall();
     return status;
 }

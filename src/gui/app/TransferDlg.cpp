@@ -6,6 +6,7 @@
 #include "gui/app/StationPrompts.h"
 #include "gui/app/StationTray.h"
 #include "gui/app/StatusPanes.h"
+#include "gui/browser/LibraryOperations.h"
 #include "gui/browser/LibraryView.h"
 #include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/LogOnDialog.h"
@@ -419,9 +420,33 @@ void CTransferDlg::closeEvent(QCloseEvent* event) {
         event->ignore(); // without "Close System" nothing happens
         return;
     }
+    if (!libraryMayClose()) {
+        event->ignore();
+        return;
+    }
     tearDown();
     event->accept();
     emit closed();
+}
+
+bool CTransferDlg::libraryMayClose() {
+    auto* library = qobject_cast<LibraryView*>(libraryView_.data());
+    if (library == nullptr || !library->operations()->busy())
+        return true;
+    // Closing stops the operation: the operator decides, and is never left believing that what
+    // was still to be copied or moved got there.
+    const int pick = prompter().choose(
+        this, tr("Prompting"),
+        tr("The file library is still copying, moving or deleting files. Closing now stops it, "
+           "and what it has not done yet is not done."),
+        {tr("Close When Done"), tr("Stop and Close"), tr("Keep Open")}, Prompter::Icon::Warning);
+    if (pick == 1)
+        return true; // the operation is cancelled, and waited for, as the view goes
+    if (pick == 0)
+        connect(
+            library->operations(), &LibraryOperations::finished, this, [this] { close(); },
+            Qt::SingleShotConnection);
+    return false;
 }
 
 void CTransferDlg::tearDown() {

@@ -47,6 +47,7 @@ public:
     // Puts the file library's view into the upper half's library page (the View File toggle
     // shows it). The window takes ownership; a widget put there before is deleted.
     void setLibraryView(QWidget* view);
+    QWidget* libraryView() const { return libraryView_; }
 
     // --- The lists: rebuilt from the records on demand (never by the timer).
     void FillNodeList(int channel) { nodes_->FillNodeList(channel); }
@@ -143,6 +144,9 @@ private:
     // The selection entries, on the active list (the node list when the active list is empty).
     void applyCheckOp(CheckListView::CheckOp op);
     bool mayClose() const;
+    // With a file operation of the library still running, asks whether to close when it is
+    // done, to stop it and close, or to keep the window open; true to close now.
+    bool libraryMayClose();
     void tearDown();
     void restoreFromTray();
 

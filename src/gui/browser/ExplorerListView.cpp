@@ -71,6 +71,7 @@ void CExplorerListView::showFolder(const QString& path) {
     setColumnWidth(1, 90);
     setColumnWidth(2, 110);
     setColumnWidth(3, 140);
+    emit folderShown(folder_);
 }
 
 QString CExplorerListView::pathOf(const QModelIndex& index) const {

@@ -33,6 +33,8 @@ public slots:
 signals:
     // A folder of the list was opened: the tree selects it.
     void folderActivated(const QString& path);
+    // The list shows `path` now (a visit, or a refresh).
+    void folderShown(const QString& path);
 
 protected:
     QString dropFolderAt(const QPoint& pos, QModelIndex& item) const override;

@@ -100,6 +100,31 @@ void LibraryOperations::cancel() {
         job_->cancel();
 }
 
+void LibraryOperations::repairFolder(const QString& folder) {
+    if (folder.isEmpty())
+        return;
+    const FileOperations::Leftovers found = FileOperations::recoverLeftovers(folder.toStdString());
+    if (found.empty())
+        return;
+    const auto names = [](const std::vector<std::string>& items) {
+        QStringList out;
+        for (const std::string& n : items)
+            out << fromStd(n);
+        return listed(out);
+    };
+    QString text = tr("A file operation in “%1” was cut short (the program or the computer "
+                      "stopped in the middle of it).")
+                       .arg(folder);
+    if (!found.restored.empty())
+        text += "\n\n" + tr("Put back under their names:") + '\n' + names(found.restored);
+    if (!found.removed.empty())
+        text += "\n\n" + tr("Removed, as left unfinished:") + '\n' + names(found.removed);
+    if (!found.kept.empty())
+        text += "\n\n" + tr("Left as they are (hidden, their names begin with “.talvorn-”):") +
+                '\n' + names(found.kept);
+    prompter().message(this, caption(), text, Prompter::Icon::Information);
+}
+
 void LibraryOperations::poll() {
     if (!job_ || inPrompt_)
         return;

@@ -35,6 +35,10 @@ public:
     void rename(const QString& path);
     void newFolder(const QString& parent);
     void cancel();
+    // Puts back and cleans what an operation cut short by a crash or a kill left in `folder`
+    // (FileOperations::recoverLeftovers), and tells the operator what became of it; says nothing
+    // when nothing was left.
+    void repairFolder(const QString& folder);
 
     // The clipboard, in the formats Linux file managers read.
     void copyToClipboard(const QStringList& paths, bool cut);

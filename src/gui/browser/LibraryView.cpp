@@ -29,6 +29,10 @@ LibraryView::LibraryView(QWidget* parent) : QWidget(parent) {
     layout->addWidget(operations_);
 
     connect(tree_, &CExplorerTreeView::folderSelected, list_, &CExplorerListView::showFolder);
+    // A visited folder is repaired of what an interrupted operation left there, after the
+    // visit itself (the message must not interrupt a selection being made).
+    connect(list_, &CExplorerListView::folderShown, operations_, &LibraryOperations::repairFolder,
+            Qt::QueuedConnection);
     connect(list_, &CExplorerListView::folderActivated, tree_,
             [this](const QString& path) { tree_->selectFolder(path); });
     connect(splitter_, &QSplitter::splitterMoved, this, [this] { splitterMoved_ = true; });

@@ -81,8 +81,10 @@ void MachineTableDialog::onOk() {
         return;
     }
     if (!saved) {
-        // The table in memory holds the new rows for this run; the file could not keep them.
+        // Neither the file nor the table in memory took the rows: the dialog stays open with
+        // them, to try again or to cancel.
         prompter().message(this, tr("Error"), tr("System Write Error!"), Prompter::Icon::Stop);
+        return;
     }
     accept();
 }

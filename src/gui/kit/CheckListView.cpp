@@ -157,26 +157,41 @@ void CheckListView::focusInEvent(QFocusEvent* event) {
     emit focusEntered();
 }
 
-void CheckListView::dragEnterEvent(QDragEnterEvent* event) {
-    if (fileDrops_ && !localFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+namespace {
+
+// Files dropped on a list are only named there, never taken: the drop is a copy, whatever the
+// drag proposes (Shift proposes a move, and a file manager that honours it deletes the
+// originals), or a link when the source offers nothing else. A source that offers only a move
+// is refused.
+bool takeAsCopy(QDropEvent* event) {
+    const Qt::DropActions offered = event->possibleActions();
+    if (offered & Qt::CopyAction)
+        event->setDropAction(Qt::CopyAction);
+    else if (offered & Qt::LinkAction)
+        event->setDropAction(Qt::LinkAction);
     else
+        return false;
+    event->accept();
+    return true;
+}
+
+} // namespace
+
+void CheckListView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!fileDrops_ || localFiles(event->mimeData()).isEmpty() || !takeAsCopy(event))
         event->ignore();
 }
 
 void CheckListView::dragMoveEvent(QDragMoveEvent* event) {
-    if (fileDrops_ && !localFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-    else
+    if (!fileDrops_ || localFiles(event->mimeData()).isEmpty() || !takeAsCopy(event))
         event->ignore();
 }
 
 void CheckListView::dropEvent(QDropEvent* event) {
     const QStringList files = fileDrops_ ? localFiles(event->mimeData()) : QStringList();
-    if (files.isEmpty()) {
+    if (files.isEmpty() || !takeAsCopy(event)) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
     emit filesDropped(files);
 }

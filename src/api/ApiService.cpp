@@ -270,23 +270,37 @@ void ApiService::Tick() {
 }
 
 HttpResponse ApiService::Nodes(int c, bool withHidden) {
+    // The rows' texts are taken under the cache's lock, and the answer is written after it: a
+    // serving thread that loses the processor while it writes holds no other request up.
+    struct Shown {
+        int node;
+        std::string label;
+        std::string status;
+    };
+    std::vector<Shown> shown;
+    {
+        RowCache& cache = rows_[c];
+        std::lock_guard lock(cache.mutex);
+        if (TickRows(c)) {
+            shown.reserve(cache.rows.size());
+            for (size_t i = 0; i < cache.rows.size(); ++i)
+                shown.push_back({static_cast<int>(i), cache.rows[i].label, cache.rows[i].infoText});
+        }
+    }
     // Read by every dashboard many times a second: written straight into its text.
     JsonText out;
     out.BeginArray();
-    RowCache& cache = rows_[c];
-    std::lock_guard lock(cache.mutex);
-    if (TickRows(c)) {
+    if (!shown.empty()) {
         CCommCenter* cc = CCommCenter::Instance();
         const SystemParameters& p = Params();
         const bool lost = cc->LineLost(c);
-        for (size_t i = 0; i < cache.rows.size(); ++i) {
-            const int n = static_cast<int>(i);
+        for (const Shown& row : shown) {
+            const int n = row.node;
             const bool hidden = p.machineVisible[c][n] == 1;
             if (hidden && !withHidden)
                 continue; // hidden in the machine table: no row
             NodeRecord& node = cc->nodes[c][n];
             const NodeSnapshot s = TakeNodeSnapshot(node, lost);
-            const NodeRow& row = cache.rows[i];
             const auto figure = [&](const char* key, int32_t value) {
                 out.Key(key);
                 if (value < 0)
@@ -297,7 +311,7 @@ HttpResponse ApiService::Nodes(int c, bool withHidden) {
             out.BeginObject();
             out.Key("node").String(row.label);
             out.Key("machine").String(p.machineName[c][n]);
-            out.Key("status").String(row.infoText);
+            out.Key("status").String(row.status);
             out.Key("tasks").Number(s.pendingTaskCount);
             out.Key("currentTask").Number(s.currentTaskNo);
             out.Key("rate").String(RateText(s.currentTaskNo < 1 ? 0 : s.progress));

@@ -6,8 +6,8 @@
 // Every node starts empty and no fault is injected, so the transfer is the ideal one: a query
 // phase of one storage request per node, then head, check, packages and check.
 //
-// Floor = line time of the frames of that ideal transfer + the pauses the protocol itself
-// prescribes + the thread periods every command waits out at least once:
+// Floor (the wire floor) = line time of the frames of that ideal transfer + the pauses the
+// protocol itself prescribes:
 //   frames (bytes on the line, sync included):
 //     query      per node: request 20 + storage reply 23 (an empty node has no list blocks)
 //     head       41
@@ -16,29 +16,22 @@
 //     check 2    per node: request 23 + reply 11 (status and its check byte: the file is
 //                complete)
 //   pauses:
-//     1 ms after each package; 100 ms after the head; 20 ms per node passed by each of the two
-//     checks; 100 ms at the end of each node's query
-//   thread periods, per command (one query per node, then the four of the file):
-//     one sender pass (130 ms) and two scheduler cycles (100 ms each: the start and the
-//     completion)
+//     1 ms after each package; 100 ms after the head; for each of the two checks 10 ms before
+//     each of its passes (one per node and a last one that ends it) and 20 ms per node passed;
+//     100 ms at the end of each node's query
+// Everything else is the station's own overhead: how soon its threads notice that a reply is in
+// or that a command has ended, and the nodes' turnaround (3 ms in the simulator). The threads
+// wake each other (a reply wakes the sender, a command's end the scheduler), so the ratio
+// elapsed / floor shows how little that costs.
 // The frame counts that the nodes saw are printed beside the times. The ideal transfer has one
 // query per node, packages + 1 data frames and two checks per node; more means the station asked
-// again after a reply it had given up on. On a pseudo-terminal that happens without any fault:
-// the transmit-empty wait returns once the bytes are in the terminal's buffer, so the station
-// runs ahead of the emulated line by what that buffer holds, and the first checks after the
-// packages wait behind them on the line until the station has given their replies up.
-//
-// The floor leaves out what a faithful implementation also spends: a check and a query send one
-// request per sender pass (so each asked node costs a pass), the reply parser's poll, the two
-// cycles between the query phase and the send phase, and the moment the task ends. The ratio
-// elapsed / floor therefore shows that overhead, most of it per node.
+// again after a reply it had given up on.
 //
 // Usage: bench_transfer [--quick]   (--quick: only the 64 KiB file)
 #include "NodeSim.h"
 #include "link/CommCenter.h"
 #include "link/LinkTiming.h"
 #include "tasks/TaskLayer.h"
-#include "tasks/TaskTiming.h"
 
 #include <chrono>
 #include <cstdio>
@@ -76,8 +69,7 @@ constexpr int kPackageFrame = 533;
 struct Floor {
     double lineS = 0;
     double pauseS = 0;
-    double periodS = 0;
-    double total() const { return lineS + pauseS + periodS; }
+    double total() const { return lineS + pauseS; }
 };
 
 Floor FloorOf(uint32_t fileBytes, int nodes) {
@@ -87,11 +79,10 @@ Floor FloorOf(uint32_t fileBytes, int nodes) {
                           nodes * (kCheckRequest + kCheckReplyStatus);
     Floor f;
     f.lineS = static_cast<double>(bytes) * kBitsPerByte / kBaud;
-    const int64_t pauseMs = packages * PackageDelayMs(kModeIndex) + kAfterHeadMs +
-                            2 * nodes * kCheckNodeMs + nodes * kQueryEndMs;
+    const int64_t checkMs = (nodes + 1) * kCheckGapMs + nodes * kCheckNodeMs;
+    const int64_t pauseMs =
+        packages * PackageDelayMs(kModeIndex) + kAfterHeadMs + 2 * checkMs + nodes * kQueryEndMs;
     f.pauseS = pauseMs / 1000.0;
-    const int commands = nodes + 4;
-    f.periodS = commands * (kSenderPeriodMs + 2 * kSchedulerPeriodMs) / 1000.0;
     return f;
 }
 
@@ -308,19 +299,19 @@ int main(int argc, char** argv) {
     }
     const int nodeCounts[] = {1, 8, 32};
 
-    std::printf("Send task at %u bps, mode 0; floor = line %s + pauses + thread periods\n", kBaud,
+    std::printf("Send task at %u bps, mode 0; floor = line %s + prescribed pauses\n", kBaud,
                 "(11 bits a byte)");
-    std::printf("%9s %5s %9s %9s %9s %9s %9s %6s %7s %6s %6s %8s\n", "bytes", "nodes", "line s",
-                "pauses s", "periods s", "floor s", "elapsed s", "ratio", "queries", "data",
-                "checks", "complete");
+    std::printf("%9s %5s %9s %9s %9s %9s %6s %7s %6s %6s %8s\n", "bytes", "nodes", "line s",
+                "pauses s", "floor s", "elapsed s", "ratio", "queries", "data", "checks",
+                "complete");
     std::fflush(stdout);
     bool allComplete = true;
     for (uint32_t size : sizes) {
         for (int nodes : nodeCounts) {
             const Run r = Transfer(size, nodes);
-            std::printf("%9u %5d %9.2f %9.2f %9.2f %9.2f %9.2f %6.2f %7llu %6llu %6llu %5d/%-2d\n",
-                        r.bytes, r.nodes, r.floor.lineS, r.floor.pauseS, r.floor.periodS,
-                        r.floor.total(), r.elapsedS, r.elapsedS / r.floor.total(),
+            std::printf("%9u %5d %9.2f %9.2f %9.2f %9.2f %6.3f %7llu %6llu %6llu %5d/%-2d\n",
+                        r.bytes, r.nodes, r.floor.lineS, r.floor.pauseS, r.floor.total(),
+                        r.elapsedS, r.elapsedS / r.floor.total(),
                         static_cast<unsigned long long>(r.queries),
                         static_cast<unsigned long long>(r.dataFrames),
                         static_cast<unsigned long long>(r.checks), r.complete, r.nodes);

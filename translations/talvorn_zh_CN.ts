@@ -1399,6 +1399,11 @@ Cover It and Send It?</source>
         <comment>42125</comment>
         <translation>文件名重复</translation>
     </message>
+    <message>
+        <source>Send Made No Progress</source>
+        <comment>42126</comment>
+        <translation>发送无进展</translation>
+    </message>
 </context>
 <context>
     <name>UserEditDialog</name>

@@ -228,7 +228,7 @@ HttpResponse ApiService::Channels() {
         if (open) {
             ChannelState& state = cc->channels[c];
             ch["command"] = CommandTypeName(state.cmdType.load());
-            ch["packagesDone"] = state.progressDone.load();
+            ch["freshPackages"] = state.freshPackages.load();
             ch["taskActive"] = cc->taskActive[c].load() != 0;
             ch["queued"] = cc->taskQueue[c].Count() + cc->deferredQueue[c].Count();
         }

@@ -1,11 +1,13 @@
 #include "api/Metrics.h"
 
 #include "link/CommCenter.h"
+#include "link/ReplyTimer.h"
 #include "station/NodeRows.h"
 #include "store/NodeNumbers.h"
 #include "store/SystemParameters.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 namespace api {
@@ -31,6 +33,9 @@ constexpr Family kNodeStatus = {
 constexpr Family kNodeFree = {"talvorn_node_free_bytes", "gauge",
                               "Free room on the node in bytes, as last reported (absent while "
                               "not known)."};
+constexpr Family kReplyDelay = {"talvorn_reply_delay_seconds", "gauge",
+                                "The node's smoothed reply delay, learned from its replies as the "
+                                "station times them (absent until one was timed)."};
 constexpr Family kTasksQueued = {"talvorn_tasks_queued", "gauge",
                                  "Tasks of the channel waiting to run, deferred copies included."};
 constexpr Family kRequests = {"talvorn_requests_total", "counter",
@@ -53,6 +58,17 @@ void Header(std::string& out, const Family& f) {
     out += f.name;
     out += ' ';
     out += f.type;
+    out += '\n';
+}
+
+void SampleSeconds(std::string& out, const Family& f, const std::string& labels, double seconds) {
+    char value[32];
+    std::snprintf(value, sizeof value, "%.4f", seconds);
+    out += f.name;
+    out += '{';
+    out += labels;
+    out += "} ";
+    out += value;
     out += '\n';
 }
 
@@ -79,6 +95,7 @@ struct ChannelFigures {
         std::string label;
         int status = -1;
         int32_t freeBytes = kUnknownFigure;
+        double delaySeconds = -1; // not timed yet
     };
     std::vector<Node> nodes;
 };
@@ -105,7 +122,9 @@ ChannelFigures Read(CCommCenter* cc, int c) {
         if (p.machineVisible[c][n] == 1)
             continue; // hidden in the machine table: no row, no figures
         const NodeSnapshot s = TakeNodeSnapshot(cc->nodes[c][n], lost);
-        f.nodes.push_back({NodeLabel(c, n), ShownStatus(s, false), s.freeBytes});
+        const ReplyTimer timer = cc->ReplyTimerOf(c, n);
+        f.nodes.push_back({NodeLabel(c, n), ShownStatus(s, false), s.freeBytes,
+                           timer.Measured() ? timer.SmoothedMs() / 1000 : -1});
     }
     return f;
 }
@@ -147,6 +166,13 @@ std::string MetricsText(CCommCenter* cc) {
             if (n.freeBytes >= 0)
                 Sample(out, kNodeFree, ChannelLabel(c) + ",node=\"" + LabelValue(n.label) + "\"",
                        n.freeBytes);
+    Header(out, kReplyDelay);
+    for (int c = 0; c < kChannels; ++c)
+        for (const auto& n : figures[c].nodes)
+            if (n.delaySeconds >= 0)
+                SampleSeconds(out, kReplyDelay,
+                              ChannelLabel(c) + ",node=\"" + LabelValue(n.label) + "\"",
+                              n.delaySeconds);
     Header(out, kTasksQueued);
     for (int c = 0; c < kChannels; ++c)
         Sample(out, kTasksQueued, ChannelLabel(c), figures[c].queued);

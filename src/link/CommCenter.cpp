@@ -27,6 +27,7 @@ ChannelState::ChannelState() {
     std::memset(txFrame, 0, sizeof txFrame);
     std::memcpy(txFrame, kSyncPattern, kSyncSize);
     std::memset(rxRing, 0, sizeof rxRing);
+    std::memset(sentOnce, 0, sizeof sentOnce);
 }
 
 void ChannelState::GetTargetMask(uint8_t out[kMaskSize]) const {
@@ -179,6 +180,7 @@ const char* CCommCenter::ResultText(int result) {
 int CCommCenter::ResetNodes(int channel) {
     if (channel < 0 || channel >= kChannels)
         return -1;
+    ResetReplyTimers(channel);
     for (auto& n : nodes[channel]) {
         n.replied.store(0);
         n.status.store(-1);
@@ -238,12 +240,16 @@ void CCommCenter::StopThreads(int channel) {
     if (schedulerThread_.joinable()) {
         schedulerRun.store(0);
         stop_.RequestStop();
+        schedulerWake.Notify();
         schedulerThread_.join();
     }
     linkRun.store(0);
     stop_.RequestStop();
     replyGate[channel].Set();
     ChannelState& ch = channels[channel];
+    ch.rxWake.Notify();
+    ch.readerWake.Notify();
+    ch.senderWake.Notify();
     {
         // Closed from this side first: a sender blocked in a write or a drain returns at once,
         // and the reader can no longer reopen the device behind our back.
@@ -319,6 +325,8 @@ void CCommCenter::ReopenPort(int channel) {
     }
     RingReset(channel);
     ch.syncMatch.store(0);
+    // The device may be another adapter, or lead to other machines: their figures start afresh.
+    ResetReplyTimers(channel);
     ch.lineLost.store(0);
 }
 
@@ -435,6 +443,7 @@ void CCommCenter::ReaderStep(int channel) {
         w = (w + 1) % static_cast<int>(kRingSize);
     }
     ch.rxWrite.store(static_cast<uint16_t>(w), std::memory_order_relaxed);
+    ch.rxWake.Notify();
 }
 
 bool CCommCenter::SetParity(int channel, Parity parity) {
@@ -506,14 +515,63 @@ bool CCommCenter::SendFrame(int channel, size_t length, bool setEventMask) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Thread loops
+// Reply timing
+
+void CCommCenter::LearnReplyDelay(int channel, int node, double delayMs) {
+    if (channel < 0 || channel >= kChannels || node < 0 || node >= kMaxNodes)
+        return;
+    ChannelState& ch = channels[channel];
+    double smoothed;
+    {
+        std::lock_guard lock(ch.timerLock);
+        ch.replyTimers[node].Learn(delayMs);
+        smoothed = ch.replyTimers[node].SmoothedMs();
+    }
+    nodes[channel][node].replyDelayUs.store(static_cast<int32_t>(smoothed * 1000 + 0.5));
+}
+
+ReplyTimer CCommCenter::ReplyTimerOf(int channel, int node) {
+    if (channel < 0 || channel >= kChannels || node < 0 || node >= kMaxNodes)
+        return ReplyTimer();
+    ChannelState& ch = channels[channel];
+    std::lock_guard lock(ch.timerLock);
+    return ch.replyTimers[node];
+}
+
+void CCommCenter::ResetReplyTimers(int channel) {
+    ChannelState& ch = channels[channel];
+    {
+        std::lock_guard lock(ch.timerLock);
+        for (ReplyTimer& t : ch.replyTimers)
+            t.Reset();
+    }
+    for (NodeRecord& n : nodes[channel])
+        n.replyDelayUs.store(-1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Thread loops. Each sleeps its period at most; a wake from the thread that has something for it
+// ends the sleep early, so a reply or a command is taken up when it comes, not a period later.
+
+namespace {
+
+// A reply, or a late one, may come: the reader reads at its short period.
+bool Listening(ChannelState& ch, int64_t now) {
+    return ch.openRequest.load() != 0 || ch.replyInProgress.load() != 0 ||
+           now < ch.listenUntilMs.load();
+}
+
+} // namespace
 
 void CCommCenter::ReaderThread(int channel) {
     int64_t nextReopen = 0;
+    ChannelState& ch = channels[channel];
+    uint64_t seen = ch.readerWake.Seen();
     while (linkRun.load() == 1) {
-        if (!stop_.SleepFor(kReaderPeriodMs))
+        const int period = Listening(ch, NowMs()) ? kReaderListenPeriodMs : kReaderPeriodMs;
+        ch.readerWake.WaitFor(period, seen);
+        if (linkRun.load() != 1 || stop_.Stopped())
             break;
-        ChannelState& ch = channels[channel];
         if (ch.portOpen.load() == 0)
             continue;
         if (ch.lineLost.load()) {
@@ -528,16 +586,29 @@ void CCommCenter::ReaderThread(int channel) {
 }
 
 void CCommCenter::ParserThread(int channel) {
+    ChannelState& ch = channels[channel];
+    uint64_t seen = ch.rxWake.Seen();
     while (linkRun.load() == 1) {
-        if (!stop_.SleepFor(kParserPeriodMs))
+        ch.rxWake.WaitFor(kParserPeriodMs, seen);
+        if (linkRun.load() != 1 || stop_.Stopped())
             break;
         ParserStep(channel);
     }
 }
 
 void CCommCenter::SenderThread(int channel) {
+    ChannelState& ch = channels[channel];
+    uint64_t seen = ch.senderWake.Seen();
     while (linkRun.load() == 1) {
-        if (!stop_.SleepFor(kSenderPeriodMs))
+        // A request that awaits its reply is followed up at once: the sender waits on the reply
+        // gate (AwaitReply), which the parser opens as soon as the reply is in.
+        const int type = ch.cmdType.load();
+        const bool awaiting = ch.openRequest.load() != 0 && ch.portOpen.load() == 1 &&
+                              ch.lineLost.load() == 0 &&
+                              (type == CMD_QUERY_NODE || type == CMD_CHECK_FILE);
+        if (!awaiting)
+            ch.senderWake.WaitFor(kSenderPeriodMs, seen);
+        if (linkRun.load() != 1 || stop_.Stopped())
             break;
         SenderStep(channel);
     }

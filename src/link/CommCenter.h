@@ -12,6 +12,8 @@
 
 #include "link/CommandType.h"
 #include "link/Frame.h"
+#include "link/ReplyTimer.h"
+#include "link/WakeSignal.h"
 #include "platform/SerialPort.h"
 #include "platform/Sync.h"
 #include "tasks/TaskList.h"
@@ -71,6 +73,11 @@ struct ChannelState {
     std::atomic<int32_t> progressTotal{0};
     std::atomic<int32_t> progressDone{0};
     std::atomic<int32_t> progressBusy{0};
+    // Packages sent since the store was last built that had not been sent before: progress, as
+    // against packages sent again. sentOnce is written by the sender during CMD_SEND_PACKAGES and
+    // cleared by BuildPackages while the channel is CMD_PREPARING: ordered by the hand-off.
+    std::atomic<uint32_t> freshPackages{0};
+    uint8_t sentOnce[kMaxPackages];
 
     // 1 while the sender thread runs a transmitter. A command is over only when cmdType is idle
     // and the sender has left its transmitter: cancel may set cmdType idle while a package is
@@ -92,6 +99,27 @@ struct ChannelState {
     std::atomic<int64_t> quietAfterMs{0};    // after a give-up: the next request's earliest time
     std::atomic<int64_t> lastRxMs{-1000000}; // when the reader last brought bytes
     std::atomic<uint32_t> baud{0};
+
+    // Reply timing (ReplyTimer.h). Each node's figures, learned by the parser from every reply it
+    // can time and read by the sender for each wait; replyTimers is guarded by timerLock.
+    ReplyTimer replyTimers[kMaxNodes];
+    std::mutex timerLock;
+    // The request last sent that awaits a reply: its node, and when it has left the line.
+    std::atomic<int32_t> askNode{-1};
+    std::atomic<int64_t> askEndMs{0};
+    // After a give-up, the node whose reply may still come late: the command it was asked in,
+    // when its request left the line, and until when its reply may come. lateNode -1: none.
+    std::atomic<int32_t> lateNode{-1};
+    std::atomic<int32_t> lateCommand{0};
+    std::atomic<int64_t> lateEndMs{0};
+    std::atomic<int64_t> lateHorizonMs{0};
+    // The reader reads at its short period until then: a reply, or a late one, may come.
+    std::atomic<int64_t> listenUntilMs{0};
+    // Wakes: the reader wakes the parser when bytes came; a request that goes out wakes the
+    // reader to read often; a new command wakes the sender (a reply wakes it through replyGate).
+    WakeSignal rxWake;
+    WakeSignal readerWake;
+    WakeSignal senderWake;
     // Sender thread only: when the line will have carried the frames written so far
     // (LineFreeAtMs). A request's reply wait counts from then.
     int64_t lineFreeAtMs = 0;
@@ -150,6 +178,13 @@ struct NodeRecord {
     // Task layer: a file of the running send could not go to this node (NS_FILE_UNREADABLE or
     // NS_DUPLICATE_NAME); the node's end status says so once its part of the send is over.
     std::atomic<int32_t> fileFailure{0};
+    // Task layer: file checks in a row whose answer named no package that can be sent.
+    std::atomic<int32_t> uselessChecks{0};
+    // Task layer: file checks in a row that got no answer (asked again before it is deferred).
+    std::atomic<int32_t> lostChecks{0};
+    // The node's smoothed reply delay in microseconds, -1 until a reply of it has been timed
+    // (ReplyTimer.h). Written by the parser; read by anyone, for example for metrics.
+    std::atomic<int32_t> replyDelayUs{-1};
 
     struct ListedFile {
         uint8_t name[kNameFieldSize];
@@ -249,8 +284,12 @@ public:
     void ParseCheckReply(int channel);
     void ParserStep(int channel);
     // Reads one reply for `command`, decodes it and applies it: the one place where a reply
-    // reaches a node record.
-    void ParseReply(int channel, int command);
+    // reaches a node record. `syncMs`: when its sync was found; `heldAtSync`: the bytes after the
+    // sync in the ring then (for timing the reply).
+    void ParseReply(int channel, int command, int64_t syncMs, int heldAtSync);
+    // Times a reply whose first byte came at `firstByteMs`: the open `request`'s node learns from
+    // it; without one, the node whose late reply was still looked for.
+    void TimeReply(int channel, uint32_t request, int64_t firstByteMs);
     void ApplyOutcome(int channel, int node, int command, uint32_t request,
                       const ReplyOutcome& outcome);
 
@@ -261,9 +300,15 @@ public:
     void RequestSent(int channel, int requestBytes, int longestReplyBytes);
     // Waits for the open request's reply, or gives it up once its time is over.
     void AwaitReply(int channel);
-    // After a give-up: waits until a late reply can no longer land in the next request's window.
-    // False when the centre is stopping or the line is lost.
-    bool AwaitQuietLine(int channel);
+    // Before asking `node`: after a give-up, waits until a late reply can no longer be taken for
+    // that node's answer. False when the centre is stopping or the line is lost.
+    bool AwaitQuietLine(int channel, int node);
+    // Reply timing: a reply of `node` came `delayMs` after its request had left the line.
+    void LearnReplyDelay(int channel, int node, double delayMs);
+    // A copy of the node's figures.
+    ReplyTimer ReplyTimerOf(int channel, int node);
+    // The channel's nodes are known no more (the line is new): their figures start afresh.
+    void ResetReplyTimers(int channel);
     // Steady clock in milliseconds; tests may replace it.
     int64_t NowMs();
     std::function<int64_t()> clockHook;
@@ -282,6 +327,8 @@ public:
     // Names of batch b as 12-byte fields into dst; 0 ends the delete.
     static int CollectNames(const std::vector<std::string>& names, int batch, uint8_t* dst);
 
+    // The transmitter's command is done: the channel is idle, and the scheduler is woken.
+    void SetIdle(int channel);
     // True when no command is under way on the channel and the sender has left it.
     bool ChannelIdle(int channel);
 
@@ -298,6 +345,9 @@ public:
     std::atomic<int32_t> threadsStarted[kChannels];
     std::atomic<int32_t> linkRun{0};
     std::atomic<int32_t> schedulerRun{0};
+    // Wakes the scheduler before its period is over: a command ended, a task was queued.
+    WakeSignal schedulerWake;
+    std::atomic<uint64_t> schedulerCycles{0}; // cycles run so far
 
     // --- Task layer.
     struct NodeSlot {
@@ -401,6 +451,11 @@ private:
         std::string path;
         uint8_t fileTag[4] = {0, 0, 0, 0};
     };
+    // A node of a send sent back within its file (to the head, to the packages, or to the same
+    // check) by the command that just completed: the command the search starts at next (-1: none).
+    int32_t serveNext_[kChannels] = {-1, -1};
+    // The node's cursor went back to (or stayed at) index `k` or before the command that ran.
+    void ServeNext(int channel, int k);
     Ahead ahead_[kChannels];
     PendingBuild pendingBuild_[kChannels];
     int32_t preparedFailure_[kChannels] = {0, 0};
@@ -415,6 +470,8 @@ private:
     // True when the node's part in the running task is over (it ended on a status that says so,
     // and no command of the task is left for it) and no other task is noted on it.
     bool NodePartOver(int channel, int node);
+    // True while the running task is noted on the node (not cancelled on it).
+    bool TaskNoted(int channel, int node);
     // True when the running task has left the node for a deferred copy: still noted on it.
     bool NodeDeferred(int channel, int node);
     // What a deferred node shows: "Line Lost" while its line is, else "Waiting...". Set after
@@ -430,10 +487,16 @@ private:
     // header, header check wrong, body incomplete), else the body length.
     int ReadReply(int channel, bool isQuery, uint8_t* body);
     void Drain(int channel, int limit);
+    // Waits until the ring holds `want` bytes, at most `polls` x `pollMs`; true when it does.
+    bool WaitForBytes(int channel, int want, int polls, int pollMs);
     bool SetParity(int channel, Parity parity);
     bool WriteAll(int channel, const uint8_t* data, size_t count);
     // Waits until what was written has left the port.
     bool WaitSent(int channel);
+
+    // Sender thread only: the line times of the request last sent and of its longest reply.
+    int askRequestLineMs_[kChannels] = {0, 0};
+    int askReplyLineMs_[kChannels] = {0, 0};
 
     std::thread readerThread_[kChannels];
     std::thread parserThread_[kChannels];

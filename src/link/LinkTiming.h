@@ -2,12 +2,17 @@
 #pragma once
 
 constexpr int kReaderPeriodMs = 100;
+// While a reply may come the reader reads this often: the parser is woken as soon as its bytes
+// are in, and a reply's first byte is timed to within a few milliseconds (ReplyTimer.h).
+constexpr int kReaderListenPeriodMs = 2;
 constexpr int kParserPeriodMs = 110;
 constexpr int kSenderPeriodMs = 130;
 
 #include <cstdint>
 
-constexpr int kGateGiveUpMs = 200; // a reply not decoded by then is given up (plus its line time)
+// The least wait for a reply (plus its line time); a node's own figures may call for more
+// (ReplyTimer.h).
+constexpr int kGateGiveUpMs = 200;
 constexpr int kGateProbeMs = 1;    // transmitters only look whether the gate is open
 constexpr int kCheckGapMs = 10;    // after the gate, before the next file check
 constexpr int kCheckNodeMs = 20;   // per node passed by a file check
@@ -24,10 +29,11 @@ constexpr int kCheckDrainPolls = 51;
 // A reply whose bytes have reached the ring, or that the parser is reading, by the time the wait
 // runs out is read to its end: at most the parser's own waits (header, body, drain) and a period.
 constexpr int kReplyReadBoundMs = 2500;
-// After a give-up the next request waits until this long after the wait ran out, and then for a
-// quiet line, so that a reply that comes late cannot land in the next node's window.
-constexpr int kLateGraceMs = 500;
-constexpr int kQuietMs = 250;         // no byte for this long: two reader passes found nothing
+// After a give-up the next request waits for the grace the node's figures call for
+// (ReplyTimer.h), and then for a quiet line: no byte for this long, some reader passes at the
+// short period, so that a reply under way is read to its end first.
+constexpr int kQuietMs = 50;
+constexpr int kQuietPollMs = 10;
 constexpr int kBabbleLimitMs = 2000;  // a line that never goes quiet is not waited for longer
 constexpr int kReopenPeriodMs = 1000; // a lost line's device is tried again this often
 constexpr int kWriteStallMs = 3000;   // a port that takes no byte for this long has failed
@@ -38,8 +44,8 @@ constexpr int kBitsPerByte = 11;
 constexpr int LineMs(uint32_t baud, int64_t bytes) {
     return baud == 0 ? 0 : static_cast<int>((bytes * kBitsPerByte * 1000 + baud - 1) / baud);
 }
-// How long a request may wait for its reply: the give-up time of a fast line plus the line time
-// of the request and of the longest reply it can bring.
+// The least a request waits for its reply: the give-up time of a fast line plus the line time of
+// the request and of the longest reply it can bring.
 constexpr int ReplyWaitMs(uint32_t baud, int requestBytes, int longestReplyBytes) {
     return kGateGiveUpMs + LineMs(baud, requestBytes + longestReplyBytes);
 }

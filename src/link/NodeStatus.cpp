@@ -38,6 +38,8 @@ const char* NodeStatusText(int status) {
         return "Line Lost";
     case NS_DUPLICATE_NAME:
         return "Duplicate File Name";
+    case NS_NO_PROGRESS:
+        return "Send Made No Progress";
     default:
         return "";
     }
@@ -62,6 +64,7 @@ bool EndsNodePart(int status) {
     case NS_CANCELLED:
     case NS_FILE_UNREADABLE:
     case NS_DUPLICATE_NAME:
+    case NS_NO_PROGRESS:
         return true;
     default:
         return false;

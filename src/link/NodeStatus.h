@@ -33,13 +33,17 @@ enum NodeStatus : int {
     // A file of the send would have had the node name of another file of the same send; it was
     // not sent, so that it cannot replace the other on the machine. A failure, as 23.
     NS_DUPLICATE_NAME = 25,
+    // The node's file checks went on naming packages that cannot be sent (only the head's bit,
+    // only bits beyond the file's packages, or none while saying some are missing) for a number of
+    // rounds in a row; it left the send instead of being asked for ever. A failure, as 23.
+    NS_NO_PROGRESS = 26,
 };
 
 // The text the windows show for a status, or "" for codes without one.
 const char* NodeStatusText(int status);
 
 // A status that ends a node's part in a task: its results (4, 5, 6, 10, 11, 12), the cancel (22)
-// and the failures 23 and 25. The working codes, "Line Lost" and the link's own codes are none.
+// and the failures 23, 25 and 26. The working codes, "Line Lost" and the link's own codes are none.
 bool EndsNodePart(int status);
 
 // The status a node keeps once the completion rules of a command are applied to it. A code of the

@@ -7,6 +7,7 @@
 #include "link/NodeStatus.h"
 #include "link/ReplyDecoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -50,18 +51,43 @@ bool CCommCenter::FindSync(int channel) {
 }
 
 void CCommCenter::Drain(int channel, int limit) {
+    ChannelState& ch = channels[channel];
     for (int i = 0; i < limit; ++i) {
-        if (IsRxIdle(channel))
+        // Quiet: the reader's last pass brought nothing, and (the reader reading often while a
+        // reply is read) nothing came for a poll's time either.
+        if (IsRxIdle(channel) && NowMs() - ch.lastRxMs.load() >= kReplyPollMs)
             return;
         if (!Pause(kReplyPollMs))
             return;
     }
 }
 
+bool CCommCenter::WaitForBytes(int channel, int want, int polls, int pollMs) {
+    if (pauseHook) {
+        // Steps driven by hand: time passes only in pauses.
+        for (int i = 0; i < polls && RingCount(channel) < want; ++i) {
+            if (!Pause(pollMs))
+                break;
+        }
+        return RingCount(channel) >= want;
+    }
+    // The same bound, but the reader's wake ends the wait as soon as the bytes are in.
+    ChannelState& ch = channels[channel];
+    const int64_t deadline = NowMs() + static_cast<int64_t>(polls) * pollMs;
+    uint64_t seen = ch.rxWake.Seen();
+    while (RingCount(channel) < want) {
+        const int64_t now = NowMs();
+        if (now >= deadline || linkRun.load() != 1 || stop_.Stopped())
+            return false;
+        ch.rxWake.WaitFor(static_cast<int>(std::min<int64_t>(deadline - now, kReplyPollMs)), seen);
+    }
+    return true;
+}
+
 int CCommCenter::ReadReply(int channel, bool isQuery, uint8_t* body) {
     const int drainLimit = isQuery ? kQueryDrainPolls : kCheckDrainPolls;
     if (RingCount(channel) < 3)
-        Pause(kReplyHeaderWaitMs);
+        WaitForBytes(channel, 3, 1, kReplyHeaderWaitMs);
     uint8_t header[kReplyHeaderSize];
     if (RingRead(channel, header, 3) < 3) {
         Drain(channel, drainLimit);
@@ -73,14 +99,8 @@ int CCommCenter::ReadReply(int channel, bool isQuery, uint8_t* body) {
             Drain(channel, kCheckDrainPolls);
         return -1;
     }
-    int polls = 0;
-    while (RingCount(channel) < m && polls < kBodyWaitPolls) {
-        if (!Pause(kReplyPollMs))
-            break;
-        ++polls;
-    }
     // A body longer than the ring can hold never completes and ends here too.
-    if (RingCount(channel) < m) {
+    if (!WaitForBytes(channel, m, kBodyWaitPolls, kReplyPollMs)) {
         Drain(channel, kCheckDrainPolls);
         return -1;
     }
@@ -149,9 +169,27 @@ void CCommCenter::ApplyOutcome(int channel, int node, int command, uint32_t requ
     replyGate[channel].Set();
 }
 
-void CCommCenter::ParseReply(int channel, int command) {
+void CCommCenter::TimeReply(int channel, uint32_t request, int64_t firstByteMs) {
+    ChannelState& ch = channels[channel];
+    if (request != 0) {
+        // The reply to the request under way (credited or not, it came when it came).
+        LearnReplyDelay(channel, ch.askNode.load(), double(firstByteMs - ch.askEndMs.load()));
+        return;
+    }
+    // No request was open: the late reply of one given up. It is credited to nobody, but it
+    // tells how late that node answers, and nothing more is awaited from it.
+    const int late = ch.lateNode.load();
+    if (late < 0)
+        return;
+    LearnReplyDelay(channel, late, double(firstByteMs - ch.lateEndMs.load()));
+    ch.listenUntilMs.store(0);
+    ch.lateNode.store(-1);
+}
+
+void CCommCenter::ParseReply(int channel, int command, int64_t syncMs, int heldAtSync) {
     ChannelState& ch = channels[channel];
     ch.replyInProgress.store(1);
+    ch.readerWake.Notify(); // read often while the reply comes in
     const uint32_t request = ch.openRequest.load();
     const int node = ch.replyNode.load();
     uint8_t body[kRingSize];
@@ -160,6 +198,11 @@ void CCommCenter::ParseReply(int channel, int command) {
     if (m < 0) {
         outcome = NoReplyOutcome();
     } else {
+        // The bytes that had come with the sync arrived over their line time: the first of them
+        // (the reply's first byte) that long before the sync was seen.
+        const int held = std::min(heldAtSync, static_cast<int>(kReplyHeaderSize) + m);
+        TimeReply(channel, request,
+                  syncMs - LineMs(ch.baud.load(), static_cast<int64_t>(kSyncSize) + held));
         ReplyAsk ask;
         ask.command = command;
         ask.block = ch.queryBlock.load();
@@ -175,19 +218,24 @@ void CCommCenter::ParseReply(int channel, int command) {
 }
 
 void CCommCenter::ParseQueryReply(int channel) {
-    ParseReply(channel, CMD_QUERY_NODE);
+    ParseReply(channel, CMD_QUERY_NODE, NowMs(), RingCount(channel));
 }
 
 void CCommCenter::ParseCheckReply(int channel) {
-    ParseReply(channel, CMD_CHECK_FILE);
+    ParseReply(channel, CMD_CHECK_FILE, NowMs(), RingCount(channel));
 }
 
 void CCommCenter::ParserStep(int channel) {
     ChannelState& ch = channels[channel];
     if (ch.portOpen.load() != 1 || !FindSync(channel))
         return;
+    const int64_t syncMs = NowMs();
+    const int held = RingCount(channel);
     const int type = ch.cmdType.load(std::memory_order_acquire);
     if (type == CMD_QUERY_NODE || type == CMD_CHECK_FILE)
-        ParseReply(channel, type);
-    // Any other command: the sync is consumed; the next ring reset discards the rest.
+        ParseReply(channel, type, syncMs, held);
+    else if (ch.lateNode.load() >= 0)
+        // The command that asked has ended: a late reply is read all the same, to be timed.
+        ParseReply(channel, ch.lateCommand.load(), syncMs, held);
+    // Any other bytes: the sync is consumed; the next ring reset discards the rest.
 }

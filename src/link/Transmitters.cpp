@@ -33,21 +33,38 @@ uint32_t CCommCenter::OpenRequest(int channel) {
     if (seq == 0)
         seq = ch.requestSeq.fetch_add(1) + 1; // 0 means "none"
     replyGate[channel].Reset();
+    // The node asked: the transmitters point replyNode at it before they send.
+    ch.askNode.store(ch.replyNode.load());
+    ch.askEndMs.store(NowMs()); // until RequestSent knows when the request leaves the line
     ch.openRequest.store(seq);
     ch.requestSentMs.store(NowMs());
     ch.replyWaitMs.store(kGateGiveUpMs);
+    ch.readerWake.Notify(); // read often from now on
     return seq;
 }
 
 void CCommCenter::RequestSent(int channel, int requestBytes, int longestReplyBytes) {
     ChannelState& ch = channels[channel];
     const uint32_t baud = ch.baud.load();
-    ch.replyWaitMs.store(ReplyWaitMs(baud, requestBytes, longestReplyBytes));
+    const int requestLine = LineMs(baud, requestBytes);
+    const int replyLine = LineMs(baud, longestReplyBytes);
     // The wait counts from when the request goes out on the line. A port that took the packages
     // before it at once (a pseudo-terminal, an adapter's buffer) sends it seconds later, and no
     // node can answer sooner: counted from now, the check after a file's packages would be given
     // up before it had left, and its reply would come into the next request's window.
-    ch.requestSentMs.store(std::max(NowMs(), ch.lineFreeAtMs - LineMs(baud, requestBytes)));
+    const int64_t start = std::max(NowMs(), ch.lineFreeAtMs - requestLine);
+    const ReplyTimer timer = ReplyTimerOf(channel, ch.askNode.load());
+    int wait = LearnedWaitMs(timer, ReplyWaitMs(baud, requestBytes, longestReplyBytes), requestLine,
+                             replyLine);
+    // Another node's late reply may still come (AwaitQuietLine let this node through because it
+    // answers within a few milliseconds): only a reply where this node itself answers is taken.
+    if (ch.lateNode.load() >= 0 && start < ch.lateHorizonMs.load())
+        wait = std::min(wait, GuardedWaitMs(timer, requestLine, replyLine));
+    askRequestLineMs_[channel] = requestLine;
+    askReplyLineMs_[channel] = replyLine;
+    ch.replyWaitMs.store(wait);
+    ch.askEndMs.store(start + requestLine);
+    ch.requestSentMs.store(start);
 }
 
 void CCommCenter::AwaitReply(int channel) {
@@ -55,7 +72,8 @@ void CCommCenter::AwaitReply(int channel) {
     const uint32_t seq = ch.openRequest.load();
     if (seq == 0)
         return; // nothing is awaited
-    const int64_t due = ch.requestSentMs.load() + ch.replyWaitMs.load();
+    const int64_t sent = ch.requestSentMs.load();
+    const int64_t due = sent + ch.replyWaitMs.load();
     // A reply shows that the request, and everything before it, has left the line: the line is
     // free now, whatever the reckoning of its time said (a peer may take bytes faster).
     auto answered = [&] { ch.lineFreeAtMs = std::min(ch.lineFreeAtMs, NowMs()); };
@@ -83,10 +101,20 @@ void CCommCenter::AwaitReply(int channel) {
     }
     uint32_t open = seq;
     if (ch.openRequest.compare_exchange_strong(open, 0)) {
-        // Given up. A reply may still come: the next request leaves only once it cannot land in
-        // that request's window.
+        // Given up. Its reply may still come: until it can no longer, it is looked for (and timed,
+        // to widen the node's wait), and the next request leaves only once it cannot be taken for
+        // that request's answer (AwaitQuietLine).
         ch.repliesTimedOut.fetch_add(1, std::memory_order_relaxed);
-        ch.quietAfterMs.store(due + kLateGraceMs);
+        const int node = ch.askNode.load();
+        const LateReplyTimes late =
+            AfterGiveUp(ReplyTimerOf(channel, node), ch.replyWaitMs.load(),
+                        askRequestLineMs_[channel], askReplyLineMs_[channel]);
+        ch.quietAfterMs.store(sent + late.graceEndMs);
+        ch.listenUntilMs.store(sent + late.horizonMs);
+        ch.lateCommand.store(ch.cmdType.load());
+        ch.lateEndMs.store(ch.askEndMs.load());
+        ch.lateHorizonMs.store(sent + late.horizonMs);
+        ch.lateNode.store(node); // last: the parser reads the others once it sees the node
         replyGate[channel].Set();
     } else {
         replyGate[channel].Wait(kReplyReadBoundMs); // the parser has it and is applying it
@@ -94,9 +122,19 @@ void CCommCenter::AwaitReply(int channel) {
     }
 }
 
-bool CCommCenter::AwaitQuietLine(int channel) {
+bool CCommCenter::AwaitQuietLine(int channel, int node) {
     ChannelState& ch = channels[channel];
-    const int64_t after = ch.quietAfterMs.load();
+    int64_t after = ch.quietAfterMs.load(); // the grace after a give-up; 0: none
+    if (ch.lateNode.load() >= 0) {
+        const int64_t horizon = ch.lateHorizonMs.load();
+        if (NowMs() >= horizon) {
+            ch.lateNode.store(-1); // no late reply can come any more
+        } else if (!AskableWhileGuarded(ReplyTimerOf(channel, node))) {
+            // A late reply may still come, and this node's answer could not be told from it:
+            // the node is asked once the late reply is in, or can no longer come.
+            after = std::max(after, horizon);
+        }
+    }
     if (after == 0)
         return true;
     const int64_t limit = after + kBabbleLimitMs;
@@ -104,11 +142,13 @@ bool CCommCenter::AwaitQuietLine(int channel) {
         if (linkRun.load() != 1 || ch.lineLost.load())
             return false;
         const int64_t now = NowMs();
-        if (now >= after && now - ch.lastRxMs.load() >= kQuietMs)
+        // The late reply has come (the parser has read it): nothing more is awaited.
+        const bool graceOver = now >= after || ch.lateNode.load() < 0;
+        if (graceOver && now - ch.lastRxMs.load() >= kQuietMs)
             break;
         if (now >= limit)
             break; // a node that babbles is skipped, not waited for
-        if (!Pause(kReplyPollMs))
+        if (!Pause(kQuietPollMs))
             return false;
     }
     ch.quietAfterMs.store(0);
@@ -128,17 +168,23 @@ void CCommCenter::AbandonCommand(int channel) {
         // node of a broadcast that may not have gone out whole, show the loss.
         const int status = nodes[channel][n].status.load();
         const bool asked = type == CMD_CHECK_FILE || type == CMD_QUERY_NODE;
-        const bool open = ch.nodePending[n].load() != 0 || status == NS_REQUEST_SENT ||
-                          (type == CMD_QUERY_NODE && status == NS_MORE);
+        const bool open = (ch.nodePending[n].load() != 0 || status == NS_REQUEST_SENT ||
+                           (type == CMD_QUERY_NODE && status == NS_MORE)) &&
+                          !(type == CMD_QUERY_NODE && status == NS_QUERY_END);
         if (MaskTest(mask, n) && (!asked || open))
             StoreStatusUnlessCancelled(nodes[channel][n], NS_LINE_LOST);
         ch.nodePending[n].store(0);
     }
     ch.openRequest.store(0);
+    // Nothing more comes from the failed port; the ring starts afresh once it is back.
+    ch.lateNode.store(-1);
+    ch.quietAfterMs.store(0);
+    ch.listenUntilMs.store(0);
     replyGate[channel].Set();
     ch.lineFreeAtMs = 0; // what the failed port still held is gone with it
     ch.progressBusy.store(0);
     ch.cmdType.store(CMD_IDLE, std::memory_order_release);
+    schedulerWake.Notify();
 }
 
 void CCommCenter::SenderStep(int channel) {
@@ -181,8 +227,9 @@ void CCommCenter::SenderStep(int channel) {
     ch.senderActive.store(0);
 }
 
-static void SetIdle(ChannelState& ch) {
-    ch.cmdType.store(CMD_IDLE, std::memory_order_release);
+void CCommCenter::SetIdle(int channel) {
+    channels[channel].cmdType.store(CMD_IDLE, std::memory_order_release);
+    schedulerWake.Notify(); // the scheduler takes the results up at once
 }
 
 void CCommCenter::TransmitQuery(int channel) {
@@ -192,22 +239,22 @@ void CCommCenter::TransmitQuery(int channel) {
     const int block = ch.queryBlock.load() + 1;
     if (block > kMaxListBlock) {
         Pause(kQueryEndMs);
-        SetIdle(ch);
+        SetIdle(channel);
         return;
     }
     const int node = ch.requestNode.load();
     if (node < 0 || node >= kMaxNodes || nodes[channel][node].status.load() != NS_MORE) {
         Pause(kQueryEndMs);
-        SetIdle(ch);
+        SetIdle(channel);
         return;
     }
-    if (!AwaitQuietLine(channel))
+    if (!AwaitQuietLine(channel, node))
         return;
     // Only a node still waiting for its next block is asked (not one cancelled meanwhile).
     int expected = NS_MORE;
     if (!nodes[channel][node].status.compare_exchange_strong(expected, NS_REQUEST_SENT)) {
         Pause(kQueryEndMs);
-        SetIdle(ch);
+        SetIdle(channel);
         return;
     }
     ch.queryBlock.store(block);
@@ -233,7 +280,7 @@ void CCommCenter::TransmitHead(int channel) {
         return; // the line is lost: the next pass ends the command
     Counted(ch, kRequestHead);
     Pause(kAfterHeadMs);
-    SetIdle(ch);
+    SetIdle(channel);
 }
 
 int CCommCenter::PackageNeeded(int channel, int package, uint8_t mask[kMaskSize]) {
@@ -265,7 +312,7 @@ void CCommCenter::TransmitPackages(int channel) {
         const int needed = PackageNeeded(channel, i, mask);
         if (needed < 0) {
             ch.progressBusy.store(0);
-            SetIdle(ch);
+            SetIdle(channel);
             return;
         }
         if (needed == 0)
@@ -278,18 +325,32 @@ void CCommCenter::TransmitPackages(int channel) {
         if (!Pause(ch.packageDelayMs.load()))
             return; // the centre is stopping
         ch.progressDone.fetch_add(1);
+        if (!ch.sentOnce[i]) {
+            ch.sentOnce[i] = 1;
+            ch.freshPackages.fetch_add(1);
+        }
     }
     ch.progressBusy.store(0);
-    SetIdle(ch);
+    SetIdle(channel);
 }
 
 void CCommCenter::TransmitCheck(int channel) {
     ChannelState& ch = channels[channel];
     if (!replyGate[channel].Wait(kGateProbeMs))
         return;
-    if (!AwaitQuietLine(channel))
-        return;
     const int count = ch.nodeCount.load();
+    {
+        // The quiet wait comes first, for the node that will be asked next, as before any node
+        // is passed: a pass that gives up here comes back to the same node.
+        uint8_t target[kMaskSize];
+        ch.GetTargetMask(target);
+        int next = ch.replyNode.load() + 1;
+        while (next >= 0 && next < count &&
+               !(ch.nodePending[next].load() && MaskTest(target, next)))
+            ++next;
+        if (next >= 0 && next < count && !AwaitQuietLine(channel, next))
+            return;
+    }
     for (int i = ch.replyNode.load() + 1; i >= 0 && i < count; ++i) {
         ch.progressDone.fetch_add(1);
         if (!Pause(kCheckNodeMs))
@@ -316,7 +377,7 @@ void CCommCenter::TransmitCheck(int channel) {
         ch.nodePending[i].store(0);
     }
     ch.progressBusy.store(0);
-    SetIdle(ch);
+    SetIdle(channel);
 }
 
 int CCommCenter::CollectNames(const std::vector<std::string>& names, int batch, uint8_t* dst) {
@@ -347,7 +408,7 @@ void CCommCenter::TransmitDelete(int channel) {
         if (!Pause(DeletePauseMs(n)))
             return;
     }
-    SetIdle(ch);
+    SetIdle(channel);
 }
 
 void CCommCenter::TransmitClear(int channel) {
@@ -359,5 +420,5 @@ void CCommCenter::TransmitClear(int channel) {
         return; // the line is lost: the next pass ends the command
     Counted(ch, kRequestClear);
     Pause(kAfterClearMs);
-    SetIdle(ch);
+    SetIdle(channel);
 }

@@ -99,6 +99,7 @@ int NodeImage(int status, int current) {
     case NS_SENDING_PACKAGES:
     case NS_FILE_UNREADABLE:
     case NS_DUPLICATE_NAME:
+    case NS_NO_PROGRESS:
         return 1;
     case NS_QUERYING:
     case NS_WAITING:

@@ -17,15 +17,32 @@ void CCommCenter::SchedulerThread() {
     // Files are read outside the cycle lock, so that cancel (which takes it on the window thread)
     // never waits for file I/O: at most for one short list step.
     t_fileWorkOutsideLock = true;
+    uint64_t seen = schedulerWake.Seen();
+    bool again = false;
     while (schedulerRun.load() != 0) {
-        if (!stop_.SleepFor(kSchedulerPeriodMs))
+        // A cycle that ended a command runs the next one at once, to start the command that
+        // follows; otherwise the cycle waits its period, or until a command ends or a task comes.
+        if (!again)
+            schedulerWake.WaitFor(kSchedulerPeriodMs, seen);
+        if (schedulerRun.load() == 0 || stop_.Stopped())
             break;
+        again = false;
         if (schedulerHold.load() != 0)
             continue;
         PrepareAhead();
         {
             std::lock_guard lock(cycleMutex);
+            // A step completes: of a command, or of a task under way (its end, or the end of a
+            // send's query phase). An idle channel's empty steps wait their period.
+            bool working[kChannels];
+            for (int c = 0; c < kChannels; ++c)
+                working[c] =
+                    stepActive[c] == 1 &&
+                    ((runningType[c] >= CMD_QUERY_NODE && runningType[c] <= CMD_CLEAR_NODE) ||
+                     taskActive[c].load() != 0);
             SchedulerCycle();
+            for (int c = 0; c < kChannels; ++c)
+                again = again || (working[c] && stepActive[c] == 0);
         }
         for (int c = 0; c < kChannels; ++c) {
             if (!pendingBuild_[c].active)
@@ -91,9 +108,11 @@ void CCommCenter::FinishPendingStart(int c, bool built) {
         ch.progressBusy.store(1);
     }
     ch.cmdType.store(b.type, std::memory_order_release);
+    ch.senderWake.Notify();
 }
 
 void CCommCenter::SchedulerCycle() {
+    schedulerCycles.fetch_add(1);
     for (int c = 0; c < kChannels; ++c) {
         const bool lost = LineLost(c);
         if (lost || lineWasLost[c])
@@ -130,7 +149,13 @@ void CCommCenter::ShowLineState(int c, bool lost) {
         if (lost) {
             // Every node with work waiting for the line says why it does not go on. One whose
             // part in the running task is over keeps its answer: the task is still noted on it
-            // only until the task ends for every node.
+            // only until the task ends for every node. A node of the command under way is left
+            // to that command's end: the sender marks those that had not answered, and the
+            // completion rules take up the answers that came (a file check answered "complete"
+            // is recorded as sent, not lost).
+            if (stepActive[c] == 1 && runningType[c] >= CMD_QUERY_NODE &&
+                runningType[c] <= CMD_CLEAR_NODE && runningCmd[c].nodeMask[n])
+                continue;
             if (node.pendingTaskCount.load() > 0 && !NodePartOver(c, n))
                 StoreStatusUnlessCancelled(node, NS_LINE_LOST);
         } else {
@@ -189,6 +214,8 @@ void CCommCenter::ResetNodeStatus(int c, const CTransTask& task) {
         if (task.nodeMask[n]) {
             nodes[c][n].status.store(NS_IDLE);
             nodes[c][n].fileFailure.store(0);
+            nodes[c][n].uselessChecks.store(0);
+            nodes[c][n].lostChecks.store(0);
             nodeSlots[c][n].cmdCursor.store(0);
         }
     }
@@ -336,6 +363,7 @@ int CCommCenter::StartCommand(int c, CTransTask& cmd) {
     };
     auto go = [&](int type) {
         ch.cmdType.store(type, std::memory_order_release);
+        ch.senderWake.Notify(); // the sender takes the command up at once
         return 1;
     };
     auto clearPending = [&] {
@@ -494,7 +522,19 @@ bool CCommCenter::CompleteStep(int c, int type) {
         }
     }
     AdvanceRotation(c);
+    if (serveNext_[c] >= 0) {
+        // A node that fell back within its file is served first: the others wait at their next
+        // command, so that the file's later broadcasts (its packages, the next file's head) still
+        // reach all of them at once instead of going out again for the one left behind.
+        rotateIndex[c] = serveNext_[c];
+        serveNext_[c] = -1;
+    }
     return true;
+}
+
+void CCommCenter::ServeNext(int c, int k) {
+    if (k >= 0 && k <= rotateIndex[c] && (serveNext_[c] < 0 || k < serveNext_[c]))
+        serveNext_[c] = k;
 }
 
 int CCommCenter::DeferredStatus(int c, int status) {
@@ -594,8 +634,8 @@ void CCommCenter::ShowFileFailure(NodeRecord& node) {
         return;
     // A file that could not go out fails the send, unless the node ended in a failure of its own.
     const int status = node.status.load();
-    if (status == NS_NO_ROOM || status == NS_FILE_NUM_EXCEED || status == NS_CANCELLED ||
-        status == NS_LINE_LOST || status == NS_WAITING)
+    if (status == NS_NO_ROOM || status == NS_FILE_NUM_EXCEED || status == NS_NO_PROGRESS ||
+        status == NS_CANCELLED || status == NS_LINE_LOST || status == NS_WAITING)
         return;
     StoreStatusUnlessCancelled(node, failure);
 }
@@ -694,17 +734,18 @@ void CCommCenter::StopNodes(int c) {
     }
 }
 
+bool CCommCenter::TaskNoted(int c, int node) {
+    for (const TaskNote& note : nodes[c][node].pendingTasks.Snapshot()) {
+        if (note.taskNo == currentTask[c].taskNo)
+            return true;
+    }
+    return false;
+}
+
 bool CCommCenter::DeferNode(int c, int node) {
     CTransTask& task = currentTask[c];
     bool result = false;
-    bool hasNote = false;
-    for (const TaskNote& note : nodes[c][node].pendingTasks.Snapshot()) {
-        if (note.taskNo == task.taskNo) {
-            hasNote = true;
-            break;
-        }
-    }
-    if (!hasNote) {
+    if (!TaskNoted(c, node)) {
         task.nodeMask[node] = 0;
     } else {
         result = true;

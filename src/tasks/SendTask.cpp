@@ -5,6 +5,7 @@
 #include "platform/ShortName.h"
 #include "tasks/TaskLayer.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -290,6 +291,7 @@ bool CCommCenter::BuildPackages(int c, const std::string& path, const uint8_t fi
     // From here the store is being rewritten: it names no file until the build has succeeded.
     store.storeValid = 0;
     store.storedPath.clear();
+    std::memset(channels[c].sentOnce, 0, sizeof channels[c].sentOnce);
     const int count = static_cast<int>((length + kPackageDataSize - 1) / kPackageDataSize);
     uint32_t crc = 0xFFFFFFFFu;
     int64_t total = 0;
@@ -387,6 +389,21 @@ void CCommCenter::RecordSentFile(int c, int n, const CTransTask& cmd) {
     node.freeBytes.store(ClampFree(freeBytes));
 }
 
+namespace {
+
+// Whether a node's need flags name no data package of the file (1 .. packageTotal): what a packages
+// command would send it. The head's flag and flags beyond the file are never sent.
+bool NamesNoPackage(const NodeRecord& node) {
+    const int total = std::min(node.packageTotal.load(), kMaxPackages - 1);
+    for (int i = 1; i <= total; ++i) {
+        if (node.needPackage[i].load(std::memory_order_relaxed) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void CCommCenter::CompleteSendStep(int c, int n, int type) {
     NodeRecord& node = nodes[c][n];
     const int status = node.status.load();
@@ -405,13 +422,18 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         }
         return;
     }
+    if (status == NS_NEED_HEAD || status == NS_FILE_DONE || status == NS_MORE)
+        node.lostChecks.store(0); // answered
     switch (status) {
     case NS_NEED_HEAD:
+        node.uselessChecks.store(0);
         node.status.store(NS_SENDING_HEAD);
         SeekCursor(c, n, 2, cmd);
+        ServeNext(c, nodeSlots[c][n].cmdCursor.load());
         break;
     case NS_FILE_DONE:
         channels[c].filesDelivered.fetch_add(1, std::memory_order_relaxed);
+        node.uselessChecks.store(0);
         RecordSentFile(c, n, cmd);
         FinishNode(c, n, &cmd, false);
         node.progress.store(0);
@@ -424,8 +446,42 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         node.progress.store(0);
         break;
     case NS_MORE:
+        // Packages missing, but none named that the packages command can send: the node would
+        // be sent nothing and asked again for ever. After a few such rounds it leaves the send.
+        if (NamesNoPackage(node)) {
+            if (node.uselessChecks.fetch_add(1) + 1 >= kUselessCheckLimit) {
+                node.status.store(NS_NO_PROGRESS);
+                FinishNode(c, n, nullptr, false);
+                node.progress.store(0);
+                break;
+            }
+        } else {
+            node.uselessChecks.store(0);
+        }
         node.status.store(NS_SENDING_PACKAGES);
         SeekCursor(c, n, 3, cmd);
+        ServeNext(c, nodeSlots[c][n].cmdCursor.load()); // after the packages: sent again first
+        break;
+    case NS_REQUEST_SENT: // no reply
+    case NS_NO_REPLY:     // a reply that came broken
+        // A lost frame is no reason to send the node its files again from the first: it is asked
+        // again where that costs least, a few times, before it is deferred. At the check before
+        // the packages it goes on with the others to the packages, whose needs it still has from
+        // the head (all of them); at the check after them the check is asked again.
+        if (node.lostChecks.load() < kLostCheckRetries && !LineLost(c) && TaskNoted(c, n)) {
+            node.lostChecks.fetch_add(1);
+            const int here = nodeSlots[c][n].cmdCursor.load();
+            if (SeekCursor(c, n, 3, cmd) && nodeSlots[c][n].cmdCursor.load() > here) {
+                node.status.store(NS_SENDING_PACKAGES);
+            } else {
+                nodeSlots[c][n].cmdCursor.store(here);
+                node.status.store(NS_QUERYING);
+                ServeNext(c, here);
+            }
+            break;
+        }
+        if (DeferNode(c, n))
+            node.status.store(DeferredStatus(c, status));
         break;
     default:
         if (DeferNode(c, n))

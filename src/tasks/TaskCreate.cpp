@@ -30,6 +30,7 @@ int CCommCenter::EnqueueTask(int c, const CTransTask& request) {
         node.pendingTaskCount.store(static_cast<int32_t>(node.pendingTasks.Count()));
     }
     taskQueue[c].Append(std::move(task));
+    schedulerWake.Notify(); // taken up at the next cycle, which need not wait out its period
     return 1;
 }
 

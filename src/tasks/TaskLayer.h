@@ -8,6 +8,16 @@
 #include <string>
 #include <vector>
 
+// File checks in a row that a node may answer without naming a package that can be sent, before
+// it leaves the send with NS_NO_PROGRESS: a node that has lost a package once names it at the next
+// check, so a few rounds are plenty, and a confused one no longer holds the line for ever.
+constexpr int kUselessCheckLimit = 8;
+
+// File checks in a row that may go unanswered (the request or its reply lost) before the node is
+// deferred: each is asked again where it costs least. A line that loses one frame in six loses
+// four in a row once in a thousand times; a node that is gone is deferred after as many tries.
+constexpr int kLostCheckRetries = 3;
+
 // Each numbers the request, queues a copy and notes it on its nodes; 1 when queued, 0 when no
 // centre exists (or, for a delete, when the request names more than one node).
 int CreateQueryTask(int channel, CTransTask& request);

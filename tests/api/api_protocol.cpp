@@ -99,14 +99,14 @@ protected:
         return j.is_object() && j.contains("error") ? j["error"].get<std::string>() : "<none>";
     }
     // The metrics sample with exactly these name and labels; -1 when there is none.
-    long long Metric(const std::string& sample) {
+    double Metric(const std::string& sample) {
         auto r = As().Get("/metrics");
         if (!r)
             return -1;
         std::istringstream lines(r->body);
         for (std::string l; std::getline(lines, l);)
             if (l.rfind(sample + " ", 0) == 0)
-                return std::stoll(l.substr(sample.size() + 1));
+                return std::stod(l.substr(sample.size() + 1));
         return -1;
     }
 
@@ -187,6 +187,11 @@ TEST_F(ApiLine, ASendAskedOverHttpRunsAsTheWindowsRunItAndIsLoggedUnderItsUser) 
     EXPECT_EQ(Metric("talvorn_replies_total{channel=\"1\",result=\"bad\"}"), 0);
     EXPECT_EQ(Metric("talvorn_node_status{channel=\"1\",node=\"002\"}"), 4);
     EXPECT_EQ(Metric("talvorn_line_up{channel=\"1\"}"), 1);
+    // Each node that answered has its reply delay timed; one never asked has none.
+    const double delay = Metric("talvorn_reply_delay_seconds{channel=\"1\",node=\"002\"}");
+    EXPECT_GE(delay, 0) << "timed";
+    EXPECT_LT(delay, 3);
+    EXPECT_EQ(Metric("talvorn_reply_delay_seconds{channel=\"1\",node=\"004\"}"), -1);
     EXPECT_EQ(Metric("talvorn_line_up{channel=\"2\"}"), 0);
 
     // Prometheus' own check of the text, where the tool is installed.

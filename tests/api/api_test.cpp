@@ -407,7 +407,8 @@ TEST_F(ServiceTest, MetricsNeedNoUserAndFollowTheTextFormat) {
     std::set<std::string> families, samples;
     const std::regex help(R"(# HELP ([a-z_]+) \S.*)");
     const std::regex type(R"(# TYPE ([a-z_]+) (gauge|counter))");
-    const std::regex sample(R"(([a-z_]+)\{([a-z]+="[^"\\]*"(,[a-z]+="[^"\\]*")*)\} -?[0-9]+)");
+    const std::regex sample(
+        R"(([a-z_]+)\{([a-z]+="[^"\\]*"(,[a-z]+="[^"\\]*")*)\} -?[0-9]+(\.[0-9]+)?)");
     std::smatch m;
     while (std::getline(lines, line)) {
         if (std::regex_match(line, m, help)) {
@@ -426,7 +427,7 @@ TEST_F(ServiceTest, MetricsNeedNoUserAndFollowTheTextFormat) {
     }
     for (const char* name :
          {"talvorn_line_up", "talvorn_node_status", "talvorn_node_free_bytes",
-          "talvorn_tasks_queued", "talvorn_requests_total", "talvorn_replies_total",
+          "talvorn_reply_delay_seconds", "talvorn_tasks_queued", "talvorn_requests_total", "talvorn_replies_total",
           "talvorn_packages_sent_total", "talvorn_files_delivered_total"})
         EXPECT_TRUE(families.count(name)) << name;
     EXPECT_TRUE(samples.count("talvorn_line_up{channel=\"1\"}"));

@@ -230,7 +230,9 @@ TEST(CliProtocolTest, ASilentLineEndsWithTheNodesThatDidNotAnswer) {
     ASSERT_TRUE(line.Start());
     line.WriteParameters(2, 1);
 
-    const ProcessResult r = line.Cli({"--silence", "2", "query", "1-2"});
+    // A node never heard from is given the time a slow machine takes to answer late (1.5 s)
+    // before the next is asked: the silence lets both fail first.
+    const ProcessResult r = line.Cli({"--silence", "3", "query", "1-2"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out, "001\tNo Answer\n002\tNo Answer\n");
     EXPECT_NE(r.err.find("node 001 has not answered for "), std::string::npos) << r.err;
@@ -240,14 +242,17 @@ TEST(CliProtocolTest, ASilentLineEndsWithTheNodesThatDidNotAnswer) {
 
 TEST(CliProtocolTest, AnEarlyEndCancelsOnlyTheNodesThatHadNotEnded) {
     // Node 000 holds nothing and is queried at once; each of the others lists a full table, so
-    // the query of all eight runs on long after node 000 has reached its end.
-    CliLine line(Nodes(8));
+    // the query of all eight runs on long after node 000 has reached its end (at 19200 bps a
+    // list block takes 300 ms on the line).
+    nodesim::Config config = Nodes(8);
+    config.baud = 19200;
+    CliLine line(config);
     for (int n = 1; n < 8; ++n)
         for (int k = 0; k < kMaxEntries; ++k)
             line.sim().AddFile(n, nodesim::NodeNameField("F" + std::to_string(k) + ".DST"),
                                {static_cast<uint8_t>(k)});
     ASSERT_TRUE(line.Start());
-    line.WriteParameters(8, 0);
+    line.WriteParameters(8, 0, 0);
     const std::string firstLine = "000\tQuery End\ttotal 1457664 free 1457664 files 0\n";
 
     // Ctrl-C once node 001's query is under way: 000 keeps its result, exit 130.
@@ -319,6 +324,33 @@ TEST(CliProtocolTest, ALineLostMidSendEndsTheRunAtOnce) {
     EXPECT_NE(r.err.find("the line of channel 1 is lost"), std::string::npos) << r.err;
     // At once: not after the silence, let alone a time-out.
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 25s);
+}
+
+TEST(CliProtocolTest, ALineLostDuringACheckKeepsTheAnswersItHad) {
+    // Node 002 never answers; node 001 takes the file and answers the last check "complete".
+    // The line goes away right after that answer, while the check goes on to node 002.
+    nodesim::Config config = Nodes(2);
+    config.setSilent(1);
+    CliLine line(config);
+    ASSERT_TRUE(line.Start());
+    line.WriteParameters(2, 1);
+    const std::string file = line.WriteFile("kept.dst", Bytes(3000, 11));
+
+    ChildProcess child({kCli, "--workdir", line.workDir(), "send", "1-2", file});
+    ASSERT_TRUE(child.started());
+    const auto until = std::chrono::steady_clock::now() + 60s;
+    // Its query, the check before the packages and the one after them.
+    while (line.sim().nodeStats(0).repliesSent < 3 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(line.sim().nodeStats(0).repliesSent, 3u);
+    ASSERT_EQ(line.sim().nodeStats(0).filesCompleted, 1u);
+    // The reply leaves the simulator a few milliseconds after it was made; the check then waits
+    // at least 200 ms for node 002, never heard from, which is when the line goes.
+    std::this_thread::sleep_for(100ms);
+    line.sim().Stop();
+    const ProcessResult r = child.Finish(60s);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "001\tSend File End\n002\tLine Lost\n") << r.err;
 }
 
 TEST(CliProtocolTest, NamesOnTheMachineAreDeletedAsPrinted) {

@@ -156,5 +156,44 @@ TEST(WatchTest, TheRunStallsWhenNothingMoves) {
     EXPECT_FALSE(done.Observe(1000, {ended}, false).stalled);
 }
 
+TEST(WatchTest, AnswersThatGetNowhereDoNotKeepARunAlive) {
+    // A node that answers every check, naming the same missing package each time, while the
+    // station sends it again and again: answers, but no progress.
+    RunWatch looping(1, 30, 0);
+    bool stalled = false;
+    double at = 0;
+    for (double t = 0.1; t < 40 && !stalled; t += 0.1) {
+        NodeObservation n = At(static_cast<int>(t * 10) % 2 ? NS_SENDING_PACKAGES : NS_MORE, true);
+        n.missingCount = 1;
+        n.replied = static_cast<int>(t * 10) % 2 == 0;
+        stalled = looping.Observe(t, {n}, false).stalled;
+        at = t;
+    }
+    EXPECT_TRUE(stalled);
+    EXPECT_NEAR(at, 30.1, 0.15);
+    EXPECT_FALSE(looping.SilentFor(0, at).has_value()); // it answers: not silent, just stuck
+
+    // Fewer packages missing than ever before is progress, the same count again is not; so is a
+    // file of the send that the node holds, once.
+    RunWatch resending(1, 30, 0);
+    NodeObservation n = At(NS_SENDING_PACKAGES, true);
+    n.missingCount = 40;
+    resending.Observe(0.1, {n}, false);
+    for (int missing : {30, 20, 10}) {
+        n.missingCount = missing;
+        EXPECT_FALSE(resending.Observe(25.0 + (40 - missing), {n}, false).stalled) << missing;
+    }
+    n.missingCount = 12; // a new count above the lowest: no progress
+    EXPECT_TRUE(resending.Observe(85.1, {n}, false).stalled);
+    RunWatch files(1, 30, 0);
+    n = At(NS_FILE_DONE, true);
+    n.filesHeld = 1;
+    EXPECT_FALSE(files.Observe(29, {n}, false).stalled);
+    n.status = NS_SENDING_HEAD;
+    EXPECT_FALSE(files.Observe(58, {n}, false).stalled);
+    n.status = NS_FILE_DONE; // the same file again: no step
+    EXPECT_TRUE(files.Observe(60, {n}, false).stalled);
+}
+
 } // namespace
 } // namespace cli

@@ -91,7 +91,8 @@ TEST_F(Line, SendAt38400) {
 
 // Node 1 already holds the file and answers every request 400 ms late, after the station has given
 // up on it, while node 2 (asked next) is silent: node 1's late "complete" must never be taken as
-// node 2's answer.
+// node 2's answer. The station learns from that late reply how late node 1 answers, and waits
+// for it from then on: node 1's later replies (its file check) are its own answers in time.
 TEST_F(Line, ALateReplyIsNeverCreditedToTheNextNode) {
     TempDir storeDir;
     const std::string store = storeDir.path();
@@ -134,7 +135,7 @@ TEST_F(Line, ALateReplyIsNeverCreditedToTheNextNode) {
         [&] {
             watch();
             return falseEnd || (Status(0) == NS_FILE_DONE && waited1 && waited2 &&
-                                line.sim().nodeStats(1).repliesSent >= 4);
+                                line.sim().nodeStats(1).repliesSent >= 2);
         },
         120s));
     EXPECT_FALSE(falseEnd);

@@ -538,4 +538,167 @@ TEST_F(TaskLayer, CancelOfADeferredCopy) {
     EXPECT_EQ(cc->nodes[0][3].pendingTaskCount.load(), 0);
 }
 
+// A send of one file to nodes 0..2 at its second file check (after the packages), as the
+// scheduler leaves it while the check runs.
+class SendCheck : public TaskLayer {
+protected:
+    void SetUp() override {
+        TaskLayer::SetUp();
+        ASSERT_TRUE(WriteFile(path, DesignBytes(1500, 7)));
+        CTransTask req;
+        req.nodeMask[0] = req.nodeMask[1] = req.nodeMask[2] = 1;
+        cc->CreateTask(0, req, TASK_QUERY_NODE);
+        cc->StartTask(0);
+        cc->currentTask[0].type = TASK_SEND_FILE;
+        cc->commandList[0].Clear();
+        for (int type : {CMD_SEND_HEAD, CMD_CHECK_FILE, CMD_SEND_PACKAGES, CMD_CHECK_FILE})
+            Cmd(type, {0, 1, 2}, path);
+        for (int n : {0, 1, 2}) {
+            NodeRecord& node = cc->nodes[0][n];
+            node.fileCount.store(0);
+            node.freeBytes.store(100000);
+            node.packageTotal.store(3);
+        }
+    }
+    // The second check is under way on `nodes`.
+    void AtSecondCheck(std::initializer_list<int> nodes) {
+        for (int n : nodes)
+            SetCursor(n, 3);
+        cc->runningCmd[0] = *cc->commandList[0].ItemAt(3);
+        for (int n = 0; n < 8; ++n)
+            cc->runningCmd[0].nodeMask[n] = 0;
+        for (int n : nodes)
+            cc->runningCmd[0].nodeMask[n] = 1;
+        cc->stepActive[0] = 1;
+        cc->runningType[0] = CMD_CHECK_FILE;
+    }
+    std::string Text(int n) { return NodeStatusText(cc->nodes[0][n].status.load()); }
+    TempDir dir;
+    const std::string path = dir / "a.dst";
+};
+
+// A check answer "packages missing" that names none the packages command can send would have the
+// node sent nothing and asked again for ever: each kind of such answer ends the node after a
+// bounded number of rounds, and an answer that names a package starts the count afresh.
+TEST_F(SendCheck, UselessCheckRepliesEndTheNodeAfterBoundedRounds) {
+    NodeRecord& node = cc->nodes[0][0];
+    auto answer = [&](const std::vector<int>& needed) {
+        AtSecondCheck({0});
+        for (auto& flag : node.needPackage)
+            flag.store(0);
+        for (int i : needed)
+            node.needPackage[i].store(1);
+        node.status.store(NS_MORE);
+        ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+    };
+    const std::vector<std::pair<const char*, std::vector<int>>> kinds = {
+        {"only the head", {0}}, {"only beyond the file", {4, 2000}}, {"none", {}}};
+    for (const auto& [kind, needed] : kinds) {
+        // Rebuild the node's place in the send, as a fresh round of the same file.
+        cc->commandList[0].Clear();
+        for (int type : {CMD_SEND_HEAD, CMD_CHECK_FILE, CMD_SEND_PACKAGES, CMD_CHECK_FILE})
+            Cmd(type, {0, 1, 2}, path);
+        node.uselessChecks.store(0);
+        for (int round = 1; round < kUselessCheckLimit; ++round) {
+            answer(needed);
+            EXPECT_EQ(Text(0), "Sending File's Package...") << kind << " " << round;
+            EXPECT_EQ(Cursor(0), 2) << kind; // back to the packages
+        }
+        // One that names a package is progress: the count starts again.
+        answer({3});
+        EXPECT_EQ(Text(0), "Sending File's Package...") << kind;
+        for (int round = 1; round < kUselessCheckLimit; ++round)
+            answer(needed);
+        EXPECT_EQ(Text(0), "Sending File's Package...") << kind;
+        answer(needed);
+        EXPECT_EQ(Text(0), "Send Made No Progress") << kind;
+        for (size_t k = 0; k < cc->commandList[0].Count(); ++k)
+            EXPECT_EQ(cc->commandList[0].ItemAt(k)->nodeMask[0], 0) << kind << " " << k;
+    }
+    EXPECT_TRUE(EndsNodePart(NS_NO_PROGRESS));
+}
+
+// The line is lost while the check runs: node 0 has answered "complete", node 1's request is out,
+// node 2 has yet to be asked. Node 0 keeps its answer and its file is recorded as sent; the others
+// show the loss and wait for the line.
+TEST_F(SendCheck, ALostLineKeepsWhatNodesAnsweredToTheCheckUnderWay) {
+    AtSecondCheck({0, 1, 2});
+    ChannelState& ch = cc->channels[0];
+    uint8_t mask[8] = {0x07};
+    ch.SetTargetMask(mask);
+    ch.nodePending[2].store(1);
+    cc->nodes[0][0].status.store(NS_FILE_DONE);
+    cc->nodes[0][1].status.store(NS_REQUEST_SENT);
+    cc->nodes[0][2].status.store(NS_IDLE);
+    ch.cmdType.store(CMD_CHECK_FILE);
+    ch.lineLost.store(1);
+
+    cc->ShowLineState(0, true); // the scheduler's cycle sees the loss before the sender
+    EXPECT_EQ(Text(0), "Send File End");
+    cc->AbandonCommand(0); // the sender ends the check
+    EXPECT_EQ(ch.cmdType.load(), CMD_IDLE);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+    cc->stepActive[0] = 0;
+    EXPECT_EQ(Text(0), "Send File End");
+    const auto listed = cc->nodes[0][0].ListedFiles();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].length, 1500u);
+    EXPECT_EQ(Text(1), "Line Lost");
+    EXPECT_EQ(Text(2), "Line Lost");
+    ASSERT_EQ(cc->deferredQueue[0].Count(), 1u);
+    EXPECT_EQ(cc->deferredQueue[0].ItemAt(0)->nodeMask[0], 0);
+
+    cc->ShowLineState(0, true); // the next cycle: node 0's part is over
+    EXPECT_EQ(Text(0), "Send File End");
+    EXPECT_EQ(Text(1), "Line Lost");
+}
+
+// A file check that gets no answer (its request or reply lost) is no reason to send a node its
+// files again from the first: it is asked again where that costs least, and the node that fell
+// back is served before the others go on. After a few losses in a row it is deferred.
+TEST_F(SendCheck, ALostCheckIsAskedAgainWhereItCostsLeast) {
+    // The first check (before the packages): node 2 goes on to the packages with the others.
+    SetCursor(0, 1);
+    SetCursor(1, 1);
+    SetCursor(2, 1);
+    cc->rotateIndex[0] = 1;
+    cc->runningCmd[0] = *cc->commandList[0].ItemAt(1);
+    for (int n : {0, 1})
+        cc->nodes[0][n].status.store(NS_MORE);
+    cc->nodes[0][2].status.store(NS_REQUEST_SENT);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+    for (int n : {0, 1, 2})
+        EXPECT_EQ(Cursor(n), 2) << n;
+    EXPECT_EQ(Text(2), "Sending File's Package...");
+    EXPECT_EQ(cc->rotateIndex[0], 2);
+
+    // The second check: node 0 lacks a package, node 1 is done, node 2's reply came broken.
+    // Both are served again (node 0's package, node 2's check) before node 1 goes on.
+    cc->rotateIndex[0] = 3;
+    AtSecondCheck({0, 1, 2});
+    cc->nodes[0][0].status.store(NS_MORE);
+    cc->nodes[0][0].needPackage[2].store(1);
+    cc->nodes[0][1].status.store(NS_FILE_DONE);
+    cc->nodes[0][2].status.store(NS_NO_REPLY);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+    EXPECT_EQ(Cursor(0), 2);
+    EXPECT_EQ(Cursor(2), 3);
+    EXPECT_EQ(Text(2), "Quering...");
+    EXPECT_EQ(cc->rotateIndex[0], 2) << "the one furthest back first";
+    EXPECT_EQ(cc->deferredQueue[0].Count(), 0u);
+
+    // Lost again and again (two in a row so far): after the retries, node 2 is deferred.
+    for (int tries = 2; tries < kLostCheckRetries; ++tries) {
+        AtSecondCheck({2});
+        cc->nodes[0][2].status.store(NS_REQUEST_SENT);
+        ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+        EXPECT_EQ(Text(2), "Quering...") << tries;
+    }
+    AtSecondCheck({2});
+    cc->nodes[0][2].status.store(NS_REQUEST_SENT);
+    ASSERT_TRUE(cc->CompleteStep(0, CMD_CHECK_FILE));
+    EXPECT_EQ(Text(2), "Waiting...");
+    EXPECT_EQ(cc->deferredQueue[0].Count(), 1u);
+}
+
 } // namespace

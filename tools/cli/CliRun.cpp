@@ -39,6 +39,9 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(100);
 // After a cancel the command under way still has to wind down (a reply time-out at most); a task
 // layer that does not settle by then is left to the centre's teardown.
 constexpr auto kCancelGrace = std::chrono::seconds(20);
+// A lost line ends the command under way at once; its answers are taken up by the next scheduler
+// cycles, which the run waits for (at most this long) before it ends the nodes that had not.
+constexpr auto kLineLostSettle = std::chrono::seconds(2);
 
 // The operating-system account, as the event log's user name.
 std::string UserName() {
@@ -87,35 +90,40 @@ class LocalStation : public StationAccess {
 public:
     explicit LocalStation(int channel) : c_(channel) {}
 
-    QueueResult Queue(Command kind, const NodeSet& targets,
+    QueueResult Queue(Command kind, const std::vector<int>& nodes,
                       const std::vector<std::string>& files) override {
         CTransTask request;
-        for (int n = 0; n < kTaskNodes; ++n)
-            request.nodeMask[n] = targets[static_cast<size_t>(n)] ? 1 : 0;
+        NodeSet set{};
+        for (int n : nodes) {
+            request.nodeMask[n] = 1;
+            set[static_cast<size_t>(n)] = true;
+        }
         request.files = files;
         bool logged = true;
         int (*create)(int, CTransTask&) = CreateQueryTask;
         switch (kind) {
         case Command::Send:
-            logged = LogSendCommand(c_, UserName(), Flags(targets), files);
+            logged = LogSendCommand(c_, UserName(), Flags(set), files);
             create = CreateSendTask;
             break;
         case Command::Delete:
-            logged = LogDeleteCommand(c_, UserName(), NodeIndexes(targets).front(), files);
+            logged = !nodes.empty() && LogDeleteCommand(c_, UserName(), nodes.front(), files);
             create = CreateDeleteTask;
             break;
         case Command::Clear:
-            logged = LogClearCommand(c_, UserName(), Flags(targets));
+            logged = LogClearCommand(c_, UserName(), Flags(set));
             create = CreateClearTask;
             break;
         default:
             break;
         }
         QueueResult r;
-        if (!logged)
+        if (!logged) {
             r.kind = QueueResult::Unlogged;
-        else
-            r.kind = create(c_, request) == 1 ? QueueResult::Queued : QueueResult::NotQueued;
+            return r;
+        }
+        r.kind = create(c_, request) == 1 ? QueueResult::Queued : QueueResult::NotQueued;
+        lastFreshPackages_ = Centre().channels[c_].freshPackages.load();
         return r;
     }
     bool Poll(std::string*) override { return true; }
@@ -132,17 +140,34 @@ public:
     bool LineLost() override { return ChannelLineLost(c_); }
     bool LineMoved() override {
         // Reading the send's files (ahead of the task's start, or a file's packages at a
-        // command's), or packages going out: the station is at work even while no node has
-        // anything to say.
+        // command's), or packages going out for the first time: the station is at work even
+        // while no node has anything to say. Packages sent again are no progress of their own: a
+        // node that lost them says so by reporting fewer missing (RunWatch).
         CCommCenter& cc = Centre();
         ChannelState& ch = cc.channels[c_];
         const int command = ch.cmdType.load();
-        const int32_t done = ch.progressDone.load();
-        const bool waitingToStart = cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
-        const bool moved = waitingToStart || command == CMD_PREPARING ||
-                           (command == CMD_SEND_PACKAGES && done != lastPackagesDone_);
-        lastPackagesDone_ = done;
+        const uint32_t fresh = ch.freshPackages.load();
+        const bool waitingToStart =
+            cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
+        const bool moved =
+            waitingToStart || command == CMD_PREPARING || fresh != lastFreshPackages_;
+        lastFreshPackages_ = fresh;
         return moved;
+    }
+    void SettleLostLine() override {
+        // The sender ends the command at once; the scheduler's next cycle applies its answers (a
+        // file a node reported complete is recorded as sent). Two cycles after the channel went
+        // idle, one has run whole.
+        CCommCenter& cc = Centre();
+        const Clock::time_point until = Clock::now() + kLineLostSettle;
+        std::optional<uint64_t> idleAt;
+        while (Clock::now() < until) {
+            if (!idleAt && cc.ChannelIdle(c_))
+                idleAt = cc.schedulerCycles.load();
+            if (idleAt && cc.schedulerCycles.load() >= *idleAt + 2)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     void Cancel(const std::vector<int>& nodes) override {
         CCommCenter& cc = Centre();
@@ -161,7 +186,7 @@ private:
     NodeRecord& Node(int n) { return Centre().nodes[c_][n]; }
 
     const int c_;
-    int32_t lastPackagesDone_ = -1;
+    uint32_t lastFreshPackages_ = 0;
 };
 
 // The text a node's line shows when the run gave up on it for want of an answer.
@@ -182,8 +207,9 @@ public:
     Session(const Options& o, RunIo& io, StationAccess& station, int channel, int firstNumber,
             const NodeSet& targets, std::vector<SendFile> files)
         : o_(o), io_(io), station_(station), c_(channel), first_(firstNumber),
-          targets_(NodeIndexes(targets)), targetSet_(targets), files_(std::move(files)),
-          start_(Clock::now()), progress_(io.err, io.errIsTerminal, io.terminalWidth) {
+          targets_(NodeIndexes(targets)), active_(targets_), targetSet_(targets),
+          files_(std::move(files)), start_(Clock::now()),
+          progress_(io.err, io.errIsTerminal, io.terminalWidth) {
         // Beyond a few decades a cap is no cap; the clock could not hold it anyway.
         if (o.timeoutSeconds && *o.timeoutSeconds < 1e9)
             deadline_ = start_ + std::chrono::duration_cast<Clock::duration>(
@@ -198,20 +224,24 @@ private:
         return std::chrono::duration<double>(t - start_).count();
     }
 
-    // Hands the task to the station: false when the run ends here (interrupted before, or the
-    // station did not take it; `refusal` then holds the exit status when there is one to give).
+    // Hands the task (on the active nodes) to the station: false when the run ends here
+    // (interrupted before, or the station did not take it; `refusal_` then holds the exit status
+    // when there is one to give).
     bool StartTask(Command phase, const std::vector<std::string>& files);
-    // Waits until the task has ended on every target, or the run has given up on the nodes that
-    // had not. `phase`: the command whose ends count (the query before a delete is a query of its
-    // own).
+    // Waits until the task has ended on every active node, or the run has given up on the nodes
+    // that had not. `phase`: the command whose ends count (the query before a delete is a query
+    // of its own).
     void WaitTask(Command phase);
     void RunTask(Command phase, const std::vector<std::string>& files = {}) {
         if (StartTask(phase, files))
             WaitTask(phase);
     }
-    // Reads every target once: what the watch needs, and the progress shown.
+    // Reads every node of the task once: what the watch needs, and the progress shown.
     std::vector<NodeObservation> Observe(Command phase);
-    bool HoldsAllFiles(int n);
+    int FilesHeld(int n);
+    bool HoldsAllFiles(int n) { return FilesHeld(n) == static_cast<int>(files_.size()); }
+    // The node's end: its status, or the send's end when it was asked again after the send.
+    int EndStatus(int n);
     bool Succeeded(Command phase, int n);
     void Say(const std::string& message);
     // Cancels the run's tasks on the given nodes, as Cancel Task with every row ticked.
@@ -247,6 +277,7 @@ private:
     const int c_;
     const int first_; // the channel's first number
     const std::vector<int> targets_;
+    std::vector<int> active_; // the nodes of the task under way: the targets, or some of them
     const NodeSet targetSet_;
     const std::vector<SendFile> files_;
     const Clock::time_point start_;
@@ -258,6 +289,7 @@ private:
     std::vector<NodeObservation> lastSeen_; // the last poll that could read the station
     std::map<int, int> filesDone_;  // per node: the send's files seen done
     std::map<int, int> lastStatus_; // per node: its status at the last poll
+    std::map<int, int> sendEnd_;    // per node asked again after the send: the send's end
     // Nodes the run ended itself (given up, cancelled): the text their line shows unless they
     // reached their success after all.
     std::map<int, std::string> verdicts_;
@@ -281,17 +313,22 @@ int Session::Run() {
     return kExitUsage;
 }
 
-bool Session::HoldsAllFiles(int n) {
+int Session::FilesHeld(int n) {
     const auto listed = station_.Listed(n);
-    for (const SendFile& f : files_) {
-        if (!HoldsFile(listed, f))
-            return false;
-    }
-    return true;
+    int held = 0;
+    for (const SendFile& f : files_)
+        held += HoldsFile(listed, f) ? 1 : 0;
+    return held;
+}
+
+int Session::EndStatus(int n) {
+    const auto end = sendEnd_.find(n);
+    return end != sendEnd_.end() ? end->second : station_.Reading(n).snapshot.status;
 }
 
 bool Session::Succeeded(Command phase, int n) {
-    const int status = station_.Reading(n).snapshot.status;
+    const int status =
+        phase == Command::Send ? EndStatus(n) : station_.Reading(n).snapshot.status;
     switch (phase) {
     case Command::Query:
     case Command::List:
@@ -311,9 +348,9 @@ bool Session::Succeeded(Command phase, int n) {
 std::vector<NodeObservation> Session::Observe(Command phase) {
     std::vector<NodeObservation> seen;
     std::vector<NodeView> views;
-    seen.reserve(targets_.size());
-    views.reserve(targets_.size());
-    for (int n : targets_) {
+    seen.reserve(active_.size());
+    views.reserve(active_.size());
+    for (int n : active_) {
         const NodeReading reading = station_.Reading(n);
         const NodeSnapshot& snap = reading.snapshot;
         NodeObservation o;
@@ -323,8 +360,9 @@ std::vector<NodeObservation> Session::Observe(Command phase) {
         o.fileCount = snap.fileCount;
         o.freeBytes = snap.freeBytes;
         o.replied = reading.replied;
-        const bool holds =
-            phase == Command::Send && snap.status == NS_FILE_DONE && HoldsAllFiles(n);
+        o.filesHeld = phase == Command::Send ? FilesHeld(n) : 0;
+        const bool holds = phase == Command::Send && snap.status == NS_FILE_DONE &&
+                           o.filesHeld == static_cast<int>(files_.size());
         o.ended = snap.pendingTaskCount == 0 || ReachedEnd(phase, snap.status, holds);
         seen.push_back(o);
 
@@ -364,7 +402,7 @@ void Session::GiveUpSilent(RunWatch& watch, const std::vector<size_t>& places,
                            Clock::time_point now) {
     std::vector<int> nodes;
     for (size_t place : places) {
-        const int n = targets_[place];
+        const int n = active_[place];
         Say("node " + Label(n) + " has not answered for " +
             std::to_string(static_cast<int>(watch.SilentFor(place, Seconds(now)).value_or(0))) +
             " s; its work is cancelled");
@@ -391,8 +429,8 @@ void Session::EndUnfinished(const std::vector<NodeObservation>& seen, EndCause c
     }
     // Nodes that reached their end keep their result; only the others are cancelled.
     std::vector<int> nodes;
-    for (size_t i = 0; i < targets_.size() && i < seen.size(); ++i) {
-        const int n = targets_[i];
+    for (size_t i = 0; i < active_.size() && i < seen.size(); ++i) {
+        const int n = active_[i];
         if (seen[i].ended || verdicts_.count(n))
             continue;
         verdicts_[n] = verdict;
@@ -410,7 +448,7 @@ bool Session::StartTask(Command phase, const std::vector<std::string>& files) {
         signal_ = io_.stopRequested().signal;
         return false;
     }
-    const QueueResult queued = station_.Queue(phase, targetSet_, files);
+    const QueueResult queued = station_.Queue(phase, active_, files);
     switch (queued.kind) {
     case QueueResult::Queued:
         return true;
@@ -430,15 +468,14 @@ bool Session::StartTask(Command phase, const std::vector<std::string>& files) {
 }
 
 void Session::WaitTask(Command phase) {
-    RunWatch watch(targets_.size(), o_.silenceSeconds, Seconds(Clock::now()));
+    RunWatch watch(active_.size(), o_.silenceSeconds, Seconds(Clock::now()));
     bool ending = false;
     int stopsSeen = 0;
     Clock::time_point giveUpAt{};
-    (void)station_.LineMoved(); // counts from here
     while (true) {
         std::string unreachable;
         const bool read = station_.Poll(&unreachable);
-        const std::vector<NodeObservation> seen = read ? Observe(phase) : lastSeen_;
+        std::vector<NodeObservation> seen = read ? Observe(phase) : lastSeen_;
         if (read)
             lastSeen_ = seen;
         if (read && !station_.Busy())
@@ -465,6 +502,11 @@ void Session::WaitTask(Command phase) {
                 why = unreachable + "; the run ends without its unfinished nodes";
             } else if (station_.LineLost()) {
                 cause = EndCause::LineLost;
+                // The nodes that answered the command under way keep their answers.
+                station_.SettleLostLine();
+                std::string ignored;
+                if (station_.Poll(&ignored))
+                    seen = lastSeen_ = Observe(phase);
                 why = "the line of channel " + std::to_string(c_ + 1) +
                       " is lost; unfinished nodes are cancelled";
             } else if (deadline_ && now >= *deadline_) {
@@ -474,15 +516,16 @@ void Session::WaitTask(Command phase) {
                      << " s; unfinished nodes are cancelled";
                 why = text.str();
             } else {
-                const RunWatch::Verdict v = watch.Observe(Seconds(now), seen, station_.LineMoved());
+                const RunWatch::Verdict v =
+                    watch.Observe(Seconds(now), seen, station_.LineMoved());
                 if (!v.silent.empty())
                     GiveUpSilent(watch, v.silent, now);
                 if (v.stalled) {
                     cause = EndCause::Stalled;
-                    for (size_t i = 0; i < targets_.size(); ++i) {
+                    for (size_t i = 0; i < active_.size(); ++i) {
                         const auto silentFor = watch.SilentFor(i, Seconds(now));
-                        if (silentFor && !seen[i].ended && !verdicts_.count(targets_[i]))
-                            Say("node " + Label(targets_[i]) + " has not answered for " +
+                        if (silentFor && !seen[i].ended && !verdicts_.count(active_[i]))
+                            Say("node " + Label(active_[i]) + " has not answered for " +
                                 std::to_string(static_cast<int>(*silentFor)) + " s");
                     }
                     std::ostringstream text;
@@ -510,10 +553,10 @@ void Session::WaitTask(Command phase) {
 void Session::ReportNodes(std::ostream& out, Command phase, bool withFigures) {
     std::string ignored;
     if (cause_ != EndCause::Unreachable)
-        (void)station_.Poll(&ignored);
+        (void)station_.Poll(&ignored); // the figures as they are now
     for (int n : targets_) {
         const NodeReading reading = station_.Reading(n);
-        const int status = reading.snapshot.status;
+        const int status = phase == Command::Send ? EndStatus(n) : reading.snapshot.status;
         const auto verdict = verdicts_.find(n);
         if (verdict != verdicts_.end() && !Succeeded(phase, n))
             out << Label(n) << '\t' << verdict->second;
@@ -568,14 +611,34 @@ int Session::Send() {
                 << '\n';
     io_.err.flush();
     WaitTask(Command::Send);
+    // A node whose list is not known (its opening query failed) ends the send without the
+    // station's copy of its files: it is asked again before it is said to lack one.
+    std::vector<int> unknown;
+    for (int n : targets_) {
+        const NodeSnapshot node = station_.Reading(n).snapshot;
+        if (node.status == NS_FILE_DONE && !HoldsAllFiles(n) && node.fileCount < 0)
+            unknown.push_back(n);
+    }
+    if (!unknown.empty() && cause_ == EndCause::None) {
+        for (int n : unknown)
+            sendEnd_[n] = NS_FILE_DONE;
+        active_ = unknown;
+        RunTask(Command::Query);
+        active_ = targets_;
+    }
     ReportNodes(io_.out, Command::Send, false);
     bool ok = true;
     for (int n : targets_) {
         if (Succeeded(Command::Send, n))
             continue;
         ok = false;
-        if (station_.Reading(n).snapshot.status != NS_FILE_DONE)
+        if (EndStatus(n) != NS_FILE_DONE)
             continue;
+        if (station_.Reading(n).snapshot.fileCount < 0) {
+            io_.err << "talvorn-cli: node " << Label(n)
+                    << " could not be asked which files it holds\n";
+            continue;
+        }
         const auto listed = station_.Listed(n);
         for (const SendFile& f : files_) {
             if (!HoldsFile(listed, f))
@@ -646,8 +709,8 @@ int RunThroughStation(const Options& o, RunIo& io) {
         return UsageError(io, "channel " + std::to_string(o.channel) + " of the station at " +
                                   *o.station + " is not open");
     NodeSet targets{};
-    if (!ParseNodeList(o.nodes, NodeNumbering{station.FirstNumber(), station.NodeCount()}, &targets,
-                       &error))
+    if (!ParseNodeList(o.nodes, NodeNumbering{station.FirstNumber(), station.NodeCount()},
+                       &targets, &error))
         return UsageError(io, error);
     if ((o.command == Command::List || o.command == Command::Delete) &&
         NodeIndexes(targets).size() != 1)

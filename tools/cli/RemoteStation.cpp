@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace cli {
 
@@ -135,7 +137,7 @@ bool RemoteStation::ReadChannel(std::string* error) {
         count_ = Int(ch, "nodes", 0);
         lineLost_ = Bool(ch, "lineLost");
         command_ = Text(ch, "command");
-        packagesDone_ = Int64(ch, "packagesDone");
+        freshPackages_ = Int64(ch, "freshPackages");
         taskActive_ = Bool(ch, "taskActive");
         queued_ = Int64(ch, "queued");
         return true;
@@ -149,10 +151,10 @@ bool RemoteStation::Connect(std::string* error, int* exitStatus) {
     return ReadChannel(error);
 }
 
-QueueResult RemoteStation::Queue(Command kind, const NodeSet& targets,
+QueueResult RemoteStation::Queue(Command kind, const std::vector<int>& nodes,
                                  const std::vector<std::string>& files) {
     Json labels = Json::array();
-    for (int n : NodeIndexes(targets))
+    for (int n : nodes)
         labels.push_back(Label(n));
     Json body;
     std::string path = ChannelPath();
@@ -287,11 +289,26 @@ bool RemoteStation::Busy() {
 }
 
 bool RemoteStation::LineMoved() {
-    // As on a port: reading a send's files, packages going out, or a task waiting for its turn.
+    // As on a port: reading a send's files, packages going out for the first time, or a task
+    // waiting for its turn.
     const bool moved = (!taskActive_ && queued_ > 0) || command_ == "preparing" ||
-                       (command_ == "packages" && packagesDone_ != lastPackagesDone_);
-    lastPackagesDone_ = packagesDone_;
+                       freshPackages_ != lastFreshPackages_;
+    lastFreshPackages_ = freshPackages_;
     return moved;
+}
+
+void RemoteStation::SettleLostLine() {
+    // The station ends the command under way at once and takes its answers up in its next
+    // scheduler cycles: wait for the channel to be idle, then for two cycles.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    std::string ignored;
+    while (std::chrono::steady_clock::now() < until) {
+        if (ReadChannel(&ignored) && (command_ == "idle" || command_.empty())) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 void RemoteStation::Cancel(const std::vector<int>& nodes) {

@@ -29,7 +29,7 @@ public:
     int FirstNumber() const { return first_; }
     int NodeCount() const { return count_; }
 
-    QueueResult Queue(Command kind, const NodeSet& targets,
+    QueueResult Queue(Command kind, const std::vector<int>& nodes,
                       const std::vector<std::string>& files) override;
     bool Poll(std::string* error) override;
     NodeReading Reading(int node) override;
@@ -37,6 +37,7 @@ public:
     bool Busy() override;
     bool LineLost() override { return lineLost_; }
     bool LineMoved() override;
+    void SettleLostLine() override;
     void Cancel(const std::vector<int>& nodes) override;
 
 private:
@@ -63,8 +64,8 @@ private:
     int count_ = 0;
     bool lineLost_ = false;
     std::string command_; // what the channel's sender does now
-    int64_t packagesDone_ = 0;
-    int64_t lastPackagesDone_ = -1;
+    int64_t freshPackages_ = 0;
+    int64_t lastFreshPackages_ = -1;
     bool taskActive_ = false;
     int64_t queued_ = 0;
 

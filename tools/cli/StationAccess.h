@@ -38,9 +38,9 @@ class StationAccess {
 public:
     virtual ~StationAccess() = default;
 
-    // Hands the run's task to the station: a send, delete or clear is logged first (files: the
-    // paths of a send, the 12-byte name fields of a delete).
-    virtual QueueResult Queue(Command kind, const NodeSet& targets,
+    // Hands the run's task on the nodes to the station: a send, delete or clear is logged first
+    // (files: the paths of a send, the 12-byte name fields of a delete).
+    virtual QueueResult Queue(Command kind, const std::vector<int>& nodes,
                               const std::vector<std::string>& files) = 0;
     // Reads the station once for this poll; false with the reason when it cannot be read.
     virtual bool Poll(std::string* error) = 0;
@@ -50,8 +50,11 @@ public:
     // The run's task still has work on the channel.
     virtual bool Busy() = 0;
     virtual bool LineLost() = 0;
-    // The station read a send's files or sent packages since the last poll.
+    // The station read a send's files or sent packages for the first time since the last poll.
     virtual bool LineMoved() = 0;
+    // After the line was lost: waits (briefly) until the command under way has ended and its
+    // answers are taken up, so that the nodes that answered keep their answers.
+    virtual void SettleLostLine() = 0;
     // Cancels the run's tasks on the nodes, as Cancel Task with their rows ticked.
     virtual void Cancel(const std::vector<int>& nodes) = 0;
 };

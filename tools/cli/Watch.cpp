@@ -46,6 +46,7 @@ bool ReachedEnd(Command command, int status, bool holdsAllFiles) {
         return command == Command::Send && holdsAllFiles;
     case NS_NO_ROOM:
     case NS_FILE_NUM_EXCEED:
+    case NS_NO_PROGRESS:
         return command == Command::Send;
     case NS_DELETE_END:
         return command == Command::Delete;
@@ -70,6 +71,30 @@ bool FailedSince(const NodeObservation& p, const NodeObservation& n) {
     return p.status == NS_REQUEST_SENT && n.status != NS_REQUEST_SENT && !AnsweredSince(p, n);
 }
 
+bool RunWatch::Progressed(Track& t, const NodeObservation& n) {
+    bool moved = false;
+    // Steps in the order a node takes them: its query answered in full, then each file of the
+    // send that it holds. A file sent again to a node that holds it already is no step.
+    const int step = n.status == NS_QUERY_END ? 1 : n.filesHeld > 0 ? 1 + n.filesHeld : 0;
+    if (step > t.furthestStep) {
+        t.furthestStep = step;
+        moved = true;
+    }
+    // Packages sent again because they were lost move the file on when fewer are then missing
+    // than ever before. A count of 0 says nothing: nothing asked yet, or the file is complete.
+    if (n.filesHeld != t.missingFile) {
+        t.missingFile = n.filesHeld;
+        t.lowestMissing = 0;
+    }
+    if (n.missingCount > 0) {
+        if (t.lowestMissing > 0 && n.missingCount < t.lowestMissing)
+            moved = true;
+        if (t.lowestMissing == 0 || n.missingCount < t.lowestMissing)
+            t.lowestMissing = n.missingCount;
+    }
+    return moved;
+}
+
 RunWatch::RunWatch(size_t nodes, double silenceSeconds, double now)
     : silence_(silenceSeconds), lastMove_(now), tracks_(nodes) {}
 
@@ -91,13 +116,12 @@ RunWatch::Verdict RunWatch::Observe(double now, const std::vector<NodeObservatio
             continue;
         }
         unfinished = true;
-        if (AnsweredSince(previous, n)) {
+        if (Progressed(t, n))
             lastMove_ = now;
-            t.failingSince.reset();
+        if (AnsweredSince(previous, n)) {
+            t.failingSince.reset(); // it answers: not silent, though not necessarily moving
             continue;
         }
-        if (n.progress > previous.progress)
-            lastMove_ = now;
         if (!FailedSince(previous, n))
             continue;
         if (!t.failingSince)

@@ -27,6 +27,7 @@ struct NodeObservation {
     int freeBytes = 0;
     bool replied = false; // the node's last request has been answered
     bool ended = false;   // ReachedEnd, or the node has no task left
+    int filesHeld = 0;    // a send's files that the node lists with their sizes
 };
 
 // Whether the node shows a fresh answer since the previous poll: a reply came in (the reply flag
@@ -44,8 +45,11 @@ bool FailedSince(const NodeObservation& previous, const NodeObservation& now);
 //   `silence` seconds from the first of those failures, is given up at its next failure: the run
 //   cancels its work and reports it as not answering. A node that glitched once and then waits
 //   its turn behind others is not given up while it waits.
-// - The run stalls when nothing has moved for `silence` seconds while some node is unfinished:
-//   no answer, no node reaching its end, no file read or package sent by the station.
+// - The run stalls when nothing has moved for `silence` seconds while some node is unfinished.
+//   Progress moves it, answers do not (a node may answer for ever without getting anywhere): a
+//   node reaching its end, or a step it had not reached before in the run (its query answered
+//   in full, a file of a send complete), a node reporting fewer packages missing of its file than
+//   ever before, a file read or a package sent for the first time by the station.
 class RunWatch {
 public:
     RunWatch(size_t nodes, double silenceSeconds, double now);
@@ -54,7 +58,8 @@ public:
         std::vector<size_t> silent; // nodes to give up now, by their place in the poll
         bool stalled = false;
     };
-    // `lineMoved`: the station read the send's files or sent packages since the last poll.
+    // `lineMoved`: the station read the send's files, or sent packages it had not sent before,
+    // since the last poll.
     Verdict Observe(double now, const std::vector<NodeObservation>& nodes, bool lineMoved);
 
     // The node is given up and no longer watched.
@@ -68,7 +73,12 @@ private:
         NodeObservation last;
         std::optional<double> failingSince;
         bool givenUp = false;
+        int furthestStep = 0;  // the furthest step reached (Progressed)
+        int missingFile = -1;  // the file (by filesHeld) that lowestMissing is about
+        int lowestMissing = 0; // the fewest packages it has reported missing of it; 0: none yet
     };
+    // Whether the node has got further than ever before in the run.
+    static bool Progressed(Track& t, const NodeObservation& n);
     double silence_;
     double lastMove_;
     std::vector<Track> tracks_;

@@ -493,8 +493,8 @@ HttpResponse ApiService::Command(int resource, int c, const ApiUser& user,
     case Resource::Delete: {
         const int n = nodes.front();
         std::vector<std::string> missing, ambiguous;
-        request.files = ResolveNodeNames(cc->nodes[c][n].ListedFiles(), deleteBody.names,
-                                         &missing, &ambiguous);
+        request.files =
+            ResolveNodeNames(cc->nodes[c][n].ListedFiles(), deleteBody.names, &missing, &ambiguous);
         if (!missing.empty() || !ambiguous.empty()) {
             // The command line's words for a name that names no file, or more than one.
             const std::string label = NodeLabel(c, n);

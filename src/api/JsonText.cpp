@@ -16,7 +16,7 @@ size_t Utf8Sequence(std::string_view s, bool* valid) {
         need = 1;
     } else if (c >= 0xE0 && c <= 0xEF) {
         need = 2;
-        low = c == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+        low = c == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
         high = c == 0xED ? 0x9F : 0xBF; // no surrogates
     } else if (c >= 0xF0 && c <= 0xF4) {
         need = 3;

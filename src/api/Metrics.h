@@ -1,6 +1,7 @@
 // The station's metrics in Prometheus' text format (version 0.0.4): the lines' state, each shown
 // node's status, free room and learned reply delay, the tasks waiting, and what each channel has
-// sent and heard. No file names. Read from one pass over the records; the link's threads are never held up for it.
+// sent and heard. No file names. Read from one pass over the records; the link's threads are never
+// held up for it.
 #pragma once
 
 #include <string>

@@ -196,9 +196,10 @@ TEST(ApiJson, TheWriterWritesWhatTheLibraryReadsBack) {
     for (int b = 0; b < 256; ++b)
         all += static_cast<char>(b);
     for (const std::string& text :
-         {all, std::string("Line A-01 \"quoted\" \\ path\n"), std::string("\xE4\xB8\xAD\xE6\x96\x87"),
-          std::string("cut \xE4\xB8"), std::string("\xED\xA0\x80 surrogate"),
-          std::string("\xC0\xAF overlong"), std::string("\xF4\x90\x80\x80 too high")}) {
+         {all, std::string("Line A-01 \"quoted\" \\ path\n"),
+          std::string("\xE4\xB8\xAD\xE6\x96\x87"), std::string("cut \xE4\xB8"),
+          std::string("\xED\xA0\x80 surrogate"), std::string("\xC0\xAF overlong"),
+          std::string("\xF4\x90\x80\x80 too high")}) {
         std::string ours;
         AppendJsonString(ours, text);
         const Json back = Json::parse(ours, nullptr, false);
@@ -427,8 +428,8 @@ TEST_F(ServiceTest, MetricsNeedNoUserAndFollowTheTextFormat) {
     }
     for (const char* name :
          {"talvorn_line_up", "talvorn_node_status", "talvorn_node_free_bytes",
-          "talvorn_reply_delay_seconds", "talvorn_tasks_queued", "talvorn_requests_total", "talvorn_replies_total",
-          "talvorn_packages_sent_total", "talvorn_files_delivered_total"})
+          "talvorn_reply_delay_seconds", "talvorn_tasks_queued", "talvorn_requests_total",
+          "talvorn_replies_total", "talvorn_packages_sent_total", "talvorn_files_delivered_total"})
         EXPECT_TRUE(families.count(name)) << name;
     EXPECT_TRUE(samples.count("talvorn_line_up{channel=\"1\"}"));
     EXPECT_TRUE(samples.count("talvorn_replies_total{channel=\"2\",result=\"timeout\"}"));

@@ -147,8 +147,7 @@ public:
         ChannelState& ch = cc.channels[c_];
         const int command = ch.cmdType.load();
         const uint32_t fresh = ch.freshPackages.load();
-        const bool waitingToStart =
-            cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
+        const bool waitingToStart = cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
         const bool moved =
             waitingToStart || command == CMD_PREPARING || fresh != lastFreshPackages_;
         lastFreshPackages_ = fresh;
@@ -327,8 +326,7 @@ int Session::EndStatus(int n) {
 }
 
 bool Session::Succeeded(Command phase, int n) {
-    const int status =
-        phase == Command::Send ? EndStatus(n) : station_.Reading(n).snapshot.status;
+    const int status = phase == Command::Send ? EndStatus(n) : station_.Reading(n).snapshot.status;
     switch (phase) {
     case Command::Query:
     case Command::List:
@@ -516,8 +514,7 @@ void Session::WaitTask(Command phase) {
                      << " s; unfinished nodes are cancelled";
                 why = text.str();
             } else {
-                const RunWatch::Verdict v =
-                    watch.Observe(Seconds(now), seen, station_.LineMoved());
+                const RunWatch::Verdict v = watch.Observe(Seconds(now), seen, station_.LineMoved());
                 if (!v.silent.empty())
                     GiveUpSilent(watch, v.silent, now);
                 if (v.stalled) {
@@ -709,8 +706,8 @@ int RunThroughStation(const Options& o, RunIo& io) {
         return UsageError(io, "channel " + std::to_string(o.channel) + " of the station at " +
                                   *o.station + " is not open");
     NodeSet targets{};
-    if (!ParseNodeList(o.nodes, NodeNumbering{station.FirstNumber(), station.NodeCount()},
-                       &targets, &error))
+    if (!ParseNodeList(o.nodes, NodeNumbering{station.FirstNumber(), station.NodeCount()}, &targets,
+                       &error))
         return UsageError(io, error);
     if ((o.command == Command::List || o.command == Command::Delete) &&
         NodeIndexes(targets).size() != 1)

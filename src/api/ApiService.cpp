@@ -156,7 +156,14 @@ HttpResponse ApiService::Handle(const HttpRequest& request) {
         std::shared_lock reading(StationStateGate());
         HttpResponse r;
         r.contentType = kMetricsContentType;
-        r.body = MetricsText(CCommCenter::Instance());
+        MetricsFromTicks ticks;
+        for (int c = 0; c < kChannels; ++c) {
+            std::lock_guard lock(rows_[c].mutex);
+            ticks.queued[c] = rows_[c].queued;
+            for (size_t n = 0; n < rows_[c].delaySeconds.size() && n < kMaxNodes; ++n)
+                ticks.delaySeconds[c][n] = rows_[c].delaySeconds[n];
+        }
+        r.body = MetricsText(CCommCenter::Instance(), ticks);
         return r;
     }
 
@@ -230,14 +237,15 @@ HttpResponse ApiService::Channels() {
             ch["command"] = CommandTypeName(state.cmdType.load());
             ch["freshPackages"] = state.freshPackages.load();
             ch["taskActive"] = cc->taskActive[c].load() != 0;
-            ch["queued"] = cc->taskQueue[c].Count() + cc->deferredQueue[c].Count();
+            std::lock_guard lock(rows_[c].mutex);
+            ch["queued"] = rows_[c].queued;
         }
         out.push_back(std::move(ch));
     }
     return JsonResponse(200, out);
 }
 
-bool ApiService::TickRows(int c) {
+bool ApiService::TickRows(int c, bool withLocks) {
     CCommCenter* cc = CCommCenter::Instance();
     if (CCommCenter::NodeTable(c) == nullptr)
         return false;
@@ -246,26 +254,58 @@ bool ApiService::TickRows(int c) {
     RowCache& cache = rows_[c];
     const bool refill = !cache.filled || cache.generation != CentreGeneration() ||
                         cache.rows.size() != static_cast<size_t>(count);
-    if (refill)
+    if (refill) {
         cache.rows.assign(static_cast<size_t>(count), NodeRow{});
+        cache.taskNumbers.assign(static_cast<size_t>(count), {});
+        cache.delaySeconds.assign(static_cast<size_t>(count), -1);
+        cache.queued = 0;
+        withLocks = true; // once per centre: the cache starts whole
+    }
     for (int n = 0; n < count; ++n) {
-        const NodeSnapshot s = TakeNodeSnapshot(cc->nodes[c][n], lost);
+        NodeRecord& node = cc->nodes[c][n];
+        const NodeSnapshot s = TakeNodeSnapshot(node, lost);
         NodeRow& row = cache.rows[static_cast<size_t>(n)];
         if (refill)
             FillNodeRow(row, c, n, s);
         else
             TickNodeRow(row, s, false);
+        if (!withLocks)
+            continue;
+        std::vector<int32_t>& tasks = cache.taskNumbers[static_cast<size_t>(n)];
+        tasks.clear();
+        if (s.pendingTaskCount != 0)
+            for (const TaskNote& note : node.pendingTasks.Snapshot())
+                tasks.push_back(note.taskNo);
+        const ReplyTimer timer = cc->ReplyTimerOf(c, n);
+        cache.delaySeconds[static_cast<size_t>(n)] =
+            timer.Measured() ? timer.SmoothedMs() / 1000 : -1;
     }
+    if (withLocks)
+        cache.queued =
+            static_cast<int64_t>(cc->taskQueue[c].Count() + cc->deferredQueue[c].Count());
     cache.filled = true;
     cache.generation = CentreGeneration();
     return true;
+}
+
+void ApiService::NoteQueued(int c, const std::vector<int>& nodes, int32_t taskNo) {
+    RowCache& cache = rows_[c];
+    std::lock_guard lock(cache.mutex);
+    for (int n : nodes) {
+        if (n < 0 || static_cast<size_t>(n) >= cache.taskNumbers.size())
+            continue;
+        std::vector<int32_t>& tasks = cache.taskNumbers[static_cast<size_t>(n)];
+        if (std::find(tasks.begin(), tasks.end(), taskNo) == tasks.end())
+            tasks.push_back(taskNo); // the timer may have read it from the notes already
+    }
+    ++cache.queued;
 }
 
 void ApiService::Tick() {
     std::shared_lock reading(StationStateGate());
     for (int c = 0; c < kChannels; ++c) {
         std::lock_guard lock(rows_[c].mutex);
-        TickRows(c);
+        TickRows(c, true);
     }
 }
 
@@ -276,15 +316,17 @@ HttpResponse ApiService::Nodes(int c, bool withHidden) {
         int node;
         std::string label;
         std::string status;
+        std::vector<int32_t> tasks;
     };
     std::vector<Shown> shown;
     {
         RowCache& cache = rows_[c];
         std::lock_guard lock(cache.mutex);
-        if (TickRows(c)) {
+        if (TickRows(c, false)) {
             shown.reserve(cache.rows.size());
             for (size_t i = 0; i < cache.rows.size(); ++i)
-                shown.push_back({static_cast<int>(i), cache.rows[i].label, cache.rows[i].infoText});
+                shown.push_back({static_cast<int>(i), cache.rows[i].label, cache.rows[i].infoText,
+                                 cache.taskNumbers[i]});
         }
     }
     // Read by every dashboard many times a second: written straight into its text.
@@ -325,9 +367,9 @@ HttpResponse ApiService::Nodes(int c, bool withHidden) {
             out.Key("replied").Bool(node.replied.load() != 0);
             out.Key("totalBytes").Number(node.totalBytes.load());
             out.Key("taskNumbers").BeginArray();
-            if (s.pendingTaskCount != 0)
-                for (const TaskNote& note : node.pendingTasks.Snapshot())
-                    out.Number(note.taskNo);
+            if (s.pendingTaskCount != 0) // none noted now: none of the last tick's is left
+                for (int32_t t : row.tasks)
+                    out.Number(t);
             out.EndArray();
             if (hidden)
                 out.Key("hidden").Bool(true);
@@ -460,12 +502,14 @@ HttpResponse ApiService::Command(int resource, int c, const ApiUser& user,
     case Resource::Query: {
         if (CreateQueryTask(c, request) != 1)
             return ErrorResponse(503, ChannelName(c) + " took no task");
+        NoteQueued(c, nodes, request.taskNo);
         return JsonResponse(202, {{"nodes", Labels(c, nodes)}, {"task", request.taskNo}});
     }
     case Resource::Clear: {
         const HandOver h = LogAndQueue(LoggedCommand::Clear, c, request, user.name, &reason);
         if (h != HandOver::Queued)
             return HandOverRefusal(h, reason, c);
+        NoteQueued(c, nodes, request.taskNo);
         return JsonResponse(202, {{"nodes", Labels(c, nodes)}, {"task", request.taskNo}});
     }
     case Resource::Send: {
@@ -486,6 +530,7 @@ HttpResponse ApiService::Command(int resource, int c, const ApiUser& user,
         const HandOver h = LogAndQueue(LoggedCommand::Send, c, request, user.name, &reason);
         if (h != HandOver::Queued)
             return HandOverRefusal(h, reason, c);
+        NoteQueued(c, nodes, request.taskNo);
         return JsonResponse(
             202,
             {{"nodes", Labels(c, nodes)}, {"names", std::move(names)}, {"task", request.taskNo}});
@@ -511,6 +556,7 @@ HttpResponse ApiService::Command(int resource, int c, const ApiUser& user,
         const HandOver h = LogAndQueue(LoggedCommand::Delete, c, request, user.name, &reason);
         if (h != HandOver::Queued)
             return HandOverRefusal(h, reason, c);
+        NoteQueued(c, nodes, request.taskNo);
         Json shown = Json::array();
         for (const std::string& field : request.files)
             shown.push_back(ShownNodeFileName(reinterpret_cast<const uint8_t*>(field.data())));

@@ -54,18 +54,29 @@ private:
     HttpResponse Events(const HttpRequest& request);
     HttpResponse Command(int resource, int channel, const ApiUser& user, const std::string& body);
     // Brings the channel's rows up to date (filled afresh for a new centre); under the cache's
-    // lock and StationStateGate(). False for a closed channel.
-    bool TickRows(int channel);
+    // lock and StationStateGate(). False for a closed channel. `withLocks`: also the figures that
+    // the line's threads guard with locks (the timer's ticks only).
+    bool TickRows(int channel, bool withLocks);
+    // A task just queued by a request: its number goes on the nodes' cached notes at once.
+    void NoteQueued(int channel, const std::vector<int>& nodes, int32_t taskNo);
 
     Authenticator& auth_;
     // The node list's rows as the window keeps them, one cache per channel, ticked by the timer
     // and by each read of the nodes, so that "status" shows the texts the list shows (the last
     // one while a step has none of its own).
+    //
+    // What the line's threads guard with locks (each node's task notes, its reply timer, the task
+    // queues) is read by the timer alone, ten times a second: a request never takes one of those
+    // locks, so a serving thread that loses the processor can never hold up the line. Those
+    // figures are at most one tick old; a task a request queues is noted at once.
     struct RowCache {
         std::mutex mutex;
         uint64_t generation = 0;
         bool filled = false;
         std::vector<NodeRow> rows;
+        std::vector<std::vector<int32_t>> taskNumbers; // per node: the tasks noted on it
+        std::vector<double> delaySeconds;              // per node: -1 while not timed
+        int64_t queued = 0;                            // tasks waiting, deferred copies included
     };
     RowCache rows_[kChannels];
 };

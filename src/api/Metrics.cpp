@@ -1,7 +1,6 @@
 #include "api/Metrics.h"
 
 #include "link/CommCenter.h"
-#include "link/ReplyTimer.h"
 #include "station/NodeRows.h"
 #include "store/NodeNumbers.h"
 #include "store/SystemParameters.h"
@@ -100,7 +99,7 @@ struct ChannelFigures {
     std::vector<Node> nodes;
 };
 
-ChannelFigures Read(CCommCenter* cc, int c) {
+ChannelFigures Read(CCommCenter* cc, int c, const MetricsFromTicks& ticks) {
     ChannelFigures f;
     if (!cc)
         return f;
@@ -115,16 +114,15 @@ ChannelFigures Read(CCommCenter* cc, int c) {
         return f;
     const bool lost = cc->LineLost(c);
     f.up = !lost;
-    f.queued = static_cast<int64_t>(cc->taskQueue[c].Count() + cc->deferredQueue[c].Count());
+    f.queued = ticks.queued[c];
     const SystemParameters& p = Params();
     const int count = ch.nodeCount.load();
     for (int n = 0; n < count && n < kMaxNodes; ++n) {
         if (p.machineVisible[c][n] == 1)
             continue; // hidden in the machine table: no row, no figures
         const NodeSnapshot s = TakeNodeSnapshot(cc->nodes[c][n], lost);
-        const ReplyTimer timer = cc->ReplyTimerOf(c, n);
-        f.nodes.push_back({NodeLabel(c, n), ShownStatus(s, false), s.freeBytes,
-                           timer.Measured() ? timer.SmoothedMs() / 1000 : -1});
+        f.nodes.push_back(
+            {NodeLabel(c, n), ShownStatus(s, false), s.freeBytes, ticks.delaySeconds[c][n]});
     }
     return f;
 }
@@ -146,10 +144,10 @@ std::string LabelValue(std::string_view text) {
     return out;
 }
 
-std::string MetricsText(CCommCenter* cc) {
+std::string MetricsText(CCommCenter* cc, const MetricsFromTicks& ticks) {
     ChannelFigures figures[kChannels];
     for (int c = 0; c < kChannels; ++c)
-        figures[c] = Read(cc, c);
+        figures[c] = Read(cc, c, ticks);
     std::string out;
     out.reserve(8192);
     Header(out, kLineUp);

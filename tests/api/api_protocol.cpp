@@ -225,6 +225,11 @@ TEST_F(ApiLine, ASendAskedOverHttpRunsAsTheWindowsRunItAndIsLoggedUnderItsUser) 
         last = NodeOf(Nodes(), "004");
         return last["status"] == "User Has Cancelled Task" && last["tasks"] == 0;
     })) << last;
+    // The queue's length is read by the timer, each task counted once: back to nothing at the end.
+    EXPECT_TRUE(WaitFor([&] {
+        const Json channels = Json::parse(As("viewer").Get("/api/v1/channels")->body);
+        return channels[0]["queued"] == 0 && Metric("talvorn_tasks_queued{channel=\"1\"}") == 0;
+    }));
 }
 
 TEST_F(ApiLine, EveryRefusalSaysWhyAndQueuesNothing) {

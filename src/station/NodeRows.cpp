@@ -183,8 +183,11 @@ NodeRowChange TickNodeRow(NodeRow& r, const NodeSnapshot& n, bool selected) {
                            n.listChanges != r.listChanges;
     r.listedCount = n.listedCount;
     r.listChanges = n.listChanges;
-    if (selected && ((listMoved && ListingWhole(n)) || n.status == NS_DELETE_END ||
-                     (shown == NS_QUERY_END && r.status != NS_QUERY_END)))
+    // The endings refresh the list once, on entering them: a node keeps "Delete End" while more
+    // of its work waits, and a list rebuilt on every tick would lose the operator's ticks.
+    const bool entered = shown != r.status;
+    if (selected && ((listMoved && ListingWhole(n)) ||
+                     (entered && (shown == NS_DELETE_END || shown == NS_QUERY_END))))
         change.refreshFiles = true;
     const int image = NodeImage(shown, r.image);
     if (image != r.image) {

@@ -127,5 +127,5 @@ struct NodeRowChange {
 // before the list replies fill the entries, so a refresh at the count alone would show a list
 // still being read. The list is whole when the query ends, when every counted entry is listed
 // (a sent file is counted and listed at once), or when the figures are unknown (nothing to show);
-// a delete that ends refreshes it too.
+// a delete that ends refreshes it too. Each ending refreshes it once, when the node enters it.
 NodeRowChange TickNodeRow(NodeRow& row, const NodeSnapshot& n, bool selected);

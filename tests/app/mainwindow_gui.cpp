@@ -6,6 +6,8 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QDir>
+#include <QPalette>
 
 #include <fstream>
 
@@ -124,4 +126,58 @@ TEST_F(StationTest, HiddenMachineLeavesNoRowAndRowsStillFindTheirNodes) {
     QAccessibleInterface* cell = list->tableInterface()->cellAt(1, kColMachine);
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->text(QAccessible::Name), "Line A-03");
+}
+
+TEST_F(StationTest, ListsStayReadableWithoutColourKeysAndTheNodeFilesStartActive) {
+    testsupport::SimLine& line = startLine(0, 3);
+    ASSERT_TRUE(line.sim().AddFile(1, nodesim::FieldToString(nodesim::MakeNameField("HELD.DST")),
+                                   testsupport::DesignBytes(900, 3)));
+    // A Para.ini written by hand, without the three colour keys: they read as 0, black on black.
+    writeParameters({line.link(), 3, 0}, {"", 0, 32});
+    std::string text;
+    {
+        std::ifstream in(file("Para.ini"));
+        for (std::string l; std::getline(in, l);)
+            if (l.rfind("ListColor", 0) != 0 && l.rfind("FontBKColor", 0) != 0 &&
+                l.rfind("FontColor", 0) != 0)
+                text += l + "\n";
+    }
+    std::ofstream(file("Para.ini"), std::ios::trunc) << text;
+    ASSERT_TRUE(start());
+
+    // Every list takes the style's colours instead.
+    for (CheckListView* list :
+         {win().nodeList(), win().nodeFileList(), win().groupFileList(), win().fileGroupList()}) {
+        const QPalette style = QApplication::palette(list);
+        EXPECT_EQ(list->palette().color(QPalette::Base), style.color(QPalette::Base));
+        EXPECT_EQ(list->palette().color(QPalette::Text), style.color(QPalette::Text));
+    }
+    EXPECT_FALSE(nodes().data(nodes().index(0, 0), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(nodes().data(nodes().index(0, 0), Qt::ForegroundRole).isValid());
+    win().showNormal();
+    win().resize(1100, 700);
+    QApplication::processEvents();
+    const QString dir = QStringLiteral(TALVORN_BINARY_DIR "/screenshots");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(win().grab().save(dir + "/main_window_style_colours.png"));
+
+    // The node-file list is the active list at start. It is empty, so Select All and Cancel All
+    // reach the nodes (and make the node list the active one).
+    EXPECT_EQ(win().activeList(), win().nodeFileList());
+    win().command(32805)->trigger();
+    EXPECT_EQ(nodes().checkedRows(), QVector<int>({0, 1, 2}));
+    EXPECT_EQ(win().activeList(), win().nodeList());
+    win().command(32806)->trigger();
+    EXPECT_TRUE(nodes().checkedRows().isEmpty());
+    // The shown node list has a current row, which nobody chose: no node's files are shown.
+    EXPECT_TRUE(win().nodeList()->currentIndex().isValid());
+    EXPECT_EQ(win().nodeFilesNode(), -1);
+
+    // The file's own colours, when readable, are the lists' colours.
+    writeParameters({line.link(), 3, 0}, {"", 0, 32});
+    ASSERT_TRUE(restart());
+    EXPECT_EQ(nodes().data(nodes().index(0, 0), Qt::BackgroundRole).value<QColor>(),
+              QColor(0xBA, 0xBA, 0xFF));
+    EXPECT_EQ(win().nodeList()->palette().color(QPalette::Text), QColor(0x28, 0x28, 0x28));
+    EXPECT_EQ(win().activeList(), win().nodeFileList());
 }

@@ -2,12 +2,16 @@
 // honoured with it, and then the centre's threads are gone and its ports closed.
 #include "StationFixture.h"
 
+#include "gui/app/StationTray.h"
 #include "gui/browser/LibraryOperations.h"
 #include "gui/browser/LibraryView.h"
 #include "users/UserRecord.h"
 
 #include <QAction>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 
 #include <dirent.h>
@@ -61,6 +65,17 @@ TEST_F(StationTest, CloseIsRefusedWithoutTheRightAndTearsDownWithIt) {
     EXPECT_FALSE(win().shutDown());
     EXPECT_NE(CCommCenter::Instance(), nullptr);
     EXPECT_TRUE(prompts.messages().isEmpty());
+
+    // The tray's menu opens near the desktop's bottom-right corner, wherever the pointer is: it
+    // ends 20 pixels left of and above the corner.
+    auto* tray = win().findChild<StationTray*>();
+    ASSERT_NE(tray, nullptr);
+    QCursor::setPos(10, 10);
+    tray->openMenu();
+    WAIT_UNTIL(win().trayMenu()->isVisible(), 30000);
+    const QRect desktop = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(win().trayMenu()->geometry().bottomRight(), desktop.bottomRight() - QPoint(20, 20));
+    win().trayMenu()->hide();
 
     // Accepted with the right, from each place in turn; each time the centre is destroyed and
     // every thread it started has ended.

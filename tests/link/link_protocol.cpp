@@ -133,6 +133,11 @@ TEST_F(LinkOverPty, FileGoesOutAsHeadCheckPackagesCheckAndResendsOnlyWhatIsMissi
         CTransTask resend = fileCommand(CMD_SEND_PACKAGES);
         resend.nodeMask[0] = resend.nodeMask[1] = 0;
         Run(resend);
+        // The command ends once the port has taken the packages; the simulator reads them from the
+        // line a moment later, in order, so once node 2 has all of its own nothing else is coming.
+        WaitFor(
+            [&] { return line.sim().nodeStats(2).dataFramesAddressed - before2 >= lacking.size(); },
+            std::chrono::seconds(10));
         EXPECT_EQ(line.sim().nodeStats(0).dataFramesAddressed, before0);
         EXPECT_EQ(line.sim().nodeStats(2).dataFramesAddressed - before2, lacking.size());
         CTransTask check = fileCommand(CMD_CHECK_FILE);

@@ -168,11 +168,19 @@ TEST(NodeRows, EndingsAreShownForWhatTheyAre) {
     EXPECT_EQ(endWith(NS_FILE_UNREADABLE).first, "File Cannot Be Read");
     EXPECT_EQ(endWith(77).first, "Waiting...");
 
-    // A delete that ends on the selected node shows its files again.
+    // A delete that ends on the selected node shows its files again, once: while the node keeps
+    // "Delete End" with more work queued, the list (and the operator's ticks in it) stays.
     NodeRow r;
     TickNodeRow(r, Snap(NS_QUERYING, 1, 5), true);
     EXPECT_TRUE(TickNodeRow(r, Snap(NS_DELETE_END, 1, 5), true).refreshFiles);
-    EXPECT_FALSE(TickNodeRow(r, Snap(NS_DELETE_END, 1, 5), false).refreshFiles);
+    for (int tick = 0; tick < 3; ++tick)
+        EXPECT_FALSE(TickNodeRow(r, Snap(NS_DELETE_END, 2, 5), true).refreshFiles);
+    // The next delete's end refreshes it again.
+    EXPECT_FALSE(TickNodeRow(r, Snap(NS_DELETING, 1, 6), true).refreshFiles);
+    EXPECT_TRUE(TickNodeRow(r, Snap(NS_DELETE_END, 1, 6), true).refreshFiles);
+    NodeRow other;
+    TickNodeRow(other, Snap(NS_QUERYING, 1, 5), false);
+    EXPECT_FALSE(TickNodeRow(other, Snap(NS_DELETE_END, 1, 5), false).refreshFiles);
 
     // A lost line: its busy nodes say so, and the text goes with the line's return.
     NodeSnapshot lost = Snap(NS_REQUEST_SENT, 1, 6);

@@ -58,7 +58,7 @@ void GroupPanel::createLists(const Edition& edition) {
             [this](const QModelIndex& i) { onGroupRowChosen(i.row()); });
     connect(fileGroups_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& i) {
-                if (i.isValid())
+                if (i.isValid() && !fileGroups_->placingCurrent())
                     onGroupRowChosen(i.row());
             });
     connect(groupFiles_, &CheckListView::filesDropped, this, &GroupPanel::dropFiles);

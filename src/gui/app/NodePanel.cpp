@@ -73,7 +73,7 @@ void NodePanel::createLists(const Edition& edition) {
             [this](const QModelIndex& i) { onNodeRowChosen(i.row()); });
     connect(nodeList_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& i) {
-                if (i.isValid())
+                if (i.isValid() && !nodeList_->placingCurrent())
                     onNodeRowChosen(i.row());
             });
 

@@ -4,6 +4,7 @@
 #include "gui/app/LoadingWindow.h"
 #include "gui/app/TransferDlg.h"
 #include "gui/dialogs/LogOnDialog.h"
+#include "gui/kit/ListAccessibility.h"
 #include "gui/kit/LockWaitNotice.h"
 #include "gui/kit/Prompter.h"
 #include "gui/kit/StationIcons.h"
@@ -69,6 +70,7 @@ bool CTransferApp::LogOnLoop() {
 int RunStation(int argc, char** argv, const Edition& edition,
                const std::function<void(CTransferApp&)>& driver) {
     QApplication app(argc, argv);
+    InstallListAccessibility(); // before the first window: screen readers read every list safely
     QApplication::setWindowIcon(StationIcon());
     const EditionLanguage language(edition); // before the first window
     // A data file's lock kept by another program: the window shows that it waits.

@@ -286,10 +286,11 @@ void CTransferDlg::createHalves() {
     setCentralWidget(halves_);
 
     setTabOrder(nodeFileList(), groupFileList());
-    // The node list takes the focus first, so it starts as the active list: the selection
-    // commands act on the nodes until the operator goes to another list.
-    activeList_ = nodeList();
-    nodeList()->setFocus();
+    // The node-file list takes the focus first, so it starts as the active list. It is empty until
+    // a node is chosen, and on an empty active list Select All and Cancel All act on the nodes
+    // (applyCheckOp), so those two reach the nodes from the start all the same.
+    activeList_ = nodeFileList();
+    nodeFileList()->setFocus();
     // Restored, the window is wide enough for the lists' columns and the whole toolbar.
     const int listsWidth =
         nodeList()->contentsWidthHint() + nodeFileList()->contentsWidthHint() + 24;

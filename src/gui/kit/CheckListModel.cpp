@@ -1,10 +1,13 @@
 #include "gui/kit/CheckListModel.h"
 
 #include "gui/kit/DialogTable.h"
+#include "store/ListColors.h"
 #include "store/SystemParameters.h"
 
 ListColors ListColorsFromParameters() {
     const SystemParameters& p = Params();
+    if (!ListColorsReadable(p.listColor, p.fontBkColor, p.fontColor))
+        return {}; // the style's colours
     return {ColorFromColorRef(p.listColor), ColorFromColorRef(p.fontBkColor),
             ColorFromColorRef(p.fontColor)};
 }

@@ -12,13 +12,14 @@
 
 #include <cstdint>
 
-// The three list colours of the parameter file.
+// The three list colours of the parameter file; invalid colours stand for the style's.
 struct ListColors {
     QColor background;     // "ListColor": the list's background
     QColor textBackground; // "FontBKColor": behind the texts
     QColor text;           // "FontColor"
 };
-// The colours of the parameter record.
+// The colours of the parameter record, or none (the style's) when its texts would be hard to read
+// on them (ListColorsReadable).
 ListColors ListColorsFromParameters();
 
 class CheckListModel : public QAbstractTableModel {

@@ -2,6 +2,7 @@
 
 #include "gui/kit/CheckListModel.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -66,14 +67,37 @@ void CheckListView::setCheckModel(CheckListModel* model) {
     for (int c = 0; c < cols.size(); ++c)
         setColumnWidth(c, cols[c].width);
     horizontalHeader()->setMinimumSectionSize(24);
+    // After the view's own handling of each change (connected first), which clears the current
+    // cell on a reset.
+    connect(model, &QAbstractItemModel::modelReset, this, &CheckListView::placeCurrent);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &CheckListView::placeCurrent);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &CheckListView::placeCurrent);
+    placeCurrent();
+}
+
+void CheckListView::placeCurrent() {
+    if (model_ == nullptr || selectionModel() == nullptr || currentIndex().isValid() ||
+        model_->rowCount() == 0 || !isVisible())
+        return;
+    placing_ = true;
+    selectionModel()->setCurrentIndex(model_->index(0, 0), QItemSelectionModel::NoUpdate);
+    placing_ = false;
+}
+
+void CheckListView::showEvent(QShowEvent* event) {
+    QTableView::showEvent(event);
+    placeCurrent();
 }
 
 void CheckListView::setListColors(const ListColors& colors) {
     if (model_ != nullptr)
         model_->setColors(colors);
+    // An invalid colour stands for the style's own.
+    const QPalette style = QApplication::palette(this);
     QPalette pal = palette();
-    pal.setColor(QPalette::Base, colors.background);
-    pal.setColor(QPalette::Text, colors.text);
+    pal.setColor(QPalette::Base,
+                 colors.background.isValid() ? colors.background : style.color(QPalette::Base));
+    pal.setColor(QPalette::Text, colors.text.isValid() ? colors.text : style.color(QPalette::Text));
     setPalette(pal);
 }
 

@@ -38,11 +38,16 @@ public:
     // The width the columns take, with frame and scroll bar.
     int contentsWidthHint() const;
 
+    // True while the list itself makes its first row current (see placeCurrent): nobody chose
+    // that row, so whoever follows the current row leaves it alone.
+    bool placingCurrent() const { return placing_; }
+
 signals:
     void focusEntered();
     void filesDropped(const QStringList& paths);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -50,6 +55,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // A shown list with rows always has a current cell (the first one, unless the operator moved
+    // on), so that Space and a screen reader find a row to act on and to read.
+    void placeCurrent();
+
     CheckListModel* model_ = nullptr;
     bool fileDrops_ = false;
+    bool placing_ = false;
 };

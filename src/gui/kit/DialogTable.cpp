@@ -1,5 +1,6 @@
 #include "gui/kit/DialogTable.h"
 
+#include "store/ListColors.h"
 #include "store/SystemParameters.h"
 
 #include <QApplication>
@@ -16,11 +17,12 @@ QColor ColorFromColorRef(int32_t colorRef) {
 
 namespace {
 
-// The list colours of the parameter file, unless they would make the texts unreadable (a file
-// without colour keys reads them all as 0, black on black): the style's colours then.
+// The list colours of the parameter file, unless they would make the texts hard to read (a file
+// without colour keys reads them all as 0, black on black): the style's colours then. The main
+// window's lists follow the same rule (ListColorsFromParameters).
 bool readableListColors() {
     const SystemParameters& p = Params();
-    return p.fontColor != p.listColor && p.fontColor != p.fontBkColor;
+    return ListColorsReadable(p.listColor, p.fontBkColor, p.fontColor);
 }
 
 } // namespace

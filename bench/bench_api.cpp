@@ -9,17 +9,18 @@
 // answered: first with kept connections (as Prometheus and browsers), then with a connection per
 // request (as curl in a script). They stand for dashboards and scripts on other hosts: on this
 // machine they share its two cores with the station, so the child runs at the priority the API's
-// own threads run at (nice 10), below the line's threads, as load that is not the station's
-// would be on its PC. Sends without clients run before, between and after the two with them;
-// the mean of each one's neighbours is its reference. Every send starts on empty nodes. The
-// machine may be shared: the load average is printed with the figures, and the sends without
-// clients show how far the machine alone moves a send's time.
+// own threads run at (only on a processor nothing else wants), below the line's threads, as load
+// that is not the station's would be on its PC. Sends without clients run before, between and
+// after the two with them; the mean of each one's neighbours is its reference. Every send starts
+// on empty nodes. The machine may be shared: the load average is printed with the figures, and
+// the sends without clients show how far the machine alone moves a send's time.
 //
 // Usage: bench_api [--quick]   (--quick: a 16 KiB file instead of 64 KiB)
 #include "NodeSim.h"
 #include "api/ApiServer.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
+#include "platform/ThreadPriority.h"
 #include "store/SystemParameters.h"
 #include "tasks/TaskLayer.h"
 #include "users/UserStore.h"
@@ -115,7 +116,7 @@ double TimedSend(api::ApiServer& server, nodesim::Simulator& sim, const std::str
     int port = 0;
     if (read(control, &port, sizeof port) != sizeof port)
         _exit(1);
-    (void)setpriority(PRIO_PROCESS, 0, 10); // before the threads: they inherit it
+    IdleCurrentThreadPriority(); // before the threads: they inherit it
     std::atomic<bool> run{true}, measuring{false};
     std::atomic<long> failures{0};
     std::mutex mutex;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +52,7 @@ bool LoadMachineTable() {
             return false;
         ::close(fd);
     }
+    std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();
     ProfileReader r(path);
     for (int c = 0; c < SystemParameters::kChannels; ++c)
@@ -128,6 +130,7 @@ bool SaveMachineRows(const std::vector<MachineRow>& rows, MachineRowsCheck* chec
     // The table in memory follows the file: a row the file could not keep is not shown either.
     if (!b.commit())
         return false;
+    std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();
     for (const MachineRow& r : rows) {
         if (!valid(r))

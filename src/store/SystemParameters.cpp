@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +38,13 @@ SystemParameters& Params() {
     return params;
 }
 
+SharedGate& StationStateGate() {
+    static SharedGate gate;
+    return gate;
+}
+
 void ResetParameters() {
+    std::unique_lock changing(StationStateGate());
     Params() = SystemParameters{};
 }
 
@@ -53,6 +60,7 @@ std::string ParametersPath() {
 }
 
 bool WriteDefaultParameters() {
+    std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();
     ProfileBatch b(ParametersPath());
     // One atomic write of the complete file instead of an empty file filled key by key.
@@ -98,6 +106,7 @@ bool LoadParameters() {
         // settings.
         return false;
     }
+    std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();
     ProfileReader r(path);
     for (int c = 0; c < SystemParameters::kChannels; ++c) {
@@ -131,6 +140,7 @@ bool SaveChannelParameters() {
 bool SaveFilePath(const std::string& folder) {
     if (!WriteIniString(kSection, "FilePath", folder, ParametersPath()))
         return false;
+    std::unique_lock changing(StationStateGate());
     Params().filePath = folder;
     return true;
 }

@@ -1,14 +1,61 @@
 #include "TestSupport.h"
 
 #include "link/CommCenter.h"
+#include "platform/KeyStore.h"
+#include "users/PasswordHash.h"
+#include "users/UserStore.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <thread>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace testsupport {
+
+bool StoredPasswordIs(int record, const std::string& password) {
+    std::vector<uint8_t> bytes;
+    if (KeyStore::getValue(kUserKey, userValueName(record), bytes) != KeyRead::kOk)
+        return false;
+    if (bytes.size() == kUserRecordSize) {
+        UserRecord r;
+        std::memcpy(&r, bytes.data(), sizeof r);
+        return isWellFormed(r) && userPassword(r) == password;
+    }
+    if (bytes.size() != kUserRecordSize + kPasswordHashSize)
+        return false;
+    char hash[kPasswordHashSize];
+    std::memcpy(hash, bytes.data() + kUserRecordSize, sizeof hash);
+    return PasswordMatches(hash, password);
+}
+
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
+        port = ntohs(a.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
+CheapPasswordHashes::CheapPasswordHashes() {
+    SetPasswordHashCost({1, 8192});
+}
+
+CheapPasswordHashes::~CheapPasswordHashes() {
+    SetPasswordHashCost(InteractivePasswordHashCost());
+}
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "talvorn-test-XXXXXX").string();

@@ -53,6 +53,25 @@ private:
     std::unique_ptr<nodesim::Simulator> sim_;
 };
 
+// True when record `record` of the user table holds `password`: its hash verifies it (or, in a
+// record written before passwords were hashed, the clear text equals it).
+bool StoredPasswordIs(int record, const std::string& password);
+
+// Cheap password hashes while the object lives. Tests write many users, and hashing each at the
+// cost of a log-on would take seconds; a hash keeps the cost it was made with, so a table written
+// this way verifies as fast in a child process.
+class CheapPasswordHashes {
+public:
+    CheapPasswordHashes();
+    ~CheapPasswordHashes();
+    CheapPasswordHashes(const CheapPasswordHashes&) = delete;
+    CheapPasswordHashes& operator=(const CheapPasswordHashes&) = delete;
+};
+
+// A loopback TCP port that nobody listens on now, for a server whose address a test must write
+// down before it starts (a Listen that another program reads back from Para.ini).
+int FreePort();
+
 // Creates the process-wide centre with channel 0 on `line0` (and channel 1 on `line1` when given)
 // at 115200 bps (or the speed index given), mode index 0. Returns Create's result.
 int CreateCentre(SimLine* line0, int nodes0, SimLine* line1 = nullptr, int nodes1 = 0,

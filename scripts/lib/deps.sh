@@ -1,7 +1,9 @@
 # Shared by the scripts: install the Debian packages the build needs when they are missing.
+# pkgconf finds libsodium and cpp-httplib (which says through it what it was built with);
+# prometheus brings promtool, which the API's protocol test runs over the metrics.
 TALVORN_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev ccache
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
-    libcli11-dev dpkg-dev
+    libcli11-dev dpkg-dev pkgconf libcpp-httplib-dev nlohmann-json3-dev libsodium-dev prometheus
     lintian appstream # the package's checks
     xvfb xauth dbus-x11 at-spi2-core python3-pyatspi) # the a11y label: display, buses, client
 

@@ -33,6 +33,19 @@ constexpr size_t kRingSize = 2048;
 constexpr uint32_t kResetTotalBytes = 1457664;
 constexpr int32_t kResetClusterBytes = 512;
 
+// The requests a channel sends, as its counters tell them apart.
+enum RequestKind : int {
+    kRequestQuery = 0, // a block of a node's storage figures or file list
+    kRequestHead,      // a file's head, broadcast
+    kRequestPackage,   // one data package
+    kRequestCheck,     // a node's receive state of a file
+    kRequestDelete,    // a batch of names to delete
+    kRequestClear,
+    kRequestKinds
+};
+// "query", "head", "package", "check", "delete", "clear"; "" for anything else.
+const char* RequestKindName(int kind);
+
 // Result bits of CCommCenter::Create.
 constexpr int kChannelOneStarted = 1;
 constexpr int kChannelTwoStarted = 2;
@@ -119,6 +132,16 @@ struct ChannelState {
     int32_t speedIndex = 0;
     std::mutex portMutex;      // reopening against teardown
     bool portShutdown = false; // guarded by portMutex: teardown has begun, never reopen
+
+    // What the channel has done since the centre was made, for the station's metrics; these only
+    // go up. Requests that left whole, by kind; replies credited to their request (a good body,
+    // or a bad one: a frame or check byte that failed) and requests given up without a reply;
+    // files that a node reported whole.
+    std::atomic<uint64_t> requestsSent[kRequestKinds] = {};
+    std::atomic<uint64_t> repliesOk{0};
+    std::atomic<uint64_t> repliesBad{0};
+    std::atomic<uint64_t> repliesTimedOut{0};
+    std::atomic<uint64_t> filesDelivered{0};
 
     void GetTargetMask(uint8_t out[kMaskSize]) const;
     void SetTargetMask(const uint8_t in[kMaskSize]);
@@ -362,8 +385,11 @@ public:
     // and not under cycleMutex.
     bool ChannelQuiet(int channel);
 
-    // Creation (window thread): number the request, note it on its nodes and queue a copy.
+    // Creation: number the request, note it on its nodes and queue a copy. The window's thread
+    // and the HTTP API's threads may create tasks at once; createMutex keeps each task's number,
+    // notes and place in the queue together, so that notes and queue keep one order.
     int CreateTask(int channel, CTransTask& request, int type);
+    std::mutex createMutex;
     int EnqueueTask(int channel, const CTransTask& request);
 
     // Scheduler steps.

@@ -116,6 +116,8 @@ void CCommCenter::ApplyOutcome(int channel, int node, int command, uint32_t requ
     uint32_t open = request;
     if (request == 0 || !ch.openRequest.compare_exchange_strong(open, 0))
         return;
+    (o.kind == ReplyOutcome::Failed ? ch.repliesBad : ch.repliesOk)
+        .fetch_add(1, std::memory_order_relaxed);
     uint8_t mask[kMaskSize];
     ch.GetTargetMask(mask);
     // A node taken out of the command meanwhile (cancel) keeps what it has, failures included.

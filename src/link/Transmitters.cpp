@@ -13,6 +13,20 @@ constexpr int kStorageReplyBytes = kSyncSize + kReplyHeaderSize + kStorageBodySi
 constexpr int kListReplyBytes = kSyncSize + kReplyHeaderSize + 3 + 16 * kEntriesPerBlock;
 constexpr int kCheckReplyBytes = kSyncSize + kReplyHeaderSize + kFullCheckBodySize;
 
+namespace {
+
+void Counted(ChannelState& ch, RequestKind kind) {
+    ch.requestsSent[kind].fetch_add(1, std::memory_order_relaxed);
+}
+
+} // namespace
+
+const char* RequestKindName(int kind) {
+    static const char* const kNames[kRequestKinds] = {"query", "head",   "package",
+                                                      "check", "delete", "clear"};
+    return kind >= 0 && kind < kRequestKinds ? kNames[kind] : "";
+}
+
 uint32_t CCommCenter::OpenRequest(int channel) {
     ChannelState& ch = channels[channel];
     uint32_t seq = ch.requestSeq.fetch_add(1) + 1;
@@ -90,6 +104,7 @@ void CCommCenter::AwaitReply(int channel) {
         // Given up. Its reply may still come: until it can no longer, it is looked for (and timed,
         // to widen the node's wait), and the next request leaves only once it cannot be taken for
         // that request's answer (AwaitQuietLine).
+        ch.repliesTimedOut.fetch_add(1, std::memory_order_relaxed);
         const int node = ch.askNode.load();
         const LateReplyTimes late =
             AfterGiveUp(ReplyTimerOf(channel, node), ch.replyWaitMs.load(),
@@ -250,8 +265,10 @@ void CCommCenter::TransmitQuery(int channel) {
     RingReset(channel);
     // Opened before the request leaves, so a reply decoded at once can never be shut out.
     OpenRequest(channel);
-    if (SendFrame(channel, 14))
+    if (SendFrame(channel, 14)) {
+        Counted(ch, kRequestQuery);
         RequestSent(channel, kQueryRequestBytes, block == 0 ? kStorageReplyBytes : kListReplyBytes);
+    }
 }
 
 void CCommCenter::TransmitHead(int channel) {
@@ -261,6 +278,7 @@ void CCommCenter::TransmitHead(int channel) {
     BuildDataRequest(ch.txFrame + kSyncSize, mask, stores[channel].packagePtr[0], kHeadSize);
     if (!SendFrame(channel, kRequestHeaderSize + kHeadSize))
         return; // the line is lost: the next pass ends the command
+    Counted(ch, kRequestHead);
     Pause(kAfterHeadMs);
     SetIdle(channel);
 }
@@ -303,6 +321,7 @@ void CCommCenter::TransmitPackages(int channel) {
         // The whole frame has left before the pause counts.
         if (!SendFrame(channel, kRequestHeaderSize + kPackageSize, false) || !WaitSent(channel))
             return; // the line is lost: the next pass ends the command
+        Counted(ch, kRequestPackage);
         if (!Pause(ch.packageDelayMs.load()))
             return; // the centre is stopping
         ch.progressDone.fetch_add(1);
@@ -349,8 +368,10 @@ void CCommCenter::TransmitCheck(int channel) {
             BuildCheckRequest(ch.txFrame + kSyncSize, mask, ch.command.fileTag);
             RingReset(channel);
             OpenRequest(channel);
-            if (SendFrame(channel, 17))
+            if (SendFrame(channel, 17)) {
+                Counted(ch, kRequestCheck);
                 RequestSent(channel, kCheckRequestBytes, kCheckReplyBytes);
+            }
             return;
         }
         ch.nodePending[i].store(0);
@@ -383,6 +404,7 @@ void CCommCenter::TransmitDelete(int channel) {
         const size_t length = BuildDeleteRequest(ch.txFrame + kSyncSize, mask, names, n);
         if (!SendFrame(channel, length))
             return; // the line is lost: the next pass ends the command
+        Counted(ch, kRequestDelete);
         if (!Pause(DeletePauseMs(n)))
             return;
     }
@@ -396,6 +418,7 @@ void CCommCenter::TransmitClear(int channel) {
     BuildClearRequest(ch.txFrame + kSyncSize, mask);
     if (!SendFrame(channel, kRequestHeaderSize))
         return; // the line is lost: the next pass ends the command
+    Counted(ch, kRequestClear);
     Pause(kAfterClearMs);
     SetIdle(channel);
 }

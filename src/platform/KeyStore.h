@@ -14,10 +14,11 @@
 // counts as a missing key, a damaged entry as a missing value. Before a write replaces a damaged
 // file, the damaged original is kept beside it as "<key>.key.bad".
 //
-// Only the user-interface thread uses the store. Every change is a read-modify-write under the
-// advisory lock of "<key>.key.lock" (see FileLock); a caller whose own reads decide a change (the
-// next free record number, say) holds a KeyStoreLock across those reads and the change, so that
-// writers in several processes never lose one another's changes.
+// The user-interface thread uses the store, and the HTTP API's threads read it (credentials).
+// Reads take no lock: a file is replaced whole, never changed in place. Every change is a
+// read-modify-write under the advisory lock of "<key>.key.lock" (see FileLock); a caller whose
+// own reads decide a change (the next free record number, say) holds a KeyStoreLock across those
+// reads and the change, so that writers in several processes never lose one another's changes.
 #pragma once
 
 #include "platform/FileIo.h"

@@ -68,3 +68,45 @@ private:
     std::condition_variable cv_;
     bool stopped_ = false;
 };
+
+// A lock that many readers share and one writer holds alone. A writer that waits keeps new
+// readers out, so a steady stream of readers (an HTTP client in a loop) cannot hold it off.
+// Meets SharedLockable: use it with std::shared_lock and std::unique_lock.
+class SharedGate {
+public:
+    void lock() {
+        std::unique_lock guard(mutex_);
+        ++writersWaiting_;
+        cv_.wait(guard, [&] { return !writing_ && readers_ == 0; });
+        --writersWaiting_;
+        writing_ = true;
+    }
+    void unlock() {
+        {
+            std::lock_guard guard(mutex_);
+            writing_ = false;
+        }
+        cv_.notify_all();
+    }
+    void lock_shared() {
+        std::unique_lock guard(mutex_);
+        cv_.wait(guard, [&] { return !writing_ && writersWaiting_ == 0; });
+        ++readers_;
+    }
+    void unlock_shared() {
+        bool last;
+        {
+            std::lock_guard guard(mutex_);
+            last = --readers_ == 0;
+        }
+        if (last)
+            cv_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    int readers_ = 0;
+    int writersWaiting_ = 0;
+    bool writing_ = false;
+};

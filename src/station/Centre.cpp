@@ -5,6 +5,7 @@
 #include "tasks/TaskLayer.h"
 
 #include <algorithm>
+#include <mutex>
 
 CentreSettings CentreSettingsFromParameters() {
     const SystemParameters& p = Params();
@@ -22,11 +23,29 @@ std::string StationDevice(const std::string& portName) {
     return ResolvePortName(portName, ParametersPath());
 }
 
+namespace {
+
+uint64_t gGeneration = 0; // changed under StationStateGate() held alone
+
+} // namespace
+
 int StartCentre(const CentreSettings& s) {
     // Resolved against this working folder's Para.ini, read when a channel opens.
     const std::string paraIni = ParametersPath();
     SetPortResolver([paraIni](const std::string& name) { return ResolvePortName(name, paraIni); });
+    std::unique_lock changing(StationStateGate());
+    ++gGeneration;
     return CCommCenter::Create(s.port, s.nodeCount, s.speedIndex, s.modeIndex);
+}
+
+void StopCentre() {
+    std::unique_lock changing(StationStateGate());
+    ++gGeneration;
+    CCommCenter::Destroy();
+}
+
+uint64_t CentreGeneration() {
+    return gGeneration;
 }
 
 int StartCentreFromParameters() {

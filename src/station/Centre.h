@@ -26,10 +26,16 @@ std::string StationDevice(const std::string& portName);
 
 // Creates the process-wide centre (destroying the one that exists) with the port names resolved
 // as StationDevice does. Returns Create's result: bit 0 when channel 1 started, bit 1 for channel
-// 2 (CCommCenter::ResultText gives the status bar's text).
+// 2 (CCommCenter::ResultText gives the status bar's text). Holds StationStateGate() alone while
+// it replaces the centre, so that no other thread of the process reads one that is going.
 int StartCentre(const CentreSettings& settings);
 // The same from Params(): what start-up and Transfer Parameter do.
 int StartCentreFromParameters();
+// Destroys the process-wide centre, under StationStateGate() held alone.
+void StopCentre();
+// Counts the centres StartCentre has made: a reader that keeps something per centre (the API's
+// row cache) sees from it that the centre was replaced. Read under StationStateGate().
+uint64_t CentreGeneration();
 
 // The lines lost now among the channels that `openResult` (Create's result) says started: bit 0
 // for channel 1, bit 1 for channel 2, as in the result. While any is lost, the status bar's

@@ -5,7 +5,10 @@
 // previous day's pair in "log/" beside them ("log/item1-2026-12-06.ini",
 // "log/subitem1-2026-12-06.ini").
 //
-// Only the user-interface thread logs and queries.
+// The window's thread logs and queries, and so do the HTTP API's threads (each command in the name
+// of its user). Every change reads and rewrites a file under that file's writer lock, which also
+// orders the threads of one process (platform/FileIo.h), so no two writers lose each other's
+// events.
 #pragma once
 
 #include <array>

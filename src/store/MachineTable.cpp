@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
 
 #include "platform/FileIo.h"
 #include "store/IniFile.h"
@@ -47,6 +48,7 @@ bool LoadMachineTable() {
         if (st.kind != FileKind::Regular || CheckReadable(path) != 0)
             return false;
     }
+    std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();
     ProfileReader r(path);
     for (int c = 0; c < SystemParameters::kChannels; ++c)
@@ -124,6 +126,7 @@ bool SaveMachineRows(const std::vector<MachineRow>& rows, MachineRowsCheck* chec
     // The table in memory follows the file: a row the file could not keep is not shown either.
     if (!b.commit())
         return false;
+    std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();
     for (const MachineRow& r : rows) {
         if (!valid(r))

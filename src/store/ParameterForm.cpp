@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <mutex>
 
 const char* const kSpeedEntries[kSpeedEntryCount] = {"19200 bps", "38400 bps", "57600 bps",
                                                      "115200 bps"};
@@ -150,6 +151,7 @@ ParameterCheck CheckParameterForm(const ParameterForm& form) {
 }
 
 bool SaveParameterValues(const ParameterValues& values) {
+    std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();
     const SystemParameters before = p;
     for (int c = 0; c < kChannels; ++c) {

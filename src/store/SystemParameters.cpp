@@ -1,6 +1,7 @@
 #include "store/SystemParameters.h"
 
 #include <cerrno>
+#include <mutex>
 
 #include "platform/FileIo.h"
 #include "store/IniFile.h"
@@ -31,7 +32,13 @@ SystemParameters& Params() {
     return params;
 }
 
+SharedGate& StationStateGate() {
+    static SharedGate gate;
+    return gate;
+}
+
 void ResetParameters() {
+    std::unique_lock changing(StationStateGate());
     Params() = SystemParameters{};
 }
 
@@ -47,6 +54,7 @@ std::string ParametersPath() {
 }
 
 bool WriteDefaultParameters() {
+    std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();
     ProfileBatch b(ParametersPath());
     // One atomic write of the complete file instead of an empty file filled key by key.
@@ -92,6 +100,7 @@ bool LoadParameters() {
         // settings.
         return false;
     }
+    std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();
     ProfileReader r(path);
     for (int c = 0; c < SystemParameters::kChannels; ++c) {
@@ -125,6 +134,7 @@ bool SaveChannelParameters() {
 bool SaveFilePath(const std::string& folder) {
     if (!WriteIniString(kSection, "FilePath", folder, ParametersPath()))
         return false;
+    std::unique_lock changing(StationStateGate());
     Params().filePath = folder;
     return true;
 }

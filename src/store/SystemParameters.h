@@ -2,6 +2,8 @@
 // and the parameter file "Para.ini" (section "SYS_PARA") in the working folder that fills it.
 #pragma once
 
+#include "platform/Sync.h"
+
 #include <cstdint>
 #include <string>
 
@@ -24,8 +26,16 @@ struct SystemParameters {
     std::string filePath; // folder of the file library
 };
 
-// The one instance. Only the user-interface thread touches it.
+// The one instance. The thread that owns the station (the user-interface thread, or
+// talvorn-stationd's main thread) is the only one that changes it, and does so under
+// StationStateGate() held alone.
 SystemParameters& Params();
+
+// Guards what other threads of the process read of the station: Params() and the process-wide
+// communication centre (its creation and destruction). The owner holds it alone while it changes
+// either; the HTTP API's threads hold it shared for each request. The owner reads both without
+// it, since nothing else changes them.
+SharedGate& StationStateGate();
 // Back to the state at program start (everything zero or empty); for tests.
 void ResetParameters();
 

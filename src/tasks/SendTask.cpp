@@ -432,6 +432,7 @@ void CCommCenter::CompleteSendStep(int c, int n, int type) {
         ServeNext(c, nodeSlots[c][n].cmdCursor.load());
         break;
     case NS_FILE_DONE:
+        channels[c].filesDelivered.fetch_add(1, std::memory_order_relaxed);
         node.uselessChecks.store(0);
         RecordSentFile(c, n, cmd);
         FinishNode(c, n, &cmd, false);

@@ -5,10 +5,12 @@
 #include "tasks/TaskTiming.h"
 
 #include <algorithm>
+#include <mutex>
 
 int CCommCenter::CreateTask(int c, CTransTask& request, int type) {
     if (c < 0 || c >= kChannels)
         return 0;
+    std::lock_guard creating(createMutex);
     request.taskNo = taskCounter[c].fetch_add(1) + 1;
     request.type = type;
     return EnqueueTask(c, request);

@@ -11,10 +11,12 @@ constexpr size_t kMaxUserText = 19;   // bytes of a name or password
 constexpr size_t kUserRecordSize = 43;
 constexpr int kMaxUsers = 99;
 
-// One user as stored under "item%02d": 43 bytes, no header, no padding.
+// One user as stored under "item%02d": 43 bytes, no header, no padding (then the password's
+// hash; see UserStore.h).
 struct UserRecord {
     char name[kUserFieldSize];     // zero-terminated
-    char password[kUserFieldSize]; // zero-terminated, clear text
+    char password[kUserFieldSize]; // zero-terminated; in memory the password to store, stored
+                                   // empty with its hash after the record (UserStore.h)
     uint8_t isAdmin;               // 1 administrator, 0 operator
     uint8_t rightsLo;
     uint8_t rightsHi;

@@ -1,6 +1,13 @@
 // The user table: key "Ornisys\" of the per-user key store, value "itemsum" (1 byte, the count
-// 0..99) and "item01" .. "item99" (one 43-byte UserRecord each). Records 1..count exist and no
-// others; deleting moves the following records down.
+// 0..99) and "item01" .. "item99" (one user each). Records 1..count exist and no others; deleting
+// moves the following records down.
+//
+// Passwords are never stored in clear: a record is its 43-byte UserRecord with an empty password
+// field, followed by the password's hash (platform/PasswordHash.h), 171 bytes in all. A table
+// written before passwords were hashed holds 43-byte records with the password in clear; they still
+// log on, and the table's next write (any change, by anyone) turns every one of them into a hash.
+// A record of any other size, or whose fields or hash are not terminated, is damaged and never
+// matches a lookup.
 //
 // On disk: $XDG_CONFIG_HOME/talvorn/Ornisys.key (see platform/KeyStore.h).
 //
@@ -56,9 +63,11 @@ bool createUserTable();
 // more than 99.
 int readUserCount();
 
-// Record `record` (1..99). False, with `out` zeroed, when it is missing, not 43 bytes long, or a
-// field is not terminated within its 20 bytes; such a record never matches a lookup.
+// Record `record` (1..99) without its password: the password field is empty for a hashed record
+// (the clear text of an old one is still there). False, with `out` zeroed, when it is missing or
+// damaged; such a record never matches a lookup.
 bool readUserRecord(int record, UserRecord& out);
+// Stores the record with the hash of its password field.
 bool writeUserRecord(int record, const UserRecord& r);
 
 // Looks a user up by name (byte for byte, case matters) and, when `password` is given, checks
@@ -68,6 +77,10 @@ bool writeUserRecord(int record, const UserRecord& r);
 // cannot be read: the lookup then finds nobody). Returns the record number 1..count, or -1.
 int FindUser(std::string_view name, std::optional<std::string_view> password = std::nullopt,
              uint8_t* isAdmin = nullptr, uint16_t* rights = nullptr);
+// FindUser without the log-on state: it leaves CurrentUser alone, so threads other than the
+// user-interface thread (the HTTP API's) check credentials with it.
+int CheckUser(std::string_view name, std::optional<std::string_view> password = std::nullopt,
+              uint8_t* isAdmin = nullptr, uint16_t* rights = nullptr);
 
 // Result codes of the table changes.
 enum class UserChange {
@@ -82,7 +95,8 @@ enum class UserChange {
 
 // Appends a user as record count + 1 and raises the count, in one atomic write.
 UserChange addUser(const UserRecord& r);
-// Writes the whole record again under its own number (found by its name).
+// Writes the whole record again under its own number (found by its name). An empty password
+// field keeps the stored password (readUserRecord hands out none); any other is the new one.
 UserChange changeUser(const UserRecord& r);
 // Changes the logged-on user's password: the record of CurrentUser.userName (at
 // CurrentUser.userIndex, or wherever it moved) gets the new password and keeps its stored class

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace cli {
 namespace {
 
@@ -118,6 +120,36 @@ TEST(ArgumentsTest, DefaultsAndOptions) {
     EXPECT_EQ(ParseOf({"--version"}, &unused).text, VersionText() + "\n");
 }
 
+TEST(ArgumentsTest, ARunningStationFromTheOptionOrTheEnvironment) {
+    std::map<std::string, std::string> env = {{"TALVORN_STATION", "http://127.0.0.1:8470"},
+                                              {"TALVORN_USER", "op"},
+                                              {"TALVORN_PASSWORD", "pw"}};
+    const auto getenv = [&](const char* name) -> const char* {
+        const auto it = env.find(name);
+        return it == env.end() ? nullptr : it->second.c_str();
+    };
+    Options o = Parse({"--station", "http://h:1", "query", "1"});
+    TakeEnvironment(&o, getenv);
+    EXPECT_EQ(o.station.value_or(""), "http://h:1") << "the option wins";
+    EXPECT_EQ(o.user, "op");
+    EXPECT_EQ(o.password, "pw");
+    o = Parse({"query", "1"});
+    TakeEnvironment(&o, getenv);
+    EXPECT_EQ(o.station.value_or(""), "http://127.0.0.1:8470");
+    // A run on a port of its own, or a working folder of its own, is no run through a station.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--port", "/dev/ttyS0", "query", "1"}, {"--workdir", "/w", "query", "1"}}) {
+        o = Parse(args);
+        TakeEnvironment(&o, getenv);
+        EXPECT_FALSE(o.station.has_value()) << args[0];
+    }
+    env.clear();
+    o = Parse({"query", "1"});
+    TakeEnvironment(&o, getenv);
+    EXPECT_FALSE(o.station.has_value());
+    EXPECT_EQ(o.user, "");
+}
+
 TEST(ArgumentsTest, Errors) {
     EXPECT_EQ(ParseError({}), "no command given");
     EXPECT_EQ(ParseError({"status", "1"}), "unknown command 'status'");
@@ -131,6 +163,12 @@ TEST(ArgumentsTest, Errors) {
     EXPECT_NE(ParseError({"--channel", "3", "query", "1"}).find("must be 1 or 2, not '3'"),
               std::string::npos);
     EXPECT_NE(ParseError({"query", "1", "--port"}).find("--port"), std::string::npos);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--station", "http://h:1", "--port", "/dev/ttyS0", "query", "1"},
+             {"query", "1", "--workdir", "/w", "--station=http://h:1"}})
+        EXPECT_EQ(ParseError(args), "--station does not go with --port or --workdir: the running "
+                                    "station has its own port and working folder");
+    ParseError({"--station=", "query", "1"});
     ParseError({"--port=", "query", "1"});
     ParseError({"--workdir=", "query", "1"});
     for (const char* t :

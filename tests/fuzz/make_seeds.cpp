@@ -252,6 +252,37 @@ void IniSeeds() {
     seed("bad-names", 0, "a]b", "k=1", "v", "[a]\r\nk=1\r\n");
 }
 
+void ApiSeeds() {
+    const std::string t = "fuzz_api_request";
+    // Method (0 GET, 1 POST, 5 PATCH), header (bit 0: a header, bit 1: the administrator's, bits
+    // 2-4: the reader that also takes the body), path, body.
+    auto seed = [&](const std::string& name, uint8_t method, uint8_t header,
+                    const std::string& path, const std::string& body) {
+        Bytes b{method, header, static_cast<uint8_t>(path.size())};
+        b.insert(b.end(), path.begin(), path.end());
+        b.insert(b.end(), body.begin(), body.end());
+        Save(t, name, b);
+    };
+    const uint8_t admin = 3;
+    seed("channels", 0, admin, "/api/v1/channels", "");
+    seed("nodes", 0, admin, "/api/v1/channels/1/nodes", "");
+    seed("files", 0, admin, "/api/v1/channels/2/nodes/032/files", "");
+    seed("metrics", 0, 0, "/metrics", "");
+    seed("events", 0, admin, "/api/v1/events", "");
+    seed("query", 1, admin, "/api/v1/channels/1/query", R"({"nodes":["000","001"]})");
+    seed("send", 1, admin | 1 << 2, "/api/v1/channels/1/send",
+         R"({"nodes":["000"],"files":["/data/A.DST","/data/long-name.dsb"]})");
+    seed("delete", 1, admin | 2 << 2, "/api/v1/channels/1/delete",
+         R"({"node":"002","names":["A.DST"]})");
+    seed("cancel", 1, admin | 3 << 2, "/api/v1/channels/2/cancel",
+         R"({"nodes":["33"],"tasks":[4,5]})");
+    seed("clear-bad-json", 1, admin, "/api/v1/channels/1/clear", R"({"nodes":[0,"1",null],)");
+    seed("base64", 0, 1 | 4 << 2, "/api/v1/channels", "YWRtaW46cHc=");
+    seed("basic-header", 0, 1 | 5 << 2, "/api/v1/channels", "Basic YWRtaW46cHc=");
+    seed("day", 5, 6 << 2, "/api/v1/channels/1/send", "2026-06-04");
+    seed("listen", 0, 7 << 2, "/nowhere", "[::1]:8470");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -263,5 +294,6 @@ int main(int argc, char** argv) {
     ReplySeeds();
     RequestSeeds();
     IniSeeds();
+    ApiSeeds();
     return 0;
 }

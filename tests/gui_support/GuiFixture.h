@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ScriptedPrompter.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,4 +27,5 @@ private:
     std::string oldCwd_;
     std::string oldConfigHome_;
     bool hadConfigHome_ = false;
+    testsupport::CheapPasswordHashes cheapHashes_;
 };

@@ -2,6 +2,10 @@
 
 #include "link/CommCenter.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace testsupport {
 
 SimLine::SimLine(nodesim::Config config)
@@ -13,6 +17,21 @@ SimLine::~SimLine() {
 
 bool SimLine::Start(std::string* error) {
     return sim_->Start(link_, error);
+}
+
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
+        port = ntohs(a.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
 }
 
 int CreateCentre(SimLine* line0, int nodes0, SimLine* line1, int nodes1, int speedIndex) {

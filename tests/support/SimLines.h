@@ -1,4 +1,5 @@
-// Simulated lines for the protocol tests: the node simulator on a pseudo-terminal (Linux only).
+// Simulated lines for the protocol tests: the node simulator on a pseudo-terminal, and a free
+// loopback port for the station's HTTP API beside it (Linux only).
 #pragma once
 
 #include "NodeSim.h"
@@ -25,6 +26,10 @@ private:
     std::string link_;
     std::unique_ptr<nodesim::Simulator> sim_;
 };
+
+// A loopback TCP port that nobody listens on now, for a server whose address a test must write
+// down before it starts (a Listen that another program reads back from Para.ini).
+int FreePort();
 
 // Creates the process-wide centre with channel 0 on `line0` (and channel 1 on `line1` when given)
 // at 115200 bps (or the speed index given), mode index 0. Returns Create's result.

@@ -1,7 +1,12 @@
 #include "TestSupport.h"
 
+#include "platform/KeyStore.h"
+#include "platform/PasswordHash.h"
+#include "users/UserStore.h"
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -50,6 +55,30 @@ void SetUserSettingsFolder(const std::string& folder) {
 #else
     SetEnv("XDG_CONFIG_HOME", folder);
 #endif
+}
+
+bool StoredPasswordIs(int record, const std::string& password) {
+    std::vector<uint8_t> bytes;
+    if (KeyStore::getValue(kUserKey, userValueName(record), bytes) != KeyRead::kOk)
+        return false;
+    if (bytes.size() == kUserRecordSize) {
+        UserRecord r;
+        std::memcpy(&r, bytes.data(), sizeof r);
+        return isWellFormed(r) && userPassword(r) == password;
+    }
+    if (bytes.size() != kUserRecordSize + kPasswordHashSize)
+        return false;
+    char hash[kPasswordHashSize];
+    std::memcpy(hash, bytes.data() + kUserRecordSize, sizeof hash);
+    return PasswordMatches(hash, password);
+}
+
+CheapPasswordHashes::CheapPasswordHashes() {
+    SetPasswordHashCost(CheapestPasswordHashCost());
+}
+
+CheapPasswordHashes::~CheapPasswordHashes() {
+    SetPasswordHashCost(InteractivePasswordHashCost());
 }
 
 TempDir::TempDir() : path_(MakeTempFolder("talvorn-test")) {}

@@ -51,4 +51,19 @@ std::vector<uint8_t> DesignBytes(size_t size, uint32_t seed);
 // Writes bytes to a file; false on failure.
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// True when record `record` of the user table holds `password`: its hash verifies it (or, in a
+// record written before passwords were hashed, the clear text equals it).
+bool StoredPasswordIs(int record, const std::string& password);
+
+// Cheap password hashes while the object lives. Tests write many users, and hashing each at the
+// cost of a log-on would take seconds; a hash keeps the cost it was made with, so a table written
+// this way verifies as fast in a child process.
+class CheapPasswordHashes {
+public:
+    CheapPasswordHashes();
+    ~CheapPasswordHashes();
+    CheapPasswordHashes(const CheapPasswordHashes&) = delete;
+    CheapPasswordHashes& operator=(const CheapPasswordHashes&) = delete;
+};
+
 } // namespace testsupport

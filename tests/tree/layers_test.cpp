@@ -69,7 +69,7 @@ std::vector<SourceFile> ReadSources(const fs::path& src) {
     static const std::regex qt(
         R"(^\s*#\s*include\s+<(Q[A-Za-z]+|qt[a-z]*/[^>]*|Qt[A-Za-z]+/[^>]*)>)");
     static const std::regex system(
-        R"(^\s*#\s*include\s+<((unistd|fcntl|termios|poll|pwd|grp|dirent|pthread|spawn|windows|winbase|io|direct|shellapi)\.h|sys/[^>]+)>)");
+        R"(^\s*#\s*include\s+<((unistd|fcntl|termios|poll|pwd|grp|dirent|pthread|spawn|sched|netdb|windows|winbase|winsock2|ws2tcpip|bcrypt|io|direct|shellapi)\.h|(sys|arpa|netinet)/[^>]+)>)");
     static const std::regex condition(
         R"(^\s*#\s*(if|ifdef|ifndef|elif)\b.*\b(_WIN32|_WIN64|__linux__|__unix__|__APPLE__|_MSC_VER|__MINGW32__|__MINGW64__|_POSIX_VERSION)\b)");
     std::vector<SourceFile> files;

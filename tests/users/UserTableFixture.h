@@ -1,6 +1,7 @@
 // A user table in a temporary per-user settings folder, and a clean log-on state, for every test.
 #pragma once
 
+#include "TestSupport.h"
 #include "platform/KeyStore.h"
 #include "users/CurrentUser.h"
 #include "users/UserStore.h"
@@ -66,9 +67,8 @@ protected:
         UserRecord r;
         return readUserRecord(record, r) ? userName(r) : "<bad>";
     }
-    static std::string passwordOf(int record) {
-        UserRecord r;
-        return readUserRecord(record, r) ? userPassword(r) : "<bad>";
+    static bool passwordIs(int record, const std::string& password) {
+        return testsupport::StoredPasswordIs(record, password);
     }
     // Reads keep working, every write of the table fails.
     static void failWrites() {
@@ -84,4 +84,5 @@ protected:
     }
 
     std::string base_;
+    testsupport::CheapPasswordHashes cheapHashes_;
 };

@@ -1,5 +1,8 @@
 #include "UserTableFixture.h"
 
+#include "platform/PasswordHash.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -13,11 +16,83 @@ TEST_F(UserTableTest, FirstLookupCreatesTheDefaultAdministrator) {
     EXPECT_EQ(CurrentUser.userIndex, 1);
     EXPECT_EQ(raw("itemsum"), Bytes{1});
 
+    // The record without its password, then the password's hash.
+    const Bytes stored = raw("item01");
+    ASSERT_EQ(stored.size(), 43u + kPasswordHashSize);
     Bytes expected(43, 0);
     std::memcpy(expected.data(), "kqzwvx", 6);
-    std::memcpy(expected.data() + 20, "kqzwvx", 6);
     expected[40] = 1;
-    EXPECT_EQ(raw("item01"), expected);
+    EXPECT_EQ(Bytes(stored.begin(), stored.begin() + 43), expected);
+    EXPECT_TRUE(passwordIs(1, "kqzwvx"));
+    EXPECT_FALSE(passwordIs(1, "kqzwvX"));
+}
+
+TEST_F(UserTableTest, AnOldTableIsHashedWholeAtItsNextWrite) {
+    // A table written before passwords were hashed: clear text, and one damaged record.
+    // Passwords with a "-", which a hash's text never holds, so that a search finds only them.
+    store({admin("a", "pw-a"), op("b", "pw-b"), op("c", "pw-c")});
+    const Bytes damaged{'c', 0, 1, 2};
+    putRaw("item03", damaged);
+    EXPECT_EQ(raw("item01").size(), 43u) << "the raw write hashes nothing";
+
+    // Reading changes nothing: log-ons work as they did.
+    EXPECT_EQ(FindUser("b", "pw-b"), 2);
+    EXPECT_EQ(FindUser("a", "pw-b"), -1);
+    EXPECT_EQ(raw("item02").size(), 43u);
+
+    // Any write turns every sound record into a hash; the damaged one keeps its bytes.
+    ASSERT_EQ(addUser(op("d", "pw-d")), UserChange::kOk);
+    for (int record : {1, 2, 4}) {
+        const Bytes v = raw(userValueName(record));
+        ASSERT_EQ(v.size(), 43u + kPasswordHashSize) << record;
+        EXPECT_TRUE(std::all_of(v.begin() + 20, v.begin() + 40, [](uint8_t b) { return b == 0; }))
+            << "no password left in record " << record;
+    }
+    EXPECT_EQ(raw("item03"), damaged);
+    for (const std::string clear : {"pw-a", "pw-b", "pw-d"}) {
+        const Bytes file = fileBytes(KeyStore::keyFile(kUserKey));
+        EXPECT_EQ(std::search(file.begin(), file.end(), clear.begin(), clear.end()), file.end())
+            << clear;
+    }
+    uint16_t rights = 0;
+    EXPECT_EQ(FindUser("b", "pw-b", nullptr, &rights), 2);
+    EXPECT_EQ(rights, 0xEE);
+    EXPECT_EQ(FindUser("b", "pw-a"), -1);
+    EXPECT_EQ(FindUser("d", "pw-d"), 4);
+}
+
+TEST_F(UserTableTest, AHashedRecordThatIsDamagedGrantsNothing) {
+    store({admin("a", "pa")});
+    ASSERT_EQ(addUser(op("b", "pb")), UserChange::kOk);
+    const Bytes good = raw("item02");
+    ASSERT_EQ(good.size(), 43u + kPasswordHashSize);
+    ASSERT_EQ(FindUser("b", "pb"), 2);
+
+    Bytes unterminated = good;
+    std::fill(unterminated.begin() + 43, unterminated.end(), 'x');
+    Bytes foreign = good;
+    foreign[44] = 'b'; // "$argon2id$" becomes "$brgon2id$"
+    Bytes clearToo = good;
+    std::memcpy(clearToo.data() + 20, "pb", 2); // bytes in the password field of a hashed record
+    Bytes cut(good.begin(), good.end() - 1);
+    for (const Bytes& bad : {unterminated, foreign, clearToo, cut}) {
+        putRaw("item02", bad);
+        EXPECT_EQ(FindUser("b", "pb"), -1);
+        UserRecord r;
+        EXPECT_FALSE(readUserRecord(2, r));
+    }
+}
+
+TEST_F(UserTableTest, CheckUserLeavesTheLogOnStateAlone) {
+    store({admin("a", "pa"), op("b", "pb", 0x0010)});
+    CurrentUser.userIndex = 1;
+    uint8_t isAdmin = 9;
+    uint16_t rights = 0;
+    EXPECT_EQ(CheckUser("b", "pb", &isAdmin, &rights), 2);
+    EXPECT_EQ(isAdmin, 0);
+    EXPECT_EQ(rights, 0x0010);
+    EXPECT_EQ(CheckUser("b", "pa"), -1);
+    EXPECT_EQ(CurrentUser.userIndex, 1);
 }
 
 TEST_F(UserTableTest, UnreadableTableIsNeverReplaced) {
@@ -147,7 +222,7 @@ TEST_F(UserTableTest, DeleteMovesFollowingRecordsDown) {
     EXPECT_EQ(nameOf(1), "a");
     EXPECT_EQ(raw("item02"), (Bytes{'c', 0, 1, 2}));
     EXPECT_EQ(nameOf(3), "d");
-    EXPECT_EQ(passwordOf(3), "4");
+    EXPECT_TRUE(passwordIs(3, "4"));
     EXPECT_TRUE(raw("item04").empty());
     EXPECT_EQ(CurrentUser.userIndex, 3) << "the logged-on user's record moved down";
 
@@ -174,6 +249,18 @@ TEST_F(UserTableTest, ChangePasswordAndChangeUser) {
     uint16_t rights = 0;
     EXPECT_EQ(FindUser("b", "other", nullptr, &rights), 2);
     EXPECT_EQ(rights, 0x0001);
+    // A record read back has no password in it: written again, it keeps the stored one.
+    const Bytes hashed = raw("item02");
+    UserRecord read;
+    ASSERT_TRUE(readUserRecord(2, read));
+    EXPECT_EQ(userPassword(read), "");
+    read.setRights(0x0020);
+    EXPECT_EQ(changeUser(read), UserChange::kOk);
+    EXPECT_EQ(FindUser("b", "other", nullptr, &rights), 2);
+    EXPECT_EQ(rights, 0x0020);
+    const Bytes rewritten = raw("item02");
+    EXPECT_EQ(Bytes(rewritten.begin() + 43, rewritten.end()),
+              Bytes(hashed.begin() + 43, hashed.end()));
     EXPECT_EQ(changeUser(op("ghost", "x")), UserChange::kNotFound);
     EXPECT_EQ(readUserCount(), 2);
 }

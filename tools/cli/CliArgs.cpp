@@ -5,7 +5,6 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -66,8 +65,15 @@ const char kEndNote[] =
 
 const char kExitNote[] =
     "Exit status: 0 every node ended in its success state; 1 some node did not (or the command "
-    "could not be logged); 2 a usage error or a port that cannot be opened; 130 interrupted "
-    "(SIGINT); 143 terminated (SIGTERM).";
+    "could not be logged); 2 a usage error, a port that cannot be opened, or a station that "
+    "cannot be reached or refuses the user; 130 interrupted (SIGINT); 143 terminated (SIGTERM).";
+
+const char kStationNote[] =
+    "While a station runs (windowed or talvorn-stationd), it owns the port: --station URL (or "
+    "TALVORN_STATION) runs the same commands through its HTTP API, as the user TALVORN_USER with "
+    "the password TALVORN_PASSWORD of that station's Log On, with the same output and exit "
+    "statuses. The event log names that user. The files of a send are read by the station: "
+    "their paths must name files on its host.";
 
 // Paragraphs wrapped at 100 columns, blank lines between them.
 std::string Wrapped(const std::vector<std::string>& paragraphs) {
@@ -109,7 +115,7 @@ public:
 
 // The options every level takes, so that they may stand before or after the command.
 struct OptionValues {
-    std::string workDir, channel, port, timeout, silence;
+    std::string workDir, channel, port, timeout, silence, station;
     bool portGiven = false;
 };
 
@@ -139,6 +145,12 @@ void AddCommonOptions(CLI::App* app, OptionValues& v) {
         ->check([](const std::string& s) {
             return s.empty() ? "needs a port name or a device path" : "";
         });
+    app->add_option("--station", v.station,
+                    "A running station's HTTP API, e.g. http://127.0.0.1:8470 (default: "
+                    "TALVORN_STATION); needs TALVORN_USER and TALVORN_PASSWORD")
+        ->type_name("URL")
+        ->multi_option_policy(last)
+        ->check([](const std::string& s) { return s.empty() ? "needs a station's URL" : ""; });
     app->add_option("--timeout", v.timeout,
                     "Cap on the whole run, any number above 0 (default: none)")
         ->type_name("SECONDS")
@@ -163,6 +175,17 @@ const char* CommandName(Command command) {
 
 std::string VersionText() {
     return "talvorn-cli 0.2";
+}
+
+void TakeEnvironment(Options* o, const std::function<const char*(const char*)>& getenv) {
+    const auto value = [&](const char* name) {
+        const char* v = getenv(name);
+        return v ? std::string(v) : std::string();
+    };
+    if (!o->station && !o->port && o->workDir.empty() && !value("TALVORN_STATION").empty())
+        o->station = value("TALVORN_STATION");
+    o->user = value("TALVORN_USER");
+    o->password = value("TALVORN_PASSWORD");
 }
 
 bool ParseSeconds(const std::string& text, double* out) {
@@ -218,7 +241,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args, Options* out) 
                         "Para.ini is created in the working folder with the defaults when it is "
                         "missing. --port replaces the channel's port for this run; nothing is "
                         "written.",
-                        kExitNote}));
+                        kStationNote, kExitNote}));
 
     struct Parsed {
         const CommandInfo* info;
@@ -321,6 +344,14 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args, Options* out) 
         o.channel = values.channel[0] - '0';
     if (!values.port.empty())
         o.port = values.port;
+    if (!values.station.empty()) {
+        if (o.port || !o.workDir.empty()) {
+            outcome.text = "--station does not go with --port or --workdir: the running station "
+                           "has its own port and working folder";
+            return outcome;
+        }
+        o.station = values.station;
+    }
     double seconds = 0;
     if (!values.timeout.empty() && ParseSeconds(values.timeout, &seconds))
         o.timeoutSeconds = seconds;
@@ -331,26 +362,10 @@ ParseOutcome ParseArguments(const std::vector<std::string>& args, Options* out) 
     return outcome;
 }
 
-namespace {
-
-// A node number as typed: decimal digits only, leading zeros allowed.
-bool ParseNumber(std::string_view text, long* out) {
-    if (text.empty() || text.size() > 9 ||
-        text.find_first_not_of("0123456789") != std::string_view::npos)
-        return false;
-    const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), *out);
-    return ec == std::errc() && p == text.data() + text.size();
-}
-
-} // namespace
-
 bool ParseNodeList(const std::string& text, const NodeNumbering& numbering, NodeSet* out,
                    std::string* error) {
     NodeSet nodes{};
     const int count = std::clamp(numbering.count, 0, static_cast<int>(nodes.size()));
-    const std::string range = count > 0 ? NodeLabelText(numbering.first, 0) + " to " +
-                                              NodeLabelText(numbering.first, count - 1)
-                                        : std::string("none");
     if (text.empty())
         return Fail(error, "empty node list");
     std::string_view rest = text;
@@ -362,7 +377,7 @@ bool ParseNodeList(const std::string& text, const NodeNumbering& numbering, Node
         const std::string_view lastText =
             dash == std::string_view::npos ? firstText : item.substr(dash + 1);
         long first = 0, last = 0;
-        if (!ParseNumber(firstText, &first) || !ParseNumber(lastText, &last))
+        if (!ParseNodeNumber(firstText, &first) || !ParseNodeNumber(lastText, &last))
             return Fail(error, "bad node list item '" + std::string(item) +
                                    "' (expected node numbers such as 3, 1-8 or 1,3,5-8)");
         if (first > last)
@@ -370,8 +385,7 @@ bool ParseNodeList(const std::string& text, const NodeNumbering& numbering, Node
         for (const auto& [number, typed] : {std::pair{first, firstText}, {last, lastText}}) {
             const long index = number - numbering.first;
             if (index < 0 || index >= count)
-                return Fail(error, "node " + std::string(typed) +
-                                       " is out of range (the channel's nodes are " + range + ")");
+                return Fail(error, NodeOutOfRangeText(typed, numbering.first, count));
         }
         for (long n = first; n <= last; ++n)
             nodes[static_cast<size_t>(n - numbering.first)] = true;

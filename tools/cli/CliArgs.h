@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,11 @@ struct Options {
     Command command = Command::None;
     std::string nodes; // NODES (or NODE) as typed; checked against the channel later
     std::vector<std::string> operands; // files of a send, names of a delete
+    // A station that runs already and owns the port: its HTTP API's URL, with the user and
+    // password of its Log On (TALVORN_STATION, TALVORN_USER, TALVORN_PASSWORD).
+    std::optional<std::string> station;
+    std::string user;
+    std::string password;
 };
 
 // What the command line asks for.
@@ -49,6 +55,11 @@ std::string VersionText();
 
 // Parses argv[1..]. Node numbers are checked later, once the channel's numbering is known.
 ParseOutcome ParseArguments(const std::vector<std::string>& args, Options* out);
+
+// Fills what the environment gives: TALVORN_STATION (unless --station, --port or --workdir is
+// given: a run on a port of its own), TALVORN_USER and TALVORN_PASSWORD. `getenv` returns null for
+// a variable that is not set.
+void TakeEnvironment(Options* options, const std::function<const char*(const char*)>& getenv);
 
 // A number of seconds as the options take it: a plain decimal number above 0 ("30", "2.5",
 // "1e3"); false for anything else ("0", "-1", "inf", "nan", "5s", "0x10", "").

@@ -4,6 +4,7 @@
 #include "NodeFiles.h"
 #include "PortCheck.h"
 #include "Progress.h"
+#include "StationAccess.h"
 #include "Watch.h"
 
 #include "link/CommCenter.h"
@@ -52,6 +53,109 @@ public:
     CentreGuard& operator=(const CentreGuard&) = delete;
 };
 
+// The centre this process opened on the channel's port.
+class LocalStation : public StationAccess {
+public:
+    explicit LocalStation(int channel) : c_(channel) {}
+
+    QueueResult Queue(Command kind, const std::vector<int>& nodes,
+                      const std::vector<std::string>& files) override {
+        CTransTask request;
+        NodeSet set{};
+        for (int n : nodes) {
+            request.nodeMask[n] = 1;
+            set[static_cast<size_t>(n)] = true;
+        }
+        request.files = files;
+        bool logged = true;
+        int (*create)(int, CTransTask&) = CreateQueryTask;
+        switch (kind) {
+        case Command::Send:
+            logged = LogSendCommand(c_, AccountName(), Flags(set), files);
+            create = CreateSendTask;
+            break;
+        case Command::Delete:
+            logged = !nodes.empty() && LogDeleteCommand(c_, AccountName(), nodes.front(), files);
+            create = CreateDeleteTask;
+            break;
+        case Command::Clear:
+            logged = LogClearCommand(c_, AccountName(), Flags(set));
+            create = CreateClearTask;
+            break;
+        default:
+            break;
+        }
+        QueueResult r;
+        if (!logged) {
+            r.kind = QueueResult::Unlogged;
+            return r;
+        }
+        r.kind = create(c_, request) == 1 ? QueueResult::Queued : QueueResult::NotQueued;
+        lastFreshPackages_ = Centre().channels[c_].freshPackages.load();
+        return r;
+    }
+    bool Poll(std::string*) override { return true; }
+    NodeReading Reading(int n) override {
+        NodeRecord& node = Node(n);
+        NodeReading r;
+        r.snapshot = TakeNodeSnapshot(node, ChannelLineLost(c_));
+        r.replied = node.replied.load() != 0;
+        r.totalBytes = node.totalBytes.load();
+        return r;
+    }
+    std::vector<ListedFile> Listed(int n) override { return Node(n).ListedFiles(); }
+    bool Busy() override { return ChannelBusy(Centre(), c_); }
+    bool LineLost() override { return ChannelLineLost(c_); }
+    bool LineMoved() override {
+        // Reading the send's files (ahead of the task's start, or a file's packages at a
+        // command's), or packages going out for the first time: the station is at work even
+        // while no node has anything to say. Packages sent again are no progress of their own: a
+        // node that lost them says so by reporting fewer missing (RunWatch).
+        CCommCenter& cc = Centre();
+        ChannelState& ch = cc.channels[c_];
+        const int command = ch.cmdType.load();
+        const uint32_t fresh = ch.freshPackages.load();
+        const bool waitingToStart = cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
+        const bool moved =
+            waitingToStart || command == CMD_PREPARING || fresh != lastFreshPackages_;
+        lastFreshPackages_ = fresh;
+        return moved;
+    }
+    void SettleLostLine() override {
+        // The sender ends the command at once; the scheduler's next cycle applies its answers (a
+        // file a node reported complete is recorded as sent). Two cycles after the channel went
+        // idle, one has run whole.
+        CCommCenter& cc = Centre();
+        const Clock::time_point until = Clock::now() + kLineLostSettle;
+        std::optional<uint64_t> idleAt;
+        while (Clock::now() < until) {
+            if (!idleAt && cc.ChannelIdle(c_))
+                idleAt = cc.schedulerCycles.load();
+            if (idleAt && cc.schedulerCycles.load() >= *idleAt + 2)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    void Cancel(const std::vector<int>& nodes) override {
+        CCommCenter& cc = Centre();
+        CTransTask request;
+        for (int n : nodes)
+            request.nodeMask[n] = 1;
+        // The Cancel Task dialog for these nodes with every row ticked.
+        std::vector<int32_t> numbers;
+        for (const CancelEntry& e : CollectCancelList(cc, c_, request))
+            numbers.push_back(e.taskNo);
+        CancelTaskNumbers(cc, c_, request.nodeMask, numbers);
+    }
+
+private:
+    CCommCenter& Centre() { return *CCommCenter::Instance(); }
+    NodeRecord& Node(int n) { return Centre().nodes[c_][n]; }
+
+    const int c_;
+    uint32_t lastFreshPackages_ = 0;
+};
+
 // The text a node's line shows when the run gave up on it for want of an answer.
 constexpr const char* kNoAnswerText = "No Answer";
 
@@ -62,14 +166,16 @@ enum class EndCause {
     TimedOut,    // --timeout
     LineLost,    // the channel's port failed
     Stalled,     // nothing moved for --silence seconds
+    Unreachable, // the running station no longer answers (--station)
 };
 
 class Session {
 public:
-    Session(const Options& o, RunIo& io, int channel, const NodeSet& targets,
-            std::vector<SendFile> files)
-        : o_(o), io_(io), c_(channel), targets_(NodeIndexes(targets)), active_(targets_),
-          targetSet_(targets), files_(std::move(files)), start_(Clock::now()),
+    Session(const Options& o, RunIo& io, StationAccess& station, int channel, int firstNumber,
+            const NodeSet& targets, std::vector<SendFile> files)
+        : o_(o), io_(io), station_(station), c_(channel), first_(firstNumber),
+          targets_(NodeIndexes(targets)), active_(targets_), targetSet_(targets),
+          files_(std::move(files)), start_(Clock::now()),
           progress_(io.err, io.errIsTerminal, io.terminalWidth) {
         // Beyond a few decades a cap is no cap; the clock could not hold it anyway.
         if (o.timeoutSeconds && *o.timeoutSeconds < 1e9)
@@ -80,22 +186,25 @@ public:
     int Run();
 
 private:
-    CCommCenter& Centre() { return *CCommCenter::Instance(); }
-    NodeRecord& Node(int n) { return Centre().nodes[c_][n]; }
-    std::string Label(int n) const { return NodeLabel(c_, n); }
+    std::string Label(int n) const { return NodeLabelText(first_, n); }
     double Seconds(Clock::time_point t) const {
         return std::chrono::duration<double>(t - start_).count();
     }
 
-    // Hands the request to the task layer and waits until the task has ended on every target,
-    // or the run has given up on the nodes that had not. `phase`: the command whose ends count
-    // (the query before a delete is a query of its own).
-    void RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask& request);
+    // Hands the task (on the active nodes) to the station: false when the run ends here
+    // (interrupted before, or the station did not take it; `refusal_` then holds the exit status
+    // when there is one to give).
+    bool StartTask(Command phase, const std::vector<std::string>& files);
+    // Waits until the task has ended on every active node, or the run has given up on the nodes
+    // that had not. `phase`: the command whose ends count (the query before a delete is a query
+    // of its own).
+    void WaitTask(Command phase);
+    void RunTask(Command phase, const std::vector<std::string>& files = {}) {
+        if (StartTask(phase, files))
+            WaitTask(phase);
+    }
     // Reads every node of the task once: what the watch needs, and the progress shown.
     std::vector<NodeObservation> Observe(Command phase);
-    bool LineMoved();
-    // The command under way when the line was lost ends, and its answers are taken up.
-    void SettleLostLine();
     int FilesHeld(int n);
     bool HoldsAllFiles(int n) { return FilesHeld(n) == static_cast<int>(files_.size()); }
     // The node's end: its status, or the send's end when it was asked again after the send.
@@ -131,7 +240,9 @@ private:
 
     const Options& o_;
     RunIo& io_;
+    StationAccess& station_;
     const int c_;
+    const int first_; // the channel's first number
     const std::vector<int> targets_;
     std::vector<int> active_; // the nodes of the task under way: the targets, or some of them
     const NodeSet targetSet_;
@@ -141,7 +252,8 @@ private:
     ProgressView progress_;
     EndCause cause_ = EndCause::None;
     int signal_ = 0;
-    uint32_t lastFreshPackages_ = 0;
+    std::optional<int> refusal_;            // the exit status of a task the station refused
+    std::vector<NodeObservation> lastSeen_; // the last poll that could read the station
     std::map<int, int> filesDone_;  // per node: the send's files seen done
     std::map<int, int> lastStatus_; // per node: its status at the last poll
     std::map<int, int> sendEnd_;    // per node asked again after the send: the send's end
@@ -169,7 +281,7 @@ int Session::Run() {
 }
 
 int Session::FilesHeld(int n) {
-    const auto listed = Node(n).ListedFiles();
+    const auto listed = station_.Listed(n);
     int held = 0;
     for (const SendFile& f : files_)
         held += HoldsFile(listed, f) ? 1 : 0;
@@ -178,11 +290,11 @@ int Session::FilesHeld(int n) {
 
 int Session::EndStatus(int n) {
     const auto end = sendEnd_.find(n);
-    return end != sendEnd_.end() ? end->second : Node(n).status.load();
+    return end != sendEnd_.end() ? end->second : station_.Reading(n).snapshot.status;
 }
 
 bool Session::Succeeded(Command phase, int n) {
-    const int status = phase == Command::Send ? EndStatus(n) : Node(n).status.load();
+    const int status = phase == Command::Send ? EndStatus(n) : station_.Reading(n).snapshot.status;
     switch (phase) {
     case Command::Query:
     case Command::List:
@@ -204,17 +316,16 @@ std::vector<NodeObservation> Session::Observe(Command phase) {
     std::vector<NodeView> views;
     seen.reserve(active_.size());
     views.reserve(active_.size());
-    const bool lost = ChannelLineLost(c_);
     for (int n : active_) {
-        NodeRecord& node = Node(n);
-        const NodeSnapshot snap = TakeNodeSnapshot(node, lost);
+        const NodeReading reading = station_.Reading(n);
+        const NodeSnapshot& snap = reading.snapshot;
         NodeObservation o;
         o.status = snap.status;
         o.progress = snap.progress;
         o.missingCount = snap.missingCount;
         o.fileCount = snap.fileCount;
         o.freeBytes = snap.freeBytes;
-        o.replied = node.replied.load() != 0;
+        o.replied = reading.replied;
         o.filesHeld = phase == Command::Send ? FilesHeld(n) : 0;
         const bool holds = phase == Command::Send && snap.status == NS_FILE_DONE &&
                            o.filesHeld == static_cast<int>(files_.size());
@@ -243,52 +354,14 @@ std::vector<NodeObservation> Session::Observe(Command phase) {
     return seen;
 }
 
-bool Session::LineMoved() {
-    // Reading the send's files (ahead of the task's start, or a file's packages at a command's),
-    // or packages going out for the first time: the station is at work even while no node has
-    // anything to say. Packages sent again are no progress of their own: a node that lost them
-    // says so by reporting fewer missing (RunWatch).
-    CCommCenter& cc = Centre();
-    ChannelState& ch = cc.channels[c_];
-    const int command = ch.cmdType.load();
-    const uint32_t fresh = ch.freshPackages.load();
-    const bool waitingToStart = cc.taskActive[c_].load() == 0 && cc.taskQueue[c_].Count() != 0;
-    const bool moved = waitingToStart || command == CMD_PREPARING || fresh != lastFreshPackages_;
-    lastFreshPackages_ = fresh;
-    return moved;
-}
-
-void Session::SettleLostLine() {
-    // The sender ends the command at once; the scheduler's next cycle applies its answers (a file
-    // a node reported complete is recorded as sent). Two cycles after the channel went idle, one
-    // has run whole.
-    CCommCenter& cc = Centre();
-    const Clock::time_point until = Clock::now() + kLineLostSettle;
-    std::optional<uint64_t> idleAt;
-    while (Clock::now() < until) {
-        if (!idleAt && cc.ChannelIdle(c_))
-            idleAt = cc.schedulerCycles.load();
-        if (idleAt && cc.schedulerCycles.load() >= *idleAt + 2)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
 void Session::Say(const std::string& message) {
     progress_.Finish(); // the live line comes back with the next update
     io_.err << "talvorn-cli: " << message << '\n' << std::flush;
 }
 
 void Session::CancelNodes(const std::vector<int>& nodes) {
-    CCommCenter& cc = Centre();
-    CTransTask request;
-    for (int n : nodes)
-        request.nodeMask[n] = 1;
-    // The Cancel Task dialog for these nodes with every row ticked.
-    std::vector<int32_t> numbers;
-    for (const CancelEntry& e : CollectCancelList(cc, c_, request))
-        numbers.push_back(e.taskNo);
-    CancelTaskNumbers(cc, c_, request.nodeMask, numbers);
+    if (!nodes.empty())
+        station_.Cancel(nodes);
 }
 
 void Session::GiveUpSilent(RunWatch& watch, const std::vector<size_t>& places,
@@ -313,6 +386,7 @@ void Session::EndUnfinished(const std::vector<NodeObservation>& seen, EndCause c
         verdict = NodeInfoText(NS_LINE_LOST, 0);
         break;
     case EndCause::Stalled:
+    case EndCause::Unreachable:
         verdict = kNoAnswerText;
         break;
     default:
@@ -328,34 +402,49 @@ void Session::EndUnfinished(const std::vector<NodeObservation>& seen, EndCause c
         verdicts_[n] = verdict;
         nodes.push_back(n);
     }
-    CancelNodes(nodes);
+    if (cause != EndCause::Unreachable)
+        CancelNodes(nodes);
 }
 
-void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask& request) {
+bool Session::StartTask(Command phase, const std::vector<std::string>& files) {
     if (cause_ != EndCause::None)
-        return;
+        return false;
     if (io_.stopRequested && io_.stopRequested().count > 0) {
         cause_ = EndCause::Interrupted;
         signal_ = io_.stopRequested().signal;
-        return;
+        return false;
     }
-    for (int n = 0; n < kTaskNodes; ++n)
-        request.nodeMask[n] = 0;
-    for (int n : active_)
-        request.nodeMask[n] = 1;
-    if (create(c_, request) != 1) {
+    const QueueResult queued = station_.Queue(phase, active_, files);
+    switch (queued.kind) {
+    case QueueResult::Queued:
+        return true;
+    case QueueResult::Unlogged:
+        refusal_ = Unaudited(CommandName(phase));
+        break;
+    case QueueResult::Refused:
+        io_.err << "talvorn-cli: " << queued.message << '\n';
+        refusal_ = queued.exitStatus;
+        break;
+    case QueueResult::NotQueued:
         io_.err << "talvorn-cli: the task could not be queued\n";
-        cause_ = EndCause::NotQueued;
-        return;
+        break;
     }
+    cause_ = EndCause::NotQueued;
+    return false;
+}
+
+void Session::WaitTask(Command phase) {
     RunWatch watch(active_.size(), o_.silenceSeconds, Seconds(Clock::now()));
-    lastFreshPackages_ = Centre().channels[c_].freshPackages.load();
     bool ending = false;
     int stopsSeen = 0;
     Clock::time_point giveUpAt{};
     while (true) {
-        std::vector<NodeObservation> seen = Observe(phase);
-        if (!ChannelBusy(Centre(), c_))
+        std::string unreachable;
+        const bool read = station_.Poll(&unreachable);
+        std::vector<NodeObservation> seen = read ? Observe(phase) : lastSeen_;
+        if (read)
+            lastSeen_ = seen;
+        if (read && !station_.Busy())
             break;
         const Clock::time_point now = Clock::now();
         const StopRequest stop = io_.stopRequested ? io_.stopRequested() : StopRequest{};
@@ -365,7 +454,7 @@ void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask
                 signal_ = stop.signal;
                 break;
             }
-            if (now >= giveUpAt)
+            if (now >= giveUpAt || !read)
                 break;
         } else {
             EndCause cause = EndCause::None;
@@ -374,11 +463,16 @@ void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask
                 cause = EndCause::Interrupted;
                 signal_ = stop.signal;
                 why = "interrupted; unfinished nodes are cancelled";
-            } else if (ChannelLineLost(c_)) {
+            } else if (!read) {
+                cause = EndCause::Unreachable;
+                why = unreachable + "; the run ends without its unfinished nodes";
+            } else if (station_.LineLost()) {
                 cause = EndCause::LineLost;
                 // The nodes that answered the command under way keep their answers.
-                SettleLostLine();
-                seen = Observe(phase);
+                station_.SettleLostLine();
+                std::string ignored;
+                if (station_.Poll(&ignored))
+                    seen = lastSeen_ = Observe(phase);
                 why = "the line of channel " + std::to_string(c_ + 1) +
                       " is lost; unfinished nodes are cancelled";
             } else if (deadline_ && now >= *deadline_) {
@@ -388,7 +482,7 @@ void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask
                      << " s; unfinished nodes are cancelled";
                 why = text.str();
             } else {
-                const RunWatch::Verdict v = watch.Observe(Seconds(now), seen, LineMoved());
+                const RunWatch::Verdict v = watch.Observe(Seconds(now), seen, station_.LineMoved());
                 if (!v.silent.empty())
                     GiveUpSilent(watch, v.silent, now);
                 if (v.stalled) {
@@ -412,6 +506,8 @@ void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask
                 Say(why);
                 EndUnfinished(seen, cause);
                 giveUpAt = now + kCancelGrace;
+                if (cause == EndCause::Unreachable)
+                    break;
             }
         }
         std::this_thread::sleep_for(kPollPeriod);
@@ -420,17 +516,20 @@ void Session::RunTask(Command phase, int (*create)(int, CTransTask&), CTransTask
 }
 
 void Session::ReportNodes(std::ostream& out, Command phase, bool withFigures) {
+    std::string ignored;
+    if (cause_ != EndCause::Unreachable)
+        (void)station_.Poll(&ignored); // the figures as they are now
     for (int n : targets_) {
-        NodeRecord& node = Node(n);
-        const int status = phase == Command::Send ? EndStatus(n) : node.status.load();
+        const NodeReading reading = station_.Reading(n);
+        const int status = phase == Command::Send ? EndStatus(n) : reading.snapshot.status;
         const auto verdict = verdicts_.find(n);
         if (verdict != verdicts_.end() && !Succeeded(phase, n))
             out << Label(n) << '\t' << verdict->second;
         else
             out << Label(n) << '\t' << FinalStatusText(status);
         if (withFigures && status == NS_QUERY_END)
-            out << "\ttotal " << node.totalBytes.load() << " free " << node.freeBytes.load()
-                << " files " << node.fileCount.load();
+            out << "\ttotal " << reading.totalBytes << " free " << reading.snapshot.freeBytes
+                << " files " << reading.snapshot.fileCount;
         out << '\n';
     }
     out.flush();
@@ -445,8 +544,9 @@ bool Session::AllSucceeded(Command phase) {
 }
 
 int Session::Query(bool listFiles) {
-    CTransTask request;
-    RunTask(Command::Query, CreateQueryTask, request);
+    RunTask(Command::Query);
+    if (refusal_)
+        return *refusal_;
     const bool ok = AllSucceeded(Command::Query);
     if (!listFiles) {
         ReportNodes(io_.out, Command::Query, true);
@@ -456,20 +556,18 @@ int Session::Query(bool listFiles) {
     ReportNodes(io_.err, Command::Query, false);
     if (!ok || cause_ != EndCause::None)
         return ExitStatus(false);
-    for (const ListedFile& f : Node(targets_.front()).ListedFiles())
+    for (const ListedFile& f : station_.Listed(targets_.front()))
         io_.out << PrintedNodeName(f.name) << '\t' << f.length << '\n';
     io_.out.flush();
     return ExitStatus(true);
 }
 
 int Session::Send() {
-    CTransTask request;
     std::vector<std::string> paths;
     for (const SendFile& f : files_)
         paths.push_back(f.path);
-    request.files = paths;
-    if (!LogSendCommand(c_, AccountName(), Flags(targetSet_), paths))
-        return Unaudited("send");
+    if (!StartTask(Command::Send, paths))
+        return refusal_ ? *refusal_ : ExitStatus(false);
     // The name each file gets on the machines: what `list` shows and `delete` takes.
     for (size_t i = 0; i < files_.size(); ++i)
         io_.err << "sending " << (i < o_.operands.size() ? o_.operands[i] : files_[i].path)
@@ -477,21 +575,20 @@ int Session::Send() {
                 << PrintedNodeName(reinterpret_cast<const uint8_t*>(files_[i].field.data()))
                 << '\n';
     io_.err.flush();
-    RunTask(Command::Send, CreateSendTask, request);
+    WaitTask(Command::Send);
     // A node whose list is not known (its opening query failed) ends the send without the
     // station's copy of its files: it is asked again before it is said to lack one.
     std::vector<int> unknown;
     for (int n : targets_) {
-        if (Node(n).status.load() == NS_FILE_DONE && !HoldsAllFiles(n) &&
-            Node(n).fileCount.load() < 0)
+        const NodeSnapshot node = station_.Reading(n).snapshot;
+        if (node.status == NS_FILE_DONE && !HoldsAllFiles(n) && node.fileCount < 0)
             unknown.push_back(n);
     }
     if (!unknown.empty() && cause_ == EndCause::None) {
         for (int n : unknown)
             sendEnd_[n] = NS_FILE_DONE;
         active_ = unknown;
-        CTransTask query;
-        RunTask(Command::Query, CreateQueryTask, query);
+        RunTask(Command::Query);
         active_ = targets_;
     }
     ReportNodes(io_.out, Command::Send, false);
@@ -502,12 +599,12 @@ int Session::Send() {
         ok = false;
         if (EndStatus(n) != NS_FILE_DONE)
             continue;
-        if (Node(n).fileCount.load() < 0) {
+        if (station_.Reading(n).snapshot.fileCount < 0) {
             io_.err << "talvorn-cli: node " << Label(n)
                     << " could not be asked which files it holds\n";
             continue;
         }
-        const auto listed = Node(n).ListedFiles();
+        const auto listed = station_.Listed(n);
         for (const SendFile& f : files_) {
             if (!HoldsFile(listed, f))
                 io_.err << "talvorn-cli: node " << Label(n) << " does not list "
@@ -521,15 +618,16 @@ int Session::Send() {
 int Session::Delete() {
     const int n = targets_.front();
     // Names are matched against a fresh list, never against what the node held some time ago.
-    CTransTask query;
-    RunTask(Command::Query, CreateQueryTask, query);
+    RunTask(Command::Query);
+    if (refusal_)
+        return *refusal_;
     if (cause_ != EndCause::None || !Succeeded(Command::Query, n)) {
         ReportNodes(io_.out, Command::Query, false);
         return ExitStatus(false);
     }
     std::vector<std::string> missing, ambiguous;
     std::vector<std::string> fields =
-        ResolveNodeNames(Node(n).ListedFiles(), o_.operands, &missing, &ambiguous);
+        ResolveNodeNames(station_.Listed(n), o_.operands, &missing, &ambiguous);
     if (!missing.empty() || !ambiguous.empty()) {
         for (const std::string& name : missing)
             io_.err << "talvorn-cli: " << name << ": no such file on node " << Label(n) << '\n';
@@ -539,20 +637,17 @@ int Session::Delete() {
         io_.err << "talvorn-cli: nothing was deleted\n";
         return kExitUsage;
     }
-    CTransTask request;
-    request.files = fields;
-    if (!LogDeleteCommand(c_, AccountName(), n, fields))
-        return Unaudited("delete");
-    RunTask(Command::Delete, CreateDeleteTask, request);
+    RunTask(Command::Delete, fields);
+    if (refusal_)
+        return *refusal_;
     ReportNodes(io_.out, Command::Delete, false);
     return ExitStatus(AllSucceeded(Command::Delete));
 }
 
 int Session::Clear() {
-    CTransTask request;
-    if (!LogClearCommand(c_, AccountName(), Flags(targetSet_)))
-        return Unaudited("clear");
-    RunTask(Command::Clear, CreateClearTask, request);
+    RunTask(Command::Clear);
+    if (refusal_)
+        return *refusal_;
     ReportNodes(io_.out, Command::Clear, false);
     return ExitStatus(AllSucceeded(Command::Clear));
 }
@@ -562,9 +657,46 @@ int UsageError(RunIo& io, const std::string& message) {
     return kExitUsage;
 }
 
+// The run through a station that runs already: its HTTP API instead of the port.
+int RunThroughStation(const Options& o, RunIo& io) {
+    if (o.user.empty())
+        return UsageError(io, "--station needs the user and password of that station's Log On in "
+                              "TALVORN_USER and TALVORN_PASSWORD");
+    const int c = o.channel - 1;
+    std::string error;
+    int status = kExitUsage;
+    const std::unique_ptr<StationLink> link =
+        ReachStation(*o.station, o.user, o.password, c, &error, &status);
+    if (!link) {
+        io.err << "talvorn-cli: " << error << '\n';
+        return status;
+    }
+    StationLink& station = *link;
+    if (!station.ChannelOpen())
+        return UsageError(io, "channel " + std::to_string(o.channel) + " of the station at " +
+                                  *o.station + " is not open");
+    NodeSet targets{};
+    if (!ParseNodeList(o.nodes, NodeNumbering{station.FirstNumber(), station.NodeCount()}, &targets,
+                       &error))
+        return UsageError(io, error);
+    if ((o.command == Command::List || o.command == Command::Delete) &&
+        NodeIndexes(targets).size() != 1)
+        return UsageError(io, std::string(CommandName(o.command)) + " works on one node, not '" +
+                                  o.nodes + "'");
+    // Checked here by the station's own rules, so that the run says what a local one says; the
+    // station checks them again when it takes them.
+    std::vector<SendFile> files;
+    if (o.command == Command::Send && !CheckSendFiles(o.operands, &files, &error))
+        return UsageError(io, error);
+    Session session(o, io, station, c, station.FirstNumber(), targets, std::move(files));
+    return session.Run();
+}
+
 } // namespace
 
 int Run(const Options& o, RunIo& io) {
+    if (o.station)
+        return RunThroughStation(o, io);
     // The working folder: where Para.ini and the event log live, as the station's current folder.
     std::error_code ec;
     const fs::path dir = o.workDir.empty() ? fs::current_path(ec) : fs::absolute(o.workDir, ec);
@@ -635,10 +767,14 @@ int Run(const Options& o, RunIo& io) {
         std::string where = port;
         if (!device.empty() && device != port)
             where += " (" + device + ")";
-        return UsageError(io, "cannot open " + channelName + " on port " + where + ": " +
-                                  DescribePortFailure(device));
+        std::string reason = DescribePortFailure(device);
+        // The usual holder of a busy port is the station itself: say how to go through it.
+        if (reason == kPortBusyText)
+            reason += PortHolderHint();
+        return UsageError(io, "cannot open " + channelName + " on port " + where + ": " + reason);
     }
-    Session session(o, io, c, targets, std::move(files));
+    LocalStation local(c);
+    Session session(o, io, local, c, p.comOne[c], targets, std::move(files));
     return session.Run();
 }
 

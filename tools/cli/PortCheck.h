@@ -11,4 +11,7 @@ namespace cli {
 // without touching its settings; call it only after the centre has given up on it.
 std::string DescribePortFailure(const std::string& device);
 
+// What DescribePortFailure says of a device that another program has open.
+constexpr const char* kPortBusyText = "the device is busy (another program has it open)";
+
 } // namespace cli

@@ -24,7 +24,7 @@ std::string DescribePortFailure(const std::string& device) {
     if (fd < 0) {
         const int e = errno;
         if (e == EBUSY)
-            return "the device is busy (another program has it open)";
+            return kPortBusyText;
         if (e == EACCES || e == EPERM)
             return "permission denied";
         return std::strerror(e);
@@ -33,7 +33,7 @@ std::string DescribePortFailure(const std::string& device) {
     if (!::isatty(fd))
         reason = "not a terminal";
     else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        reason = "the device is busy (another program has it open)";
+        reason = kPortBusyText;
     else
         reason = "the device could not be set up as a serial line";
     ::close(fd);

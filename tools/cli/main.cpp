@@ -5,6 +5,7 @@
 
 #include "platform/FileIo.h"
 
+#include <cstdlib>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
         std::cerr << "talvorn-cli: " << parsed.text << "\n(talvorn-cli --help shows the usage)\n";
         return cli::kExitUsage;
     }
+    cli::TakeEnvironment(&options, [](const char* name) { return std::getenv(name); });
     cli::InstallStopHandlers();
     // A data file's lock that another program holds (a station, a stopped talvorn-cli): the wait
     // says so once, and Ctrl-C or SIGTERM ends it.

@@ -1,5 +1,7 @@
 #include "gui/app/TransferDlg.h"
 
+#include "api/ApiServer.h"
+#include "api/ApiSettings.h"
 #include "gui/app/CommandIds.h"
 #include "gui/app/StationPrompts.h"
 #include "gui/app/StationTray.h"
@@ -38,6 +40,8 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <iostream>
 
 namespace {
 
@@ -333,6 +337,7 @@ void CTransferDlg::onTrayExitSystem() {
 void CTransferDlg::Initialise(std::unique_ptr<QWidget> loading) {
     createTray();
     openChannels();
+    startApi();
     if (libraryView_ == nullptr) {
         // The library opens at the folder File Path chose, when it exists.
         auto* library = new LibraryView;
@@ -351,6 +356,20 @@ void CTransferDlg::openChannels() {
     nodes_->readNodeTables();
     nodes_->showChannel((nodes_->channelOpen(0) || !nodes_->channelOpen(1)) ? 0 : 1);
     panes_->showChannel(currentChannel());
+}
+
+void CTransferDlg::startApi() {
+    const ApiSettings settings = LoadApiSettings();
+    if (settings.listen.empty())
+        return;
+    auto server = std::make_unique<api::ApiServer>();
+    std::string error;
+    if (!server->Start(settings, &error)) {
+        std::cerr << "talvorn: the station's HTTP API does not run: " << error << '\n';
+        return;
+    }
+    std::cerr << "talvorn: serving the station's HTTP API on " << server->Url() << '\n';
+    api_ = std::move(server);
 }
 
 void CTransferDlg::StatusTick() {
@@ -437,9 +456,12 @@ void CTransferDlg::tearDown() {
     setLibraryView(nullptr); // its file watching threads end with it
     if (tray_ != nullptr)
         tray_->remove();
-    // The centre's threads stop and its ports close before the window goes.
+    // Nothing reads the station through the API once it is stopped; then the centre's threads
+    // stop and its ports close before the window goes.
+    if (api_)
+        api_->Stop();
     nodes_->dropNodeTables();
-    CCommCenter::Destroy();
+    StopCentre();
     shutDown_ = true;
 }
 

@@ -22,6 +22,9 @@
 #include <memory>
 #include <vector>
 
+namespace api {
+class ApiServer;
+}
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -135,6 +138,9 @@ private:
     void createHalves();
     void createTray();
     void openChannels();
+    // Serves the station's HTTP API when Para.ini names an address ([API] Listen); a server that
+    // cannot listen is reported on stderr and the station runs without it.
+    void startApi();
     // The selection entries, on the active list (the node list when the active list is empty).
     void applyCheckOp(CheckListView::CheckOp op);
     bool mayClose() const;
@@ -164,4 +170,6 @@ private:
     CheckListView* activeList_ = nullptr;
     StationTray* tray_ = nullptr;
     QTimer timer_;
+    // Its threads read the core only, never a widget; stopped before the centre goes.
+    std::unique_ptr<api::ApiServer> api_;
 };

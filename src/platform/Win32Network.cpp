@@ -14,6 +14,13 @@ void ListenWithFullBacklog(std::intptr_t socket) {
 }
 
 bool IsLoopbackAddress(const std::string& host) {
+    // Winsock may refuse its calls before the process has started it (once; never cleaned up).
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    if (!started)
+        return false;
     IN_ADDR v4{};
     if (::inet_pton(AF_INET, host.c_str(), &v4) == 1)
         return (ntohl(v4.s_addr) >> 24) == 127;

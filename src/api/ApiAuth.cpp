@@ -1,12 +1,12 @@
 #include "api/ApiAuth.h"
 
 #include "api/ApiRequest.h"
+#include "platform/FileIo.h"
 #include "platform/KeyStore.h"
 #include "users/UserStore.h"
 
 #include <sodium.h>
 
-#include <sys/stat.h>
 #include <thread>
 
 namespace api {
@@ -16,12 +16,11 @@ namespace {
 // The user table's file as it stands: a change of content, by this process or another, changes
 // its identity (the atomic rewrite makes a new file) or its time.
 std::string UserTableStamp() {
-    struct stat st {};
-    if (::stat(KeyStore::keyFile(kUserKey).c_str(), &st) != 0)
+    FileInfo st;
+    if (StatPath(KeyStore::keyFile(kUserKey), st) != 0)
         return "none";
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
-           std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-           std::to_string(st.st_mtim.tv_nsec);
+    return std::to_string(st.volume) + ":" + std::to_string(st.id) + ":" + std::to_string(st.size) +
+           ":" + std::to_string(st.mtimeNs);
 }
 
 } // namespace

@@ -1,13 +1,13 @@
 #include "api/ApiServer.h"
 
 #include "api/ApiRequest.h"
+#include "platform/Network.h"
 #include "platform/ThreadPriority.h"
 
 #include <httplib.h>
 
 #include <cerrno>
 #include <cstring>
-#include <sys/socket.h>
 
 namespace api {
 
@@ -72,11 +72,10 @@ bool ApiServer::Start(const ApiSettings& settings, std::string* error) {
         return false;
     auto server = std::make_unique<httplib::Server>();
     server->new_task_queue = [] { return new ServingPool(kServerThreads); };
-    int listening = -1;
-    server->set_socket_options([&listening](int sock) {
-        int yes = 1;
-        (void)::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        listening = sock;
+    std::intptr_t listening = -1;
+    server->set_socket_options([&listening](socket_t sock) {
+        AllowAddressReuse(static_cast<std::intptr_t>(sock));
+        listening = static_cast<std::intptr_t>(sock);
     });
     server->set_payload_max_length(kMaxBodyBytes);
     // An answer goes out in two writes (head, body): without this a kept connection waits for
@@ -118,7 +117,7 @@ bool ApiServer::Start(const ApiSettings& settings, std::string* error) {
     // The library listens with a backlog of 5: a burst of clients connecting at once would have
     // their connections dropped and tried again a second later. Listening again raises it.
     if (listening >= 0)
-        (void)::listen(listening, SOMAXCONN);
+        ListenWithFullBacklog(listening);
     host_ = host;
     port_ = bound;
     server_ = std::move(server);

@@ -1,10 +1,9 @@
 #include "api/ApiSettings.h"
 
+#include "platform/Network.h"
 #include "store/IniFile.h"
 #include "store/NodeNumbers.h"
 #include "store/SystemParameters.h"
-
-#include <arpa/inet.h>
 
 ApiSettings LoadApiSettings() {
     const std::string file = ParametersPath();
@@ -42,13 +41,7 @@ bool ParseListen(const std::string& text, std::string* host, int* port, std::str
 }
 
 bool IsLoopbackHost(const std::string& host) {
-    if (host == "localhost")
-        return true;
-    in_addr v4{};
-    if (::inet_pton(AF_INET, host.c_str(), &v4) == 1)
-        return (ntohl(v4.s_addr) >> 24) == 127;
-    in6_addr v6{};
-    return ::inet_pton(AF_INET6, host.c_str(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6);
+    return host == "localhost" || IsLoopbackAddress(host);
 }
 
 bool ListenAddress(const ApiSettings& s, std::string* host, int* port, std::string* error) {

@@ -103,7 +103,7 @@ static std::unique_ptr<SerialPort> MakePort() {
         std::lock_guard lock(g_portConfigMutex);
         factory = g_portFactory;
     }
-    return factory ? factory() : CreatePosixSerialPort();
+    return factory ? factory() : CreateSystemSerialPort();
 }
 
 // ---------------------------------------------------------------------------------------------

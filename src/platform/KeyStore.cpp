@@ -6,10 +6,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // File layout (all numbers little-endian):
 //   header  "TVKEYS", version 1, one zero byte                      8 bytes
@@ -23,7 +19,7 @@ constexpr char kMagic[6] = {'T', 'V', 'K', 'E', 'Y', 'S'};
 constexpr uint8_t kVersion = 1;
 constexpr size_t kHeaderSize = 8;
 constexpr size_t kEntryOverhead = 12;
-constexpr off_t kMaxFileSize = 64 << 20;
+constexpr size_t kMaxFileSize = 64 << 20;
 
 struct Entry {
     std::string name;
@@ -69,29 +65,6 @@ void putU32(std::vector<uint8_t>& out, uint32_t v) {
 bool safeByte(char c, bool first) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
            c == '-' || (c == '.' && !first);
-}
-
-std::string absoluteEnv(const char* name) {
-    const char* v = std::getenv(name);
-    if (v == nullptr || v[0] != '/')
-        return {};
-    return v;
-}
-
-// Creates the missing folders of an absolute path, each 0700; existing ones are left alone.
-bool ensureFolder(const std::string& path) {
-    for (size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos != path.size() && path[pos] != '/')
-            continue;
-        std::string part = path.substr(0, pos);
-        struct stat st {};
-        if (::stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            continue;
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string folderOf(const std::string& file) {
@@ -143,31 +116,14 @@ Table parse(const std::vector<uint8_t>& bytes) {
 
 Table load(const std::string& path) {
     Table t;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
-        t.state = errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
+    std::string bytes;
+    // One byte past the cap tells a file that is too large from one that just fits.
+    const int e = ReadFileBytes(path, kMaxFileSize + 1, bytes, nullptr, nullptr, true);
+    if (e != 0 || bytes.size() > kMaxFileSize) {
+        t.state = e == ENOENT ? FileState::kMissing : FileState::kUnreadable;
         return t;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
-        ::close(fd);
-        t.state = FileState::kUnreadable;
-        return t;
-    }
-    // Read no more than the size seen at open; a file that grows meanwhile is not ours to trust.
-    std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
-    size_t got = 0;
-    while (got < bytes.size()) {
-        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(got);
-    return parse(bytes);
+    return parse(std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }
 
 std::vector<uint8_t> serialize(const std::vector<Entry>& entries) {
@@ -185,42 +141,25 @@ std::vector<uint8_t> serialize(const std::vector<Entry>& entries) {
     return out;
 }
 
-// Temporary file in the same folder, fsync, rename over the target, fsync the folder. Called with
+// Temporary file in the same folder, flushed, renamed over the target; owner-only. Called with
 // the key's writer lock held: a temporary file of the key that exists now was left by a writer
 // that crashed.
 bool replaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     const std::string folder = folderOf(path);
     const std::string prefix = path.substr(folder.size() + 1) + ".tmp.";
     RemoveStaleTemporaries(folder, prefix);
-    std::string temp;
-    int fd = CreateTemporaryFile(folder, prefix, 0600, &temp);
-    if (fd < 0)
-        return false;
-    bool ok =
-        ::fchmod(fd, 0600) == 0 && WriteAllToFd(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    SyncFolder(folderOf(path));
-    return true;
+    return ReplaceFileContent(path, prefix, bytes.data(), bytes.size(), true);
 }
 
-// Keeps a damaged file for inspection before it is replaced. A hard link leaves no moment
-// without a key file.
+// Keeps a damaged file for inspection before it is replaced.
 void keepDamaged(const std::string& path) {
-    std::string bad = path + ".bad";
-    ::unlink(bad.c_str());
-    ::link(path.c_str(), bad.c_str());
+    KeepCopyOf(path, path + ".bad");
 }
 
 // Read, change, write back under the writer lock. `change` returns false to abandon the write.
 template <typename Change> bool modify(std::string_view key, Change change) {
     std::string path = KeyStore::keyFile(key);
-    if (path.empty() || !ensureFolder(folderOf(path)))
+    if (path.empty() || !MakeFolders(folderOf(path), true))
         return false;
     KeyStoreLock lock(key);
     if (!lock.held())
@@ -244,20 +183,8 @@ Entry* findEntry(std::vector<Entry>& entries, std::string_view name) {
 } // namespace
 
 std::string KeyStore::rootFolder() {
-    std::string base = absoluteEnv("XDG_CONFIG_HOME");
-    if (base.empty()) {
-        std::string home = absoluteEnv("HOME");
-        if (home.empty()) {
-            if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/')
-                home = pw->pw_dir;
-        }
-        if (home.empty())
-            return {};
-        base = home + "/.config";
-    }
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    return base + "/talvorn";
+    const std::string base = UserSettingsFolder();
+    return base.empty() ? base : base + "/talvorn";
 }
 
 std::string KeyStore::keyFile(std::string_view key) {
@@ -391,7 +318,7 @@ bool KeyStore::update(std::string_view key, const std::vector<KeyValueChange>& c
 
 KeyStoreLock::KeyStoreLock(std::string_view key) {
     std::string path = KeyStore::keyFile(key);
-    if (!path.empty() && ensureFolder(folderOf(path)))
+    if (!path.empty() && MakeFolders(folderOf(path), true))
         lock_ = std::make_unique<FileLock>(path + ".lock", 0600);
 }
 

@@ -1,10 +1,14 @@
 // Per-user key store: what stands in for the per-user registry. A key exists or not and holds
 // named values of raw bytes. Each key is one file under the user's configuration folder,
 //   $XDG_CONFIG_HOME/talvorn/<key>.key   (XDG_CONFIG_HOME defaults to $HOME/.config),
+//   %APPDATA%\talvorn\<key>.key          on Windows (the roaming profile, as the registry's
+//                                        per-user hive roams; a file, because a change to the
+//                                        user table writes a record and the count in one step),
 // where <key> is the key path without leading or trailing backslashes and with every byte other
 // than letters, digits, '_', '-' and a non-leading '.' written as %XX ("Ornisys\" -> Ornisys.key).
 //
-// Files are mode 0600 and folders we create 0700. Every change rewrites the whole file atomically
+// Files are mode 0600 and folders we create 0700 (on Windows, the profile's folder already keeps
+// other accounts out). Every change rewrites the whole file atomically
 // (temporary file in the same folder, fsync, rename), so a crash leaves the old table or the new
 // one. A damaged file is read without ever reading past its data: a file without a valid header
 // counts as a missing key, a damaged entry as a missing value. Before a write replaces a damaged
@@ -54,8 +58,8 @@ public:
     static constexpr size_t kMaxValueSize = 1 << 20; // larger values are refused
     static constexpr size_t kMaxNameSize = 16383;    // as the registry allows
 
-    // Folder that holds the key files; empty when neither XDG_CONFIG_HOME (absolute) nor a home
-    // folder is known.
+    // Folder that holds the key files; empty when no per-user settings folder is known
+    // (UserSettingsFolder).
     static std::string rootFolder();
     // File of a key; empty when the key path is empty or no root folder is known.
     static std::string keyFile(std::string_view key);

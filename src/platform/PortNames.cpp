@@ -3,7 +3,7 @@
 #include "platform/PrivateProfile.h"
 
 std::string ResolvePortName(const std::string& name, const std::string& paraIniPath) {
-    if (!name.empty() && name.front() == '/')
+    if (IsDevicePath(name))
         return name;
     if (name.size() != 4)
         return "";
@@ -14,6 +14,6 @@ std::string ResolvePortName(const std::string& name, const std::string& paraIniP
     std::string key = std::string("COM") + name[3];
     std::string mapped = ProfileGetString(paraIniPath, "PORTS", key, "");
     if (!mapped.empty())
-        return mapped.front() == '/' ? mapped : "";
-    return std::string("/dev/ttyS") + char(name[3] - 1);
+        return IsDevicePath(mapped) ? mapped : "";
+    return DefaultPortDevice(name[3] - '0');
 }

@@ -328,19 +328,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<SerialPort> CreatePosixSerialPort() {
+std::unique_ptr<SerialPort> CreateSystemSerialPort() {
     return std::make_unique<PosixSerialPort>();
-}
-
-uint32_t BaudOfSpeedIndex(int speedIndex) {
-    switch (speedIndex) {
-    case 0:
-        return 19200;
-    case 2:
-        return 57600;
-    case 3:
-        return 115200;
-    default:
-        return 38400;
-    }
 }

@@ -11,10 +11,6 @@
 #include <mutex>
 #include <unordered_map>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 // A file whose time stamp is younger than this may change again without the stamp moving (coarse
@@ -50,22 +46,8 @@ std::string_view trimView(std::string_view s) {
     return s.substr(b, e - b);
 }
 
-struct FileSig {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = -1;
-    int64_t mtimeNs = 0;
-    bool operator==(const FileSig&) const = default;
-};
-
-FileSig sigOf(const struct stat& st) {
-    FileSig s;
-    s.dev = st.st_dev;
-    s.ino = st.st_ino;
-    s.size = st.st_size;
-    s.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    return s;
-}
+// What the cache knows a file by: its identity, size and time stamp.
+using FileSig = FileInfo;
 
 bool isRacy(const FileSig& sig) {
     auto now = std::chrono::system_clock::now().time_since_epoch();
@@ -480,39 +462,13 @@ enum class ReadResult { Ok, Missing, Unreadable };
 
 ReadResult readFile(const std::string& path, std::string& data, FileSig& sig) {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::Missing
-                                                         : ReadResult::Unreadable;
-        struct stat st1 {};
-        if (::fstat(fd, &st1) != 0 || !S_ISREG(st1.st_mode)) {
-            ::close(fd);
+        FileSig before;
+        const int e = ReadFileBytes(path, kMaxProfileFileBytes + 1, data, &before, &sig);
+        if (e == ENOENT || e == ENOTDIR)
+            return ReadResult::Missing;
+        if (e != 0)
             return ReadResult::Unreadable;
-        }
-        size_t want = std::min<size_t>(static_cast<size_t>(st1.st_size), kMaxProfileFileBytes) + 1;
-        data.assign(want, '\0');
-        size_t got = 0;
-        bool failed = false;
-        while (got < want) {
-            ssize_t n = ::read(fd, data.data() + got, want - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                failed = true;
-                break;
-            }
-            if (n == 0)
-                break;
-            got += static_cast<size_t>(n);
-        }
-        struct stat st2 {};
-        bool statOk = ::fstat(fd, &st2) == 0;
-        ::close(fd);
-        if (failed || !statOk)
-            return ReadResult::Unreadable;
-        data.resize(got);
-        sig = sigOf(st2);
-        if (sigOf(st1) == sig)
+        if (before == sig)
             return ReadResult::Ok;
         // Changed while we read it: read again for a consistent copy.
     }
@@ -556,17 +512,17 @@ void remember(const std::string& path, std::shared_ptr<const ProfileText> doc, c
 
 std::shared_ptr<const ProfileText> loadDocument(const std::string& path) {
     std::lock_guard<std::mutex> lock(gCacheMutex);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    FileSig st;
+    if (const int e = StatPath(path, st); e != 0) {
         gCache.erase(path);
-        return (errno == ENOENT || errno == ENOTDIR) ? emptyDocument() : unwritableDocument();
+        return (e == ENOENT || e == ENOTDIR) ? emptyDocument() : unwritableDocument();
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (st.kind != FileKind::Regular) {
         gCache.erase(path);
         return unwritableDocument();
     }
     auto it = gCache.find(path);
-    if (it != gCache.end() && it->second.sig == sigOf(st) && !it->second.racy)
+    if (it != gCache.end() && it->second.sig == st && !it->second.racy)
         return it->second.doc;
 
     std::string data;
@@ -610,47 +566,21 @@ std::filesystem::path replaceTarget(const std::string& path) {
 // something other than a file (such a path is never written, and no lock file is left beside it).
 std::string lockPathOf(const std::string& path) {
     const std::string target = replaceTarget(path).string();
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    FileInfo st;
+    if (StatPath(target, st) == 0 && st.kind != FileKind::Regular)
         return {};
     return target + ".lock";
 }
 
 // Writes content to a new file beside the target and renames it over the target.
 bool atomicReplace(const std::string& path, const std::string& content, FileSig* sigOut) {
-    namespace fs = std::filesystem;
-    const fs::path target = replaceTarget(path);
-    fs::path dir = target.parent_path();
-
-    struct stat old {};
-    bool hadOld = ::stat(target.c_str(), &old) == 0;
-    if (hadOld && !S_ISREG(old.st_mode))
-        return false;
-
+    const std::filesystem::path target = replaceTarget(path);
     // Every writer of the file holds its lock here, so a temporary file of it that exists now
     // was left by one that crashed.
     const std::string prefix = "." + target.filename().string() + ".tmp";
-    RemoveStaleTemporaries(dir.string(), prefix);
-    std::string tmp;
-    int fd = CreateTemporaryFile(dir.string(), prefix, 0666, &tmp);
-    if (fd < 0)
-        return false;
-    if (hadOld)
-        (void)::fchmod(fd, old.st_mode & 07777);
-    struct stat st {};
-    bool ok = WriteAllToFd(fd, content.data(), content.size()) && ::fsync(fd) == 0 &&
-              ::fstat(fd, &st) == 0;
-    if (::close(fd) != 0)
-        ok = false;
-    if (!ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    SyncFolder(dir.string());
-    if (sigOut)
-        *sigOut = sigOf(st);
-    return true;
+    RemoveStaleTemporaries(target.parent_path().string(), prefix);
+    return ReplaceFileContent(target.string(), prefix, content.data(), content.size(), false,
+                              sigOut);
 }
 
 std::string safeValue(const std::string& v) {

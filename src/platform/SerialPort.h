@@ -1,6 +1,6 @@
 // The serial port as the link sees it. Implementations: POSIX termios (the real lines and the
-// simulator's pseudo-terminals) and a scripted in-memory port for tests. No platform types leak
-// through this interface, so another implementation can slot in beside them.
+// simulator's pseudo-terminals), Win32 COM ports, and a scripted in-memory port for tests. No
+// platform types leak through this interface, so another implementation can slot in beside them.
 #pragma once
 
 #include <cstddef>
@@ -38,7 +38,8 @@ public:
     virtual void Close() = 0;
 };
 
-std::unique_ptr<SerialPort> CreatePosixSerialPort();
+// The system's serial port: termios on POSIX, the COM port API on Windows.
+std::unique_ptr<SerialPort> CreateSystemSerialPort();
 
 // Baud rate of a speed index: 0 19200, 1 38400, 2 57600, 3 115200; anything else 38400.
 uint32_t BaudOfSpeedIndex(int speedIndex);

@@ -95,7 +95,7 @@ bool ProbeFile(const std::string& given, GroupFile* file, FileProblem* problem) 
         return false;
     }
     file->name = abs.filename().string();
-    file->folder = abs.parent_path().string();
+    file->folder = abs.parent_path().generic_string();
     if (file->folder.empty() || file->folder.back() != '/')
         file->folder += '/';
     file->size = size;
@@ -457,7 +457,8 @@ LibraryLookup FindLibraryFiles(const std::string& libraryFolder,
                 continue;
             uint8_t field[kNameFieldSize];
             NodeNameField(f.string(), field);
-            entries.push_back({f.string(), std::string(reinterpret_cast<char*>(field), 12)});
+            entries.push_back(
+                {f.generic_string(), std::string(reinterpret_cast<char*>(field), 12)});
         }
         return entries;
     };

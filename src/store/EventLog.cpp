@@ -8,10 +8,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "platform/FileIo.h"
+#include "platform/LocalTime.h"
 #include "store/IniFile.h"
 #include "store/SystemParameters.h"
 
@@ -24,9 +22,7 @@ std::time_t systemNow() {
 }
 
 std::tm localTm(std::time_t when) {
-    std::tm tm{};
-    localtime_r(&when, &tm);
-    return tm;
+    return LocalTime(when);
 }
 
 bool validChannel(int channel) {
@@ -142,37 +138,7 @@ bool isLogDate(const std::string& d) {
 // true. The copy is made beside its final name under a name of its own (".tmp" and six random
 // characters), so no leftover can stand in its way.
 bool copyDurably(const std::string& from, const std::string& to) {
-    const std::string folder = std::filesystem::path(to).parent_path().string();
-    const std::string name = std::filesystem::path(to).filename().string();
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    std::string tmp;
-    const int out = CreateTemporaryFile(folder, name + ".tmp", 0666, &tmp);
-    bool ok = out >= 0;
-    char buf[64 * 1024];
-    while (ok) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ok = WriteAllToFd(out, buf, static_cast<size_t>(n));
-    }
-    ::close(in);
-    if (out >= 0) {
-        ok = ::fsync(out) == 0 && ok;
-        ok = ::close(out) == 0 && ok;
-    }
-    if (!ok || ::rename(tmp.c_str(), to.c_str()) != 0) {
-        if (!tmp.empty())
-            ::unlink(tmp.c_str());
-        return false;
-    }
-    SyncFolder(folder);
-    return true;
+    return CopyFileDurably(from, to);
 }
 
 bool startsWith(const std::string& s, const std::string& prefix) {
@@ -211,8 +177,10 @@ bool archiveDay(int channel, const std::string& oldToday) {
         std::replace(date.begin(), date.end(), '/', '-');
     } else {
         // No usable date in the file: name the copy after the day it was last written.
-        struct stat st {};
-        std::time_t when = ::stat((haveItem ? item : list).c_str(), &st) == 0 ? st.st_mtime : 0;
+        FileInfo st;
+        std::time_t when = StatPath(haveItem ? item : list, st) == 0
+                               ? static_cast<std::time_t>(st.mtimeNs / 1000000000)
+                               : 0;
         std::tm tm = localTm(when);
         char buf[48];
         std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1,
@@ -438,26 +406,24 @@ bool EventLogWritable(int channel, std::string* reason) {
         return refuse("there is no channel " + std::to_string(channel + 1));
     const std::string files[2] = {EventItemPath(channel), EventFileListPath(channel)};
     // Room for both files rewritten, plus what one command may add.
-    off_t room = 64 * 1024;
-    off_t logBytes = 0;
+    uint64_t room = 64 * 1024;
+    uint64_t logBytes = 0;
     bool anyFile = false;
     for (const std::string& f : files) {
-        struct stat st {};
-        if (::stat(f.c_str(), &st) != 0) {
-            if (errno == ENOENT)
+        FileInfo st;
+        if (const int e = StatPath(f, st); e != 0) {
+            if (e == ENOENT)
                 continue;
-            return refuse(f + ": " + std::strerror(errno));
+            return refuse(f + ": " + ErrorText(e));
         }
-        if (!S_ISREG(st.st_mode))
+        if (st.kind != FileKind::Regular)
             return refuse(f + " is not a file");
-        if (static_cast<uint64_t>(st.st_size) > kMaxProfileFileBytes)
+        if (st.size > kMaxProfileFileBytes)
             return refuse(f + " is larger than " + std::to_string(kMaxProfileFileBytes) + " bytes");
-        const int fd = ::open(f.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return refuse(f + ": " + std::strerror(errno));
-        ::close(fd);
-        room += st.st_size;
-        logBytes += st.st_size;
+        if (const int e = CheckReadable(f); e != 0)
+            return refuse(f + ": " + ErrorText(e));
+        room += st.size;
+        logBytes += st.size;
         anyFile = true;
     }
     // The writers' locks, in the order a command takes them.
@@ -465,42 +431,34 @@ bool EventLogWritable(int channel, std::string* reason) {
     const std::string listLockPath = ProfileLockPath(files[1]);
     FileLock itemLock(itemLockPath);
     if (!itemLock.held())
-        return refuse(itemLockPath + ": " + std::strerror(itemLock.error()));
+        return refuse(itemLockPath + ": " + ErrorText(itemLock.error()));
     FileLock listLock(listLockPath);
     if (!listLock.held())
-        return refuse(listLockPath + ": " + std::strerror(listLock.error()));
+        return refuse(listLockPath + ": " + ErrorText(listLock.error()));
 
     // A full disk or a read-only folder shows only when a file is made there and given room.
     // Probe files have names of their own (six random characters); what a crashed probe left is
     // removed under the lock that every probe of the channel takes.
-    const auto probeRoom = [&](const std::string& folder, off_t bytes) -> int {
+    const auto probeRoom = [&](const std::string& folder, uint64_t bytes) -> int {
         const std::string prefix = ".item" + std::to_string(channel + 1) + ".ini.probe";
         RemoveStaleTemporaries(folder, prefix);
-        std::string probe;
-        const int fd = CreateTemporaryFile(folder, prefix, 0600, &probe);
-        if (fd < 0)
-            return errno;
-        const int err = bytes > 0 ? ::posix_fallocate(fd, 0, bytes) : 0;
-        ::close(fd);
-        ::unlink(probe.c_str());
-        // A file system that cannot reserve room is taken at its word that it has some.
-        return err == EOPNOTSUPP || err == ENOSYS ? 0 : err;
+        return CheckRoomFor(folder, prefix, bytes);
     };
     const std::string folder = std::filesystem::path(itemLockPath).parent_path().string();
     const std::string shown = folder.empty() ? std::string(".") : folder;
     if (const int err = probeRoom(folder, room))
-        return refuse(shown + ": " + std::strerror(err));
+        return refuse(shown + ": " + ErrorText(err));
 
     // The first event of a new day keeps the last day's pair in the archive first; when that
     // copy cannot be made, the day's log stays and the command is refused.
     if (anyFile && ReadIniString(ProfileReader(files[0]), "DATE", "today") != FormatLogDate()) {
         const std::string archive = EventArchiveFolder();
-        struct stat st {};
-        if (::stat(archive.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        FileInfo st;
+        const bool made = StatPath(archive, st) == 0;
+        if (made && st.kind != FileKind::Folder)
             return refuse(archive + " is not a folder");
-        const bool made = ::stat(archive.c_str(), &st) == 0;
         if (const int err = probeRoom(made ? archive : folder, logBytes))
-            return refuse((made ? archive : shown) + ": " + std::strerror(err));
+            return refuse((made ? archive : shown) + ": " + ErrorText(err));
     }
     return true;
 }

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/FileIo.h"
 #include "store/IniFile.h"
 #include "store/NodeNumbers.h"
 #include "store/SystemParameters.h"
@@ -41,16 +39,14 @@ bool WriteDefaultMachineTable() {
 
 bool LoadMachineTable() {
     const std::string path = MachineTablePath();
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT || !WriteDefaultMachineTable())
+    FileInfo st;
+    if (const int e = StatPath(path, st); e != 0) {
+        if (e != ENOENT || !WriteDefaultMachineTable())
             return false;
     } else {
         // An existing file we cannot read is left alone rather than replaced by the defaults.
-        int fd = S_ISREG(st.st_mode) ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-        if (fd < 0)
+        if (st.kind != FileKind::Regular || CheckReadable(path) != 0)
             return false;
-        ::close(fd);
     }
     std::unique_lock changing(StationStateGate());
     SystemParameters& p = Params();

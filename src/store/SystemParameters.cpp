@@ -1,11 +1,9 @@
 #include "store/SystemParameters.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/FileIo.h"
 #include "store/IniFile.h"
 
 namespace {
@@ -19,15 +17,11 @@ std::string channelKey(int c, const char* what) {
 enum class FileState { Readable, Missing, Unusable };
 
 FileState probe(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return (errno == ENOENT) ? FileState::Missing : FileState::Unusable;
-    if (!S_ISREG(st.st_mode))
+    FileInfo st;
+    if (const int e = StatPath(path, st); e != 0)
+        return (e == ENOENT) ? FileState::Missing : FileState::Unusable;
+    if (st.kind != FileKind::Regular || CheckReadable(path) != 0)
         return FileState::Unusable;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return FileState::Unusable;
-    ::close(fd);
     return FileState::Readable;
 }
 

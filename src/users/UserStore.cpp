@@ -1,8 +1,8 @@
 #include "users/UserStore.h"
 
 #include "platform/KeyStore.h"
+#include "platform/PasswordHash.h"
 #include "users/CurrentUser.h"
-#include "users/PasswordHash.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,9 +3,9 @@
 // moves the following records down.
 //
 // Passwords are never stored in clear: a record is its 43-byte UserRecord with an empty password
-// field, followed by the password's hash (users/PasswordHash.h), 171 bytes in all. A table written
-// before passwords were hashed holds 43-byte records with the password in clear; they still log
-// on, and the table's next write (any change, by anyone) turns every one of them into a hash.
+// field, followed by the password's hash (platform/PasswordHash.h), 171 bytes in all. A table
+// written before passwords were hashed holds 43-byte records with the password in clear; they still
+// log on, and the table's next write (any change, by anyone) turns every one of them into a hash.
 // A record of any other size, or whose fields or hash are not terminated, is damaged and never
 // matches a lookup.
 //

@@ -1,7 +1,7 @@
 // The HTTP API on loopback, in front of a centre on a simulated line: a send asked for over HTTP
 // and watched while it runs, the event log's user, cancel, the metrics, and every refusal the
 // contract names.
-#include "TestSupport.h"
+#include "SimLines.h"
 
 #include "api/ApiServer.h"
 #include "link/CommCenter.h"

@@ -5,7 +5,7 @@
 
 #include "GuiFixture.h"
 #include "GuiWait.h"
-#include "TestSupport.h"
+#include "SimLines.h"
 
 #include "gui/app/TransferApp.h"
 #include "gui/app/TransferDlg.h"

@@ -5,6 +5,8 @@
 #include "store/EventLog.h"
 #include "store/SystemParameters.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,14 +19,14 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(UnloggedCommandTest, IsRefusedWithTheReason) {
-    std::string tmpl = (fs::temp_directory_path() / "talvorn-cli-audit-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    const std::string dir = tmpl;
+    const std::string dir = testsupport::MakeTempFolder("talvorn-cli-audit");
     std::ofstream(dir + "/Para.ini") << "[SYS_PARA]\nChannel1ComID=COM1\nChannel1ComSum=2\n"
                                         "Channel1ComSpeed=3\n";
     const std::string file = dir + "/a.dst";
     std::ofstream(file, std::ios::binary) << std::string(100, '\x5a');
-    const std::string noPort = dir + "/no-such-line";
+    // A device path that names nothing (on Windows, device paths live under "\\.\").
+    const std::string noPort =
+        testsupport::kOnWindows ? "\\\\.\\TALVORN-NO-SUCH-LINE" : dir + "/no-such-line";
 
     auto run = [&](Command command, std::vector<std::string> operands, std::string* err) {
         Options o;

@@ -2,10 +2,11 @@
 // holds a sent file, which listed entries a delete names, how it reports a node, its progress
 // output and why a port cannot be opened.
 #include "NodeFiles.h"
-#include "PortCheck.h"
 #include "Progress.h"
 
 #include "link/NodeStatus.h"
+
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -25,10 +24,7 @@ namespace fs = std::filesystem;
 
 class TempFolder {
 public:
-    TempFolder() {
-        std::string tmpl = (fs::temp_directory_path() / "talvorn-cli-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data()) ? tmpl : std::string();
-    }
+    TempFolder() { path_ = testsupport::MakeTempFolder("talvorn-cli"); }
     ~TempFolder() {
         std::error_code ec;
         fs::remove_all(path_, ec);
@@ -275,29 +271,6 @@ TEST(ProgressTest, TheLiveLineShowsTheOverallState) {
     view.Finish();
     EXPECT_EQ(out.str(), "\r0/32 done  50%  slowest 010 Sending Fil\x1b[K"
                          "\r0/32 done  48%  slowest 015 Sending Fil\x1b[K\r\x1b[K");
-}
-
-TEST(PortCheckTest, NamesTheReason) {
-    TempFolder dir;
-    EXPECT_EQ(DescribePortFailure(dir.path() + "/ttyX"), "the device does not exist");
-    EXPECT_EQ(DescribePortFailure(dir.File("plain", 1)), "not a terminal");
-    EXPECT_EQ(DescribePortFailure("/dev/null"), "not a terminal");
-    EXPECT_NE(DescribePortFailure("").find("not a port name"), std::string::npos);
-
-    // A terminal that another program holds.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string slave = ::ptsname(master);
-    const int holder = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    EXPECT_NE(DescribePortFailure(slave).find("busy"), std::string::npos);
-    ::flock(holder, LOCK_UN);
-    EXPECT_EQ(DescribePortFailure(slave).find("busy"), std::string::npos);
-    ::close(holder);
-    ::close(master);
 }
 
 } // namespace

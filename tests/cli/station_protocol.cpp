@@ -3,7 +3,7 @@
 // statuses, in the name of the station's user. talvorn-stationd itself: what it refuses to start
 // with, and its clean stop on SIGTERM.
 #include "CliProcess.h"
-#include "TestSupport.h"
+#include "SimLines.h"
 
 #include "store/EventLog.h"
 #include "store/SystemParameters.h"

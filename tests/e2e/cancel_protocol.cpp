@@ -1,6 +1,6 @@
 // Cancelling a send that is under way, end to end: the operator selects several nodes at once.
 #include "CentreTest.h"
-#include "TestSupport.h"
+#include "SimLines.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
 #include "tasks/TaskLayer.h"

@@ -1,7 +1,7 @@
 // The line under real conditions, end to end against the simulator: slow speeds, a node that
 // answers late, and a line whose port dies and comes back.
 #include "CentreTest.h"
-#include "TestSupport.h"
+#include "SimLines.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
 #include "tasks/TaskLayer.h"

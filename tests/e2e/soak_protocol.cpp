@@ -3,7 +3,7 @@
 // must hold throughout: no node ever keeps a file that differs from its source, every task ends,
 // and every node that was neither cancelled nor failed ends with all of its files.
 #include "CentreTest.h"
-#include "TestSupport.h"
+#include "SimLines.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
 #include "tasks/TaskLayer.h"

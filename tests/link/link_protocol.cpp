@@ -1,6 +1,6 @@
 // The link over a real pseudo-terminal against the node simulator, with the real threads and
 // periods. Commands are started by hand here; no task is queued, so the scheduler stays idle.
-#include "TestSupport.h"
+#include "SimLines.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
 #include "tasks/TaskLayer.h"

@@ -1,6 +1,6 @@
 // The centre started from the working folder's parameters, over two simulated lines.
 #include "CentreTest.h"
-#include "TestSupport.h"
+#include "SimLines.h"
 #include "link/NodeStatus.h"
 #include "platform/PrivateProfile.h"
 #include "station/Centre.h"

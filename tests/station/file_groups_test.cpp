@@ -237,12 +237,16 @@ TEST(FileGroups, LibraryLookupFindsWhatANodeHolds) {
     EXPECT_EQ(FindLibraryFiles(dir / "nothing", {"A       DST "}).missing.size(), 1u);
     EXPECT_FALSE(found.cut);
 
-    // A link back up the tree is not followed; the walk is bounded by a folder count and says
-    // when it stopped short.
-    fs::create_directory_symlink(dir / "lib", dir / "lib/b/loop");
-    const LibraryLookup looped = FindLibraryFiles(dir / "lib", {"NONE    DST "});
-    EXPECT_EQ(looped.missing.size(), 1u);
-    EXPECT_FALSE(looped.cut);
+    // A link back up the tree is not followed (Windows makes links only with a privilege); the
+    // walk is bounded by a folder count and says when it stopped short.
+    std::error_code linkError;
+    fs::create_directory_symlink(dir / "lib", dir / "lib/b/loop", linkError);
+    if (!kOnWindows || !linkError) {
+        ASSERT_FALSE(linkError) << linkError.message();
+        const LibraryLookup looped = FindLibraryFiles(dir / "lib", {"NONE    DST "});
+        EXPECT_EQ(looped.missing.size(), 1u);
+        EXPECT_FALSE(looped.cut);
+    }
     const LibraryLookup bounded =
         FindLibraryFiles(dir / "lib", {"A       DST ", "B       DSB "}, 2);
     EXPECT_EQ(bounded.paths, std::vector<std::string>{top}); // lib and lib/b only

@@ -5,6 +5,8 @@
 #include "store/EventLog.h"
 #include "store/SystemParameters.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -18,10 +20,7 @@ protected:
     void SetUp() override {
         ResetParameters();
         ProfileClearCache();
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "talvorn-store-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
+        dir = testsupport::MakeTempFolder("talvorn-store");
         Params().workDir = dir;
     }
     void TearDown() override {

@@ -3,7 +3,7 @@
 // on that port (a simulated line).
 #include "DialogReview.h"
 #include "GuiFixture.h"
-#include "TestSupport.h"
+#include "SimLines.h"
 
 #include "gui/dialogs/ParameterDialog.h"
 #include "link/CommCenter.h"

@@ -1,7 +1,6 @@
 #include "store/IniFile.h"
 #include "store/SystemParameters.h"
 
-#include "ChildProcesses.h"
 #include "TempWorkDir.h"
 
 #include <filesystem>
@@ -81,16 +80,6 @@ TEST_F(Parameters, LoadFailsWhenTheFileCanBeNeitherReadNorCreated) {
     fs::create_directory(file("Para.ini"));
     EXPECT_FALSE(LoadParameters());
     EXPECT_TRUE(fs::is_directory(file("Para.ini")));
-}
-
-TEST_F(Parameters, LoadFailsInAReadOnlyFolder) {
-    // Read-only for everyone; loading runs as an account that the folder's modes apply to.
-    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                             fs::perms::group_exec | fs::perms::others_read |
-                             fs::perms::others_exec);
-    const int status = testsupport::RunUnprivileged([] { return LoadParameters() ? 1 : 0; });
-    EXPECT_EQ(status, 0) << "1: loading succeeded without a parameter file";
-    EXPECT_FALSE(fs::exists(file("Para.ini")));
 }
 
 TEST_F(Parameters, LoadsAnExistingFileAsItStands) {

@@ -1,22 +1,61 @@
 #include "TestSupport.h"
 
-#include "link/CommCenter.h"
 #include "platform/KeyStore.h"
-#include "users/PasswordHash.h"
+#include "platform/PasswordHash.h"
 #include "users/UserStore.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace testsupport {
+
+std::string MakeTempFolder(const std::string& prefix) {
+    // A new name that nobody else has made: create_directory fails on an existing one.
+    namespace fs = std::filesystem;
+    std::random_device seed;
+    std::mt19937_64 gen((uint64_t(seed()) << 32) ^ seed() ^
+                        uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "-%08llx",
+                      static_cast<unsigned long long>(gen() & 0xFFFFFFFFu));
+        std::error_code ec;
+        if (fs::create_directory(base / (prefix + name), ec))
+            return (base / (prefix + name)).generic_string();
+    }
+    throw std::runtime_error("no temporary folder could be made");
+}
+
+void SetEnv(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), value.c_str());
+#else
+    ::setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+void UnsetEnv(const std::string& name) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), ""); // an empty value removes the variable there
+#else
+    ::unsetenv(name.c_str());
+#endif
+}
+
+void SetUserSettingsFolder(const std::string& folder) {
+#ifdef _WIN32
+    SetEnv("APPDATA", folder);
+#else
+    SetEnv("XDG_CONFIG_HOME", folder);
+#endif
+}
 
 bool StoredPasswordIs(int record, const std::string& password) {
     std::vector<uint8_t> bytes;
@@ -34,35 +73,15 @@ bool StoredPasswordIs(int record, const std::string& password) {
     return PasswordMatches(hash, password);
 }
 
-int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    int port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
-        port = ntohs(a.sin_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
-
 CheapPasswordHashes::CheapPasswordHashes() {
-    SetPasswordHashCost({1, 8192});
+    SetPasswordHashCost(CheapestPasswordHashCost());
 }
 
 CheapPasswordHashes::~CheapPasswordHashes() {
     SetPasswordHashCost(InteractivePasswordHashCost());
 }
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "talvorn-test-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
+TempDir::TempDir() : path_(MakeTempFolder("talvorn-test")) {}
 
 TempDir::~TempDir() {
     std::error_code ec;
@@ -97,25 +116,6 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
-}
-
-SimLine::SimLine(nodesim::Config config)
-    : link_(dir_ / "line"), sim_(std::make_unique<nodesim::Simulator>(std::move(config))) {}
-
-SimLine::~SimLine() {
-    sim_->Stop();
-}
-
-bool SimLine::Start(std::string* error) {
-    return sim_->Start(link_, error);
-}
-
-int CreateCentre(SimLine* line0, int nodes0, SimLine* line1, int nodes1, int speedIndex) {
-    std::string names[2] = {line0 ? line0->link() : "", line1 ? line1->link() : ""};
-    int counts[2] = {nodes0, nodes1};
-    int speeds[2] = {speedIndex, speedIndex};
-    int modes[2] = {0, 0};
-    return CCommCenter::Create(names, counts, speeds, modes);
 }
 
 } // namespace testsupport

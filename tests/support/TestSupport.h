@@ -1,8 +1,6 @@
-// Helpers shared by the test executables: temporary folders, waiting for a condition, and
-// simulated lines for the protocol tests.
+// Helpers shared by the test executables: temporary folders, waiting for a condition, test
+// data. The simulated lines of the protocol tests are in SimLines.h.
 #pragma once
-
-#include "NodeSim.h"
 
 #include <chrono>
 #include <functional>
@@ -11,6 +9,23 @@
 #include <vector>
 
 namespace testsupport {
+
+#ifdef _WIN32
+constexpr bool kOnWindows = true;
+#else
+constexpr bool kOnWindows = false;
+#endif
+
+// Makes a fresh folder "<prefix>-XXXXXXXX" under the system's temporary folder and returns its
+// path with forward slashes (also on Windows, as the tests join names with "/"); throws when none
+// can be made.
+std::string MakeTempFolder(const std::string& prefix);
+
+// Sets or removes an environment variable of this process (and of the children it starts).
+void SetEnv(const std::string& name, const std::string& value);
+void UnsetEnv(const std::string& name);
+// Points the per-user settings folder (XDG_CONFIG_HOME, %APPDATA% on Windows) at `folder`.
+void SetUserSettingsFolder(const std::string& folder);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
@@ -36,23 +51,6 @@ std::vector<uint8_t> DesignBytes(size_t size, uint32_t seed);
 // Writes bytes to a file; false on failure.
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// One simulated line: the simulator serving on a link inside a temporary folder.
-class SimLine {
-public:
-    explicit SimLine(nodesim::Config config);
-    ~SimLine();
-    // Starts serving; false with the reason in `error`.
-    bool Start(std::string* error = nullptr);
-    nodesim::Simulator& sim() { return *sim_; }
-    const std::string& link() const { return link_; }
-    TempDir& dir() { return dir_; }
-
-private:
-    TempDir dir_;
-    std::string link_;
-    std::unique_ptr<nodesim::Simulator> sim_;
-};
-
 // True when record `record` of the user table holds `password`: its hash verifies it (or, in a
 // record written before passwords were hashed, the clear text equals it).
 bool StoredPasswordIs(int record, const std::string& password);
@@ -67,14 +65,5 @@ public:
     CheapPasswordHashes(const CheapPasswordHashes&) = delete;
     CheapPasswordHashes& operator=(const CheapPasswordHashes&) = delete;
 };
-
-// A loopback TCP port that nobody listens on now, for a server whose address a test must write
-// down before it starts (a Listen that another program reads back from Para.ini).
-int FreePort();
-
-// Creates the process-wide centre with channel 0 on `line0` (and channel 1 on `line1` when given)
-// at 115200 bps (or the speed index given), mode index 0. Returns Create's result.
-int CreateCentre(SimLine* line0, int nodes0, SimLine* line1 = nullptr, int nodes1 = 0,
-                 int speedIndex = 3);
 
 } // namespace testsupport

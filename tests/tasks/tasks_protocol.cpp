@@ -1,7 +1,7 @@
 // The task layer end to end: the real centre with its threads, over pseudo-terminals to the node
 // simulator.
 #include "CentreTest.h"
-#include "TestSupport.h"
+#include "SimLines.h"
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
 #include "tasks/TaskLayer.h"

@@ -60,12 +60,18 @@ struct SourceFile {
     std::string relative; // to src/
     std::vector<std::string> projectIncludes;
     bool includesQt = false;
+    // Headers of one operating system, and conditions that test for one.
+    std::vector<std::string> systemOnly;
 };
 
 std::vector<SourceFile> ReadSources(const fs::path& src) {
     static const std::regex project(R"(^\s*#\s*include\s+"([^"]+)\")");
     static const std::regex qt(
         R"(^\s*#\s*include\s+<(Q[A-Za-z]+|qt[a-z]*/[^>]*|Qt[A-Za-z]+/[^>]*)>)");
+    static const std::regex system(
+        R"(^\s*#\s*include\s+<((unistd|fcntl|termios|poll|pwd|grp|dirent|pthread|spawn|sched|netdb|windows|winbase|winsock2|ws2tcpip|bcrypt|io|direct|shellapi)\.h|(sys|arpa|netinet)/[^>]+)>)");
+    static const std::regex condition(
+        R"(^\s*#\s*(if|ifdef|ifndef|elif)\b.*\b(_WIN32|_WIN64|__linux__|__unix__|__APPLE__|_MSC_VER|__MINGW32__|__MINGW64__|_POSIX_VERSION)\b)");
     std::vector<SourceFile> files;
     for (const auto& entry : fs::recursive_directory_iterator(src)) {
         const auto ext = entry.path().extension();
@@ -81,6 +87,8 @@ std::vector<SourceFile> ReadSources(const fs::path& src) {
                 file.projectIncludes.push_back(m[1]);
             else if (std::regex_search(line, m, qt))
                 file.includesQt = true;
+            if (std::regex_search(line, m, system) || std::regex_search(line, m, condition))
+                file.systemOnly.push_back(line);
         }
         files.push_back(std::move(file));
     }
@@ -118,6 +126,21 @@ TEST(SourceLayers, IncludesRunDownwardAndQtStaysInTheWindows) {
             EXPECT_EQ(RefusedInclude(file.relative, from, to), "")
                 << file.relative << " includes " << include;
         }
+    }
+}
+
+// One implementation per system, chosen by the build: the system's headers and tests for one
+// system appear only in src/platform's Posix* and Win32* files, so that the rest of the core builds
+// unchanged on both.
+TEST(SourceLayers, TheSystemStaysInThePlatformLayersOwnFiles) {
+    const fs::path src = fs::path(TALVORN_SOURCE_DIR) / "src";
+    const std::regex ownFile(R"(^platform/(Posix|Win32)[A-Za-z0-9]*\.(cpp|h)$)");
+    for (const auto& file : ReadSources(src)) {
+        if (FolderOf(file.relative).rfind("gui", 0) == 0 ||
+            std::regex_match(file.relative, ownFile))
+            continue;
+        for (const auto& line : file.systemOnly)
+            ADD_FAILURE() << file.relative << ": " << line;
     }
 }
 

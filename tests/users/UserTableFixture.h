@@ -1,10 +1,12 @@
-// A user table in a temporary XDG_CONFIG_HOME, and a clean log-on state, for every test.
+// A user table in a temporary per-user settings folder, and a clean log-on state, for every test.
 #pragma once
 
 #include "TestSupport.h"
 #include "platform/KeyStore.h"
 #include "users/CurrentUser.h"
 #include "users/UserStore.h"
+
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +22,8 @@ using Bytes = std::vector<uint8_t>;
 class UserTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char base[] = "/tmp/talvorn-users-XXXXXX";
-        ASSERT_NE(::mkdtemp(base), nullptr);
-        base_ = base;
-        ::setenv("XDG_CONFIG_HOME", base_.c_str(), 1);
+        base_ = testsupport::MakeTempFolder("talvorn-users");
+        testsupport::SetUserSettingsFolder(base_);
         CurrentUser = LogOnState{};
     }
     void TearDown() override {

@@ -1,13 +1,11 @@
 #include "CliRun.h"
 
+#include "CliSystem.h"
 #include "NodeFiles.h"
 #include "PortCheck.h"
 #include "Progress.h"
-#include "RemoteStation.h"
 #include "StationAccess.h"
 #include "Watch.h"
-
-#include "api/ApiSettings.h"
 
 #include "link/CommCenter.h"
 #include "link/NodeStatus.h"
@@ -18,15 +16,11 @@
 #include "tasks/TaskLayer.h"
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <pthread.h>
-#include <pwd.h>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
 namespace cli {
 
@@ -43,13 +37,6 @@ constexpr auto kCancelGrace = std::chrono::seconds(20);
 // cycles, which the run waits for (at most this long) before it ends the nodes that had not.
 constexpr auto kLineLostSettle = std::chrono::seconds(2);
 
-// The operating-system account, as the event log's user name.
-std::string UserName() {
-    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name && *pw->pw_name)
-        return pw->pw_name;
-    return "uid" + std::to_string(::geteuid());
-}
-
 EventNodeFlags Flags(const NodeSet& nodes) {
     EventNodeFlags flags{};
     for (size_t n = 0; n < nodes.size() && n < flags.size(); ++n)
@@ -64,25 +51,6 @@ public:
     ~CentreGuard() { CCommCenter::Destroy(); }
     CentreGuard(const CentreGuard&) = delete;
     CentreGuard& operator=(const CentreGuard&) = delete;
-};
-
-// SIGINT and SIGTERM go to the main thread alone, so that no link thread has a read or a sleep
-// cut short by them.
-class SignalsBlocked {
-public:
-    SignalsBlocked() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set, &old_);
-    }
-    ~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
-    SignalsBlocked(const SignalsBlocked&) = delete;
-    SignalsBlocked& operator=(const SignalsBlocked&) = delete;
-
-private:
-    sigset_t old_;
 };
 
 // The centre this process opened on the channel's port.
@@ -103,15 +71,15 @@ public:
         int (*create)(int, CTransTask&) = CreateQueryTask;
         switch (kind) {
         case Command::Send:
-            logged = LogSendCommand(c_, UserName(), Flags(set), files);
+            logged = LogSendCommand(c_, AccountName(), Flags(set), files);
             create = CreateSendTask;
             break;
         case Command::Delete:
-            logged = !nodes.empty() && LogDeleteCommand(c_, UserName(), nodes.front(), files);
+            logged = !nodes.empty() && LogDeleteCommand(c_, AccountName(), nodes.front(), files);
             create = CreateDeleteTask;
             break;
         case Command::Clear:
-            logged = LogClearCommand(c_, UserName(), Flags(set));
+            logged = LogClearCommand(c_, AccountName(), Flags(set));
             create = CreateClearTask;
             break;
         default:
@@ -695,13 +663,15 @@ int RunThroughStation(const Options& o, RunIo& io) {
         return UsageError(io, "--station needs the user and password of that station's Log On in "
                               "TALVORN_USER and TALVORN_PASSWORD");
     const int c = o.channel - 1;
-    RemoteStation station(*o.station, o.user, o.password, c);
     std::string error;
     int status = kExitUsage;
-    if (!station.Connect(&error, &status)) {
+    const std::unique_ptr<StationLink> link =
+        ReachStation(*o.station, o.user, o.password, c, &error, &status);
+    if (!link) {
         io.err << "talvorn-cli: " << error << '\n';
         return status;
     }
+    StationLink& station = *link;
     if (!station.ChannelOpen())
         return UsageError(io, "channel " + std::to_string(o.channel) + " of the station at " +
                                   *o.station + " is not open");
@@ -735,7 +705,7 @@ int Run(const Options& o, RunIo& io) {
                                   " is not a folder");
     ResetParameters();
     SystemParameters& p = Params();
-    p.workDir = dir.lexically_normal().string();
+    p.workDir = dir.lexically_normal().generic_string();
     if (!LoadParameters())
         return UsageError(io, "cannot read or create " + ParametersPath());
 
@@ -788,7 +758,7 @@ int Run(const Options& o, RunIo& io) {
     CentreGuard centre;
     int started;
     {
-        SignalsBlocked blocked; // the centre's threads inherit the mask
+        StopRequestsBlocked blocked; // the centre's threads inherit the mask
         started = StartCentre(settings);
     }
     if ((started & (1 << c)) == 0) {
@@ -799,13 +769,8 @@ int Run(const Options& o, RunIo& io) {
             where += " (" + device + ")";
         std::string reason = DescribePortFailure(device);
         // The usual holder of a busy port is the station itself: say how to go through it.
-        std::string host;
-        int apiPort = 0;
-        const ApiSettings api = LoadApiSettings();
-        if (reason == kPortBusyText && !api.listen.empty() &&
-            ParseListen(api.listen, &host, &apiPort, &error))
-            reason += "; a station serving this working folder has it: use --station " +
-                      StationUrl(host, apiPort);
+        if (reason == kPortBusyText)
+            reason += PortHolderHint();
         return UsageError(io, "cannot open " + channelName + " on port " + where + ": " + reason);
     }
     LocalStation local(c);

@@ -1,5 +1,6 @@
 #include "RemoteStation.h"
 
+#include "api/ApiSettings.h"
 #include "store/NodeNumbers.h"
 
 #include <httplib.h>
@@ -318,6 +319,25 @@ void RemoteStation::Cancel(const std::vector<int>& nodes) {
     // Only the run's own task: other work on the line belongs to others.
     const Json body = {{"nodes", labels}, {"tasks", Json::array({task_})}};
     (void)Post(ChannelPath() + "/cancel", body.dump());
+}
+
+std::unique_ptr<StationLink> ReachStation(const std::string& url, const std::string& user,
+                                          const std::string& password, int channel,
+                                          std::string* error, int* exitStatus) {
+    auto station = std::make_unique<RemoteStation>(url, user, password, channel);
+    if (!station->Connect(error, exitStatus))
+        return nullptr;
+    return station;
+}
+
+std::string PortHolderHint() {
+    std::string host, error;
+    int apiPort = 0;
+    const ApiSettings api = LoadApiSettings();
+    if (api.listen.empty() || !ParseListen(api.listen, &host, &apiPort, &error))
+        return "";
+    return "; a station serving this working folder has it: use --station " +
+           StationUrl(host, apiPort);
 }
 
 } // namespace cli

@@ -16,7 +16,7 @@ class Client;
 
 namespace cli {
 
-class RemoteStation : public StationAccess {
+class RemoteStation : public StationLink {
 public:
     RemoteStation(const std::string& url, const std::string& user, const std::string& password,
                   int channel);
@@ -25,9 +25,9 @@ public:
     // Reads the channel; false with a message and the exit status to end with (the station
     // cannot be reached or refuses the user: kExitUsage).
     bool Connect(std::string* error, int* exitStatus);
-    bool ChannelOpen() const { return open_; }
-    int FirstNumber() const { return first_; }
-    int NodeCount() const { return count_; }
+    bool ChannelOpen() const override { return open_; }
+    int FirstNumber() const override { return first_; }
+    int NodeCount() const override { return count_; }
 
     QueueResult Queue(Command kind, const std::vector<int>& nodes,
                       const std::vector<std::string>& files) override;

@@ -9,6 +9,7 @@
 
 #include "station/NodeRows.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,5 +59,24 @@ public:
     // Cancels the run's tasks on the nodes, as Cancel Task with their rows ticked.
     virtual void Cancel(const std::vector<int>& nodes) = 0;
 };
+
+// A station that runs already, reached through its HTTP API (--station).
+class StationLink : public StationAccess {
+public:
+    virtual bool ChannelOpen() const = 0;
+    virtual int FirstNumber() const = 0; // the channel's first number
+    virtual int NodeCount() const = 0;
+};
+
+// Reaches the station at `url` as `user` and reads its channel `channel` (0-based). Null, with the
+// message and the exit status to end with, when the station cannot be reached or refuses the
+// user, or when this build of talvorn-cli has no HTTP client (the Windows build).
+std::unique_ptr<StationLink> ReachStation(const std::string& url, const std::string& user,
+                                          const std::string& password, int channel,
+                                          std::string* error, int* exitStatus);
+
+// What to add to the reason a port is busy when Para.ini's section [API] says that a station
+// serving this working folder holds it ("; ... use --station URL"), else "".
+std::string PortHolderHint();
 
 } // namespace cli

@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "platform/FileIo.h"
+#include "platform/PosixFileIo.h"
 
 namespace fs = std::filesystem;
 

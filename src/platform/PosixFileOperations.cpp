@@ -1,6 +1,6 @@
 #include "platform/FileOperations.h"
 
-#include "platform/FileIo.h"
+#include "platform/PosixFileIo.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,6 @@
+#include "platform/PosixFileIo.h"
 #include "platform/FileIo.h"
+#include "platform/FileLockWaiting.h"
 
 #include <cerrno>
 #include <condition_variable>
@@ -99,56 +101,6 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix
 
 namespace {
 
-std::mutex gWaitHookMutex;
-FileLockWaitHook gWaitHook;
-
-FileLockWaitHook waitHook() {
-    std::lock_guard<std::mutex> guard(gWaitHookMutex);
-    return gWaitHook;
-}
-
-// One wait for a lock: tells the hook, slice by slice, and once more when it is over.
-class Wait {
-public:
-    explicit Wait(const std::string& lockPath)
-        : hook_(waitHook()), start_(std::chrono::steady_clock::now()) {
-        state_.lockPath = lockPath;
-    }
-    ~Wait() {
-        if (told_) {
-            state_.over = true;
-            hook_(state_);
-        }
-    }
-    Wait(const Wait&) = delete;
-    Wait& operator=(const Wait&) = delete;
-    // Before a slice: false when the wait is given up.
-    bool goOn() {
-        if (!hook_)
-            return true;
-        state_.waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start_);
-        told_ = true;
-        return hook_(state_);
-    }
-
-private:
-    FileLockWaitHook hook_;
-    std::chrono::steady_clock::time_point start_;
-    FileLockWait state_;
-    bool told_ = false;
-};
-
-} // namespace
-
-FileLockWaitHook SetFileLockWaitHook(FileLockWaitHook hook) {
-    std::lock_guard<std::mutex> guard(gWaitHookMutex);
-    std::swap(gWaitHook, hook);
-    return hook;
-}
-
-namespace {
-
 // The locks this process holds. flock() belongs to an open file description, so a second open
 // of the same lock file in this process would wait for itself: holders are tracked here instead.
 struct HeldLock {
@@ -182,7 +134,7 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
     const auto key = std::make_pair(dev_, ino_);
     const auto self = std::this_thread::get_id();
 
-    std::optional<Wait> wait; // made when the lock turns out to be taken
+    std::optional<FileLockWaiting> wait; // made when the lock turns out to be taken
     std::unique_lock<std::mutex> guard(gLocksMutex);
     for (;;) {
         auto it = gLocks.find(key);

@@ -1,4 +1,4 @@
-#include "users/PasswordHash.h"
+#include "platform/PasswordHash.h"
 
 #include <sodium.h>
 
@@ -21,6 +21,10 @@ bool SodiumReady() {
 
 PasswordHashCost InteractivePasswordHashCost() {
     return {crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE};
+}
+
+PasswordHashCost CheapestPasswordHashCost() {
+    return {crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN};
 }
 
 void SetPasswordHashCost(PasswordHashCost cost) {

@@ -1,0 +1,7 @@
+#include "platform/LocalTime.h"
+
+std::tm LocalTime(std::time_t when) {
+    std::tm tm{};
+    localtime_r(&when, &tm);
+    return tm;
+}

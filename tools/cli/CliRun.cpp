@@ -657,6 +657,20 @@ int UsageError(RunIo& io, const std::string& message) {
     return kExitUsage;
 }
 
+// The nodes and files a command names, checked alike on a port and through a station: the node
+// numbers within the channel, one node for list and delete, files a send can take.
+bool CheckOperands(const Options& o, const NodeNumbering& numbering, NodeSet* targets,
+                   std::vector<SendFile>* files, std::string* error) {
+    if (!ParseNodeList(o.nodes, numbering, targets, error))
+        return false;
+    if ((o.command == Command::List || o.command == Command::Delete) &&
+        NodeIndexes(*targets).size() != 1) {
+        *error = std::string(CommandName(o.command)) + " works on one node, not '" + o.nodes + "'";
+        return false;
+    }
+    return o.command != Command::Send || CheckSendFiles(o.operands, files, error);
+}
+
 // The run through a station that runs already: its HTTP API instead of the port.
 int RunThroughStation(const Options& o, RunIo& io) {
     if (o.user.empty())
@@ -676,17 +690,11 @@ int RunThroughStation(const Options& o, RunIo& io) {
         return UsageError(io, "channel " + std::to_string(o.channel) + " of the station at " +
                                   *o.station + " is not open");
     NodeSet targets{};
-    if (!ParseNodeList(o.nodes, NodeNumbering{station.FirstNumber(), station.NodeCount()}, &targets,
-                       &error))
-        return UsageError(io, error);
-    if ((o.command == Command::List || o.command == Command::Delete) &&
-        NodeIndexes(targets).size() != 1)
-        return UsageError(io, std::string(CommandName(o.command)) + " works on one node, not '" +
-                                  o.nodes + "'");
     // Checked here by the station's own rules, so that the run says what a local one says; the
     // station checks them again when it takes them.
     std::vector<SendFile> files;
-    if (o.command == Command::Send && !CheckSendFiles(o.operands, &files, &error))
+    if (!CheckOperands(o, NodeNumbering{station.FirstNumber(), station.NodeCount()}, &targets,
+                       &files, &error))
         return UsageError(io, error);
     Session session(o, io, station, c, station.FirstNumber(), targets, std::move(files));
     return session.Run();
@@ -722,14 +730,8 @@ int Run(const Options& o, RunIo& io) {
 
     NodeSet targets{};
     std::string error;
-    if (!ParseNodeList(o.nodes, NodeNumbering{p.comOne[c], nodeCount}, &targets, &error))
-        return UsageError(io, error);
-    if ((o.command == Command::List || o.command == Command::Delete) &&
-        NodeIndexes(targets).size() != 1)
-        return UsageError(io, std::string(CommandName(o.command)) + " works on one node, not '" +
-                                  o.nodes + "'");
     std::vector<SendFile> files;
-    if (o.command == Command::Send && !CheckSendFiles(o.operands, &files, &error))
+    if (!CheckOperands(o, NodeNumbering{p.comOne[c], nodeCount}, &targets, &files, &error))
         return UsageError(io, error);
 
     // Every send, delete and clear is logged: one that cannot be is refused before anything runs.

@@ -70,13 +70,13 @@ RemoteStation::RemoteStation(const std::string& url, const std::string& user,
 
 RemoteStation::~RemoteStation() = default;
 
-RemoteStation::Reply RemoteStation::Get(const std::string& path) {
+template <typename Exchange> RemoteStation::Reply RemoteStation::Ask(Exchange exchange) {
     Reply r;
     if (!client_->is_valid()) {
         r.error = "not a station's URL (expected http://HOST:PORT)";
         return r;
     }
-    auto res = client_->Get(path);
+    auto res = exchange(*client_);
     if (!res) {
         r.error = httplib::to_string(res.error());
         return r;
@@ -86,20 +86,12 @@ RemoteStation::Reply RemoteStation::Get(const std::string& path) {
     return r;
 }
 
+RemoteStation::Reply RemoteStation::Get(const std::string& path) {
+    return Ask([&](httplib::Client& c) { return c.Get(path); });
+}
+
 RemoteStation::Reply RemoteStation::Post(const std::string& path, const std::string& body) {
-    Reply r;
-    if (!client_->is_valid()) {
-        r.error = "not a station's URL (expected http://HOST:PORT)";
-        return r;
-    }
-    auto res = client_->Post(path, body, "application/json");
-    if (!res) {
-        r.error = httplib::to_string(res.error());
-        return r;
-    }
-    r.status = res->status;
-    r.body = res->body;
-    return r;
+    return Ask([&](httplib::Client& c) { return c.Post(path, body, "application/json"); });
 }
 
 std::string RemoteStation::Refusal(const Reply& reply) const {
@@ -328,6 +320,10 @@ std::unique_ptr<StationLink> ReachStation(const std::string& url, const std::str
     if (!station->Connect(error, exitStatus))
         return nullptr;
     return station;
+}
+
+bool CanReachStations() {
+    return true;
 }
 
 std::string PortHolderHint() {

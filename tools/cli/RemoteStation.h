@@ -48,6 +48,8 @@ private:
     };
     Reply Get(const std::string& path);
     Reply Post(const std::string& path, const std::string& body);
+    // One exchange with the station, or why there was none.
+    template <typename Exchange> Reply Ask(Exchange exchange);
     // The message for a reply that is not what was asked for.
     std::string Refusal(const Reply& reply) const;
     bool ReadChannel(std::string* error);

@@ -1,6 +1,8 @@
 // --station where no station answers, and in a build without the HTTP API (the Windows build):
 // the run ends at once with status 2 and says why, before any port or working folder is touched.
+#include "CliArgs.h"
 #include "CliRun.h"
+#include "StationAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +29,12 @@ TEST(StationRunTest, EndsWithAPlainReasonWhenNoStationCanBeReached) {
                                      "http://127.0.0.1:1; run the command on the station's own "
                                      "talvorn-cli, or here with --port\n";
     EXPECT_EQ(errors.str().substr(0, reason.size()), reason) << errors.str();
+
+    // The help says the same before anybody tries.
+    EXPECT_EQ(CanReachStations(), bool(TALVORN_WITH_API));
+    Options parsed;
+    const std::string help = ParseArguments({"--help"}, &parsed).text;
+    EXPECT_EQ(help.find("not in this build") == std::string::npos, bool(TALVORN_WITH_API)) << help;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "CliArgs.h"
 
+#include "StationAccess.h"
 #include "station/NodeLabels.h"
 
 #include <CLI/CLI.hpp>
@@ -146,8 +147,11 @@ void AddCommonOptions(CLI::App* app, OptionValues& v) {
             return s.empty() ? "needs a port name or a device path" : "";
         });
     app->add_option("--station", v.station,
-                    "A running station's HTTP API, e.g. http://127.0.0.1:8470 (default: "
-                    "TALVORN_STATION); needs TALVORN_USER and TALVORN_PASSWORD")
+                    CanReachStations()
+                        ? "A running station's HTTP API, e.g. http://127.0.0.1:8470 (default: "
+                          "TALVORN_STATION); needs TALVORN_USER and TALVORN_PASSWORD"
+                        : "A running station's HTTP API: not in this build, which has no HTTP "
+                          "client")
         ->type_name("URL")
         ->multi_option_policy(last)
         ->check([](const std::string& s) { return s.empty() ? "needs a station's URL" : ""; });

@@ -14,6 +14,10 @@ std::unique_ptr<StationLink> ReachStation(const std::string& url, const std::str
     return nullptr;
 }
 
+bool CanReachStations() {
+    return false;
+}
+
 std::string PortHolderHint() {
     return "";
 }

@@ -75,6 +75,10 @@ std::unique_ptr<StationLink> ReachStation(const std::string& url, const std::str
                                           const std::string& password, int channel,
                                           std::string* error, int* exitStatus);
 
+// False in a build of talvorn-cli without an HTTP client (the Windows build): --station then
+// only says so.
+bool CanReachStations();
+
 // What to add to the reason a port is busy when Para.ini's section [API] says that a station
 // serving this working folder holds it ("; ... use --station URL"), else "".
 std::string PortHolderHint();

@@ -3,11 +3,8 @@
 #include "platform/FileLockWaiting.h"
 
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -99,22 +96,6 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix
     ::closedir(d);
 }
 
-namespace {
-
-// The locks this process holds. flock() belongs to an open file description, so a second open
-// of the same lock file in this process would wait for itself: holders are tracked here instead.
-struct HeldLock {
-    std::thread::id owner;
-    int depth = 0;
-    int fd = -1;
-};
-
-std::mutex gLocksMutex;
-std::condition_variable gLockReleased;
-std::map<std::pair<uint64_t, uint64_t>, HeldLock> gLocks;
-
-} // namespace
-
 FileLock::FileLock(const std::string& lockPath, unsigned mode) {
     // Read access is enough for flock, so a lock file made by another account can still be used.
     const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
@@ -131,38 +112,20 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
     }
     dev_ = static_cast<uint64_t>(st.st_dev);
     ino_ = static_cast<uint64_t>(st.st_ino);
-    const auto key = std::make_pair(dev_, ino_);
-    const auto self = std::this_thread::get_id();
-
+    const HeldFileLocks::Key key{dev_, ino_};
     std::optional<FileLockWaiting> wait; // made when the lock turns out to be taken
-    std::unique_lock<std::mutex> guard(gLocksMutex);
-    for (;;) {
-        auto it = gLocks.find(key);
-        if (it == gLocks.end())
-            break;
-        if (it->second.owner == self) {
-            ++it->second.depth;
-            ::close(fd);
-            held_ = true;
-            return;
-        }
-        // Another thread of this process holds it.
-        if (!wait)
-            wait.emplace(lockPath);
-        guard.unlock();
-        const bool goOn = wait->goOn();
-        guard.lock();
-        if (!goOn) {
-            error_ = EINTR;
-            ::close(fd);
-            return;
-        }
-        gLockReleased.wait_for(guard, kFileLockWaitSlice);
+    switch (HeldFileLocks::enter(key, fd, lockPath, wait)) {
+    case HeldFileLocks::Entry::HeldAlready:
+        ::close(fd);
+        held_ = true;
+        return;
+    case HeldFileLocks::Entry::GivenUp:
+        error_ = EINTR;
+        ::close(fd);
+        return;
+    case HeldFileLocks::Entry::Reserved:
+        break;
     }
-    // Reserved for this thread before the wait for other processes, so that other threads of
-    // this process queue up here rather than on a second open file description.
-    gLocks[key] = HeldLock{self, 1, fd};
-    guard.unlock();
 
     // Another process may hold it: asked for in slices, so that the wait can be given up.
     int r;
@@ -177,9 +140,7 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
     }
     if (r != 0) {
         error_ = errno;
-        guard.lock();
-        gLocks.erase(key);
-        gLockReleased.notify_all();
+        HeldFileLocks::abandon(key);
         ::close(fd);
         return;
     }
@@ -187,13 +148,7 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
 }
 
 FileLock::~FileLock() {
-    if (!held_)
-        return;
-    std::lock_guard<std::mutex> guard(gLocksMutex);
-    auto it = gLocks.find(std::make_pair(dev_, ino_));
-    if (it == gLocks.end() || --it->second.depth > 0)
-        return;
-    ::close(it->second.fd); // releases the lock
-    gLocks.erase(it);
-    gLockReleased.notify_all();
+    // The last level closes the file, which lets the system's lock go.
+    if (held_)
+        HeldFileLocks::leave({dev_, ino_}, [](intptr_t fd) { ::close(static_cast<int>(fd)); });
 }

@@ -5,11 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <thread>
@@ -389,22 +386,6 @@ std::string ErrorText(int error) {
     return std::strerror(error);
 }
 
-namespace {
-
-// The locks this process holds. LockFileEx belongs to a handle, so a second handle on the same
-// lock file in this process would wait for itself: holders are tracked here instead.
-struct HeldLock {
-    std::thread::id owner;
-    int depth = 0;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-};
-
-std::mutex gLocksMutex;
-std::condition_variable gLockReleased;
-std::map<std::pair<uint64_t, uint64_t>, HeldLock> gLocks;
-
-} // namespace
-
 FileLock::FileLock(const std::string& lockPath, unsigned mode) {
     (void)mode;
     const std::wstring wide = Utf16(lockPath);
@@ -433,38 +414,20 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
     }
     dev_ = info.volume;
     ino_ = info.id;
-    const auto key = std::make_pair(dev_, ino_);
-    const auto self = std::this_thread::get_id();
-
+    const HeldFileLocks::Key key{dev_, ino_};
     std::optional<FileLockWaiting> wait; // made when the lock turns out to be taken
-    std::unique_lock<std::mutex> guard(gLocksMutex);
-    for (;;) {
-        auto it = gLocks.find(key);
-        if (it == gLocks.end())
-            break;
-        if (it->second.owner == self) {
-            ++it->second.depth;
-            ::CloseHandle(h);
-            held_ = true;
-            return;
-        }
-        // Another thread of this process holds it.
-        if (!wait)
-            wait.emplace(lockPath);
-        guard.unlock();
-        const bool goOn = wait->goOn();
-        guard.lock();
-        if (!goOn) {
-            error_ = EINTR;
-            ::CloseHandle(h);
-            return;
-        }
-        gLockReleased.wait_for(guard, kFileLockWaitSlice);
+    switch (HeldFileLocks::enter(key, reinterpret_cast<intptr_t>(h), lockPath, wait)) {
+    case HeldFileLocks::Entry::HeldAlready:
+        ::CloseHandle(h);
+        held_ = true;
+        return;
+    case HeldFileLocks::Entry::GivenUp:
+        error_ = EINTR;
+        ::CloseHandle(h);
+        return;
+    case HeldFileLocks::Entry::Reserved:
+        break;
     }
-    // Reserved for this thread before the wait for other processes, so that other threads of
-    // this process queue up here rather than on a second handle.
-    gLocks[key] = HeldLock{self, 1, h};
-    guard.unlock();
 
     // Another process may hold it: asked for in slices, so that the wait can be given up.
     for (;;) {
@@ -481,9 +444,7 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
             }
         }
         error_ = e == ERROR_LOCK_VIOLATION || e == ERROR_IO_PENDING ? EINTR : ErrnoOfWin32(e);
-        guard.lock();
-        gLocks.erase(key);
-        gLockReleased.notify_all();
+        HeldFileLocks::abandon(key);
         ::CloseHandle(h);
         return;
     }
@@ -491,13 +452,8 @@ FileLock::FileLock(const std::string& lockPath, unsigned mode) {
 }
 
 FileLock::~FileLock() {
-    if (!held_)
-        return;
-    std::lock_guard<std::mutex> guard(gLocksMutex);
-    auto it = gLocks.find(std::make_pair(dev_, ino_));
-    if (it == gLocks.end() || --it->second.depth > 0)
-        return;
-    ::CloseHandle(it->second.handle); // releases the lock
-    gLocks.erase(it);
-    gLockReleased.notify_all();
+    // The last level closes the file, which lets the system's lock go.
+    if (held_)
+        HeldFileLocks::leave({dev_, ino_},
+                             [](intptr_t h) { ::CloseHandle(reinterpret_cast<HANDLE>(h)); });
 }

@@ -9,6 +9,7 @@
 // the clean time is the mean of its runs.
 //
 // Usage: bench_loss [--runs N]   (default 5 lossy runs, and 2 clean ones)
+#include "BenchFiles.h"
 #include "NodeSim.h"
 #include "link/CommCenter.h"
 #include "tasks/TaskLayer.h"
@@ -43,25 +44,8 @@ struct Outcome {
     uint64_t dropped = 0;
 };
 
-std::string MakeTempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "talvorn-loss-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) {
-        std::perror("mkdtemp");
-        std::exit(1);
-    }
-    return tmpl;
-}
-
-std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
-    std::mt19937 gen(seed);
-    std::vector<uint8_t> out(size);
-    for (auto& b : out)
-        b = static_cast<uint8_t>(gen());
-    return out;
-}
-
 Outcome Send(bool lossy, uint64_t seed) {
-    const std::string dir = MakeTempDir();
+    const std::string dir = bench::MakeTempDir("talvorn-loss");
     nodesim::Config config;
     config.nodeCount = kNodes;
     config.baud = kBaud;
@@ -88,7 +72,7 @@ Outcome Send(bool lossy, uint64_t seed) {
     std::vector<std::vector<uint8_t>> contents;
     for (size_t i = 0; i < std::size(kFileSizes); ++i) {
         const std::string path = dir + "/loss" + std::to_string(i) + ".dst";
-        contents.push_back(RandomBytes(kFileSizes[i], static_cast<uint32_t>(i + 1)));
+        contents.push_back(bench::RandomBytes(kFileSizes[i], static_cast<uint32_t>(i + 1)));
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(contents.back().data()),
                    static_cast<std::streamsize>(contents.back().size()));

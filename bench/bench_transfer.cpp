@@ -28,6 +28,7 @@
 // again after a reply it had given up on.
 //
 // Usage: bench_transfer [--quick]   (--quick: only the 64 KiB file)
+#include "BenchFiles.h"
 #include "NodeSim.h"
 #include "link/CommCenter.h"
 #include "link/LinkTiming.h"
@@ -112,23 +113,6 @@ double Seconds(Clock::duration d) {
 
 // --- Helpers
 
-std::string MakeTempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "talvorn-bench-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) {
-        std::perror("mkdtemp");
-        std::exit(1);
-    }
-    return tmpl;
-}
-
-std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
-    std::mt19937 gen(seed);
-    std::vector<uint8_t> out(size);
-    for (auto& b : out)
-        b = static_cast<uint8_t>(gen());
-    return out;
-}
-
 bool Quiet(CCommCenter& cc) {
     return cc.ChannelQuiet(0);
 }
@@ -145,7 +129,7 @@ int CreateCentre(const std::string& link0, int nodes0, const std::string& link1,
 
 // The nodes run in a child process, so that the figures are the centre's alone.
 void MeasureIdle() {
-    const std::string dir = MakeTempDir();
+    const std::string dir = bench::MakeTempDir("talvorn-bench");
     const std::string links[2] = {dir + "/line1", dir + "/line2"};
     int ready[2], release[2];
     if (pipe(ready) != 0 || pipe(release) != 0) {
@@ -227,7 +211,7 @@ Run Transfer(uint32_t bytes, int nodes) {
     run.nodes = nodes;
     run.floor = FloorOf(bytes, nodes);
 
-    const std::string dir = MakeTempDir();
+    const std::string dir = bench::MakeTempDir("talvorn-bench");
     nodesim::Config config;
     config.nodeCount = nodes;
     config.baud = kBaud;
@@ -242,7 +226,7 @@ Run Transfer(uint32_t bytes, int nodes) {
         std::exit(1);
     }
     const std::string path = dir + "/bench.dst";
-    const auto content = RandomBytes(bytes, bytes ^ 0x5eed);
+    const auto content = bench::RandomBytes(bytes, bytes ^ 0x5eed);
     {
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(content.data()),
